@@ -1,0 +1,48 @@
+# Shared build settings for every target of the project.
+
+function(parlomax_apply_sanitizer kind)
+  if(kind STREQUAL "")
+    return()
+  elseif(kind STREQUAL "address")
+    set(flags -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  elseif(kind STREQUAL "thread")
+    set(flags -fsanitize=thread -fno-omit-frame-pointer)
+  else()
+    message(FATAL_ERROR "PARLOMAX_SANITIZE must be empty, 'address' or 'thread', not '${kind}'")
+  endif()
+  add_compile_options(${flags} -g)
+  add_link_options(${flags})
+endfunction()
+
+# Our own code is held to -Werror; Qt's generated moc files are compiled as
+# part of the same targets and stay clean under these flags.
+function(parlomax_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# parlomax_library(name SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+function(parlomax_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tools)
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+  parlomax_warnings(${name})
+endfunction()
+
+# parlomax_test(name SOURCES ... LIBS ... [QT_APP]): one test program per
+# unit under test; its cases are registered with CTest one by one. QT_APP
+# runs the cases inside a QApplication (widgets, message boxes, queued calls).
+function(parlomax_test name)
+  cmake_parse_arguments(ARG "QT_APP" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  if(ARG_QT_APP)
+    set(main parlomax_qt_test_main)
+  else()
+    set(main GTest::gtest_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} parlomax_test_support GTest::gtest ${main})
+  parlomax_warnings(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

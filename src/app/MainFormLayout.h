@@ -1,0 +1,65 @@
+#pragma once
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QString;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+class QTreeWidget;
+class QWidget;
+
+namespace parlomax::app {
+
+// Every control of the main window, each with its design name as its
+// objectName, laid out in the window's order.
+struct MainFormControls {
+  QPushButton* BitBtnConnect;
+  QPushButton* ButtonExit;
+  QTabWidget* PageControl1;
+
+  QWidget* TabSheetMCU;
+  QTreeWidget* ListViewMCU;
+  QGroupBox* GroupBox1;
+  QLineEdit* EditSave;
+  QPushButton* BitBtnSave;
+  QLineEdit* EditFileList;
+  QPushButton* BitBtnRefersh;
+  QPushButton* BitBtnExport;
+  QPushButton* BitBtnUpload;
+  QPushButton* BitBtnUploadAll;
+  QLabel* LabelUpload;
+  QProgressBar* ProgressBarUploadPacket;
+  QProgressBar* ProgressBarUpload;
+
+  QWidget* TabSheetComputer;
+  QLineEdit* EditInput;
+  QPushButton* BitBtn3;
+  QTreeWidget* ListViewFile;
+  QPushButton* BitBtnPlayStart;
+  QPushButton* BitBtnPlayPause;
+  QPushButton* BitBtnPlayStop;
+  QPushButton* BitBtn2;
+  QPushButton* BitBtn1;
+  QSlider* TrackBar1;
+  QLabel* Label3;
+  QLabel* Label5;
+  QLabel* Label4;
+  QGroupBox* GroupBox3;
+  QLineEdit* EditOutput;
+  QPushButton* BitBtnOutput;
+  QProgressBar* ProgressBar1;
+  QLabel* Label10;
+  QPushButton* BitBtn4;
+  QProgressBar* ProgressBar2;
+  QLabel* Label11;
+  QPushButton* BitBtn5;
+};
+
+// Builds the controls into `form` with their captions and states at start.
+// `saveFolder` is the first content of EditSave.
+MainFormControls BuildMainFormControls(QWidget* form, const QString& saveFolder);
+
+}  // namespace parlomax::app

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QApplication>
+
+namespace parlomax::app {
+
+// The application object. An exception that escapes a handler is shown in
+// the standard error box and the program carries on with its next event.
+class ParlomaxApplication final : public QApplication {
+ public:
+  ParlomaxApplication(int& argc, char** argv);
+
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// The standard box for an exception: its text (empty for one that carries
+// none), the program's name as caption, and the error icon.
+void ShowStandardExceptionMessage(const QString& text);
+
+}  // namespace parlomax::app

@@ -1,0 +1,69 @@
+#include "app/RecordingListView.h"
+
+#include "catalogue/RecordingListLayout.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+
+namespace parlomax::app {
+namespace {
+
+Qt::Alignment ColumnAlignment(int column) {
+  const bool centred = column >= 0 &&
+                       column < static_cast<int>(catalogue::kRecordingListColumns.size()) &&
+                       catalogue::kRecordingListColumns[column].centred;
+  return (centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+// Draws the cell borders that make the list read as a grid, and aligns each
+// cell as its column says, so whoever fills the list need not.
+class GridCellDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->displayAlignment = ColumnAlignment(index.column());
+  }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    painter->save();
+    painter->setPen(option.palette.color(QPalette::Mid));
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+    painter->restore();
+  }
+};
+
+}  // namespace
+
+void SetUpRecordingListView(QTreeWidget* list) {
+  const int columns = static_cast<int>(catalogue::kRecordingListColumns.size());
+  list->setColumnCount(columns);
+  list->setRootIsDecorated(false);
+  list->setItemsExpandable(false);
+  list->setUniformRowHeights(true);
+  list->setAllColumnsShowFocus(true);
+  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setSortingEnabled(false);
+  list->setItemDelegate(new GridCellDelegate(list));
+
+  auto* header = list->headerItem();
+  for (int c = 0; c < columns; ++c) {
+    const auto& column = catalogue::kRecordingListColumns[c];
+    header->setText(c, QString::fromUtf16(column.caption));
+    header->setTextAlignment(c, ColumnAlignment(c));
+    list->setColumnWidth(c, column.width);
+  }
+  list->header()->setStretchLastSection(false);
+  list->header()->setSectionsMovable(false);
+}
+
+}  // namespace parlomax::app

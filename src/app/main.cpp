@@ -1,0 +1,39 @@
+#include "app/MainUnit.h"
+#include "app/ParlomaxApplication.h"
+#include "device/PasswordUnit.h"
+#include "platform/shell/PrivateWorkingDirectory.h"
+#include "platform/shell/QtMessageService.h"
+#include "platform/usb/CombinedDeviceLibrary.h"
+
+#include <exception>
+
+using namespace parlomax;
+
+namespace {
+
+int Run(app::ParlomaxApplication& application) {
+  shell::PrivateWorkingDirectory workingDirectory;
+  shell::QtMessageService messages;
+  usb::CombinedDeviceLibrary devices;
+
+  app::TMainForm mainForm(app::Platform{devices, messages});
+  device::TPasswordDlg passwordDlg;  // hidden until the telephone is opened
+  mainForm.show();
+  const int result = application.exec();
+  messages.Shutdown();
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  app::ParlomaxApplication application(argc, argv);
+  try {
+    return Run(application);
+  } catch (const std::exception& e) {
+    app::ShowStandardExceptionMessage(QString::fromLocal8Bit(e.what()));
+  } catch (...) {
+    app::ShowStandardExceptionMessage(QString());
+  }
+  return 1;
+}

@@ -1,0 +1,95 @@
+#include "device/DeviceLink.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace parlomax::device {
+
+DeviceLink::DeviceLink(usb::DeviceLibrary& library, shell::MessageService& messages)
+    : library_(library), messages_(messages) {}
+
+std::uint32_t DeviceLink::CountDevices() {
+  std::uint32_t count = 0;
+  library_.DeviceCount(count);
+  return count;
+}
+
+bool DeviceLink::OpenFirstDevice() {
+  std::lock_guard lock(exchangeMutex_);
+  library_.SetTimeouts(kDeviceTimeoutMs, kDeviceTimeoutMs);
+  usb::DeviceHandle handle = 0;
+  if (library_.Open(0, handle) != usb::kSuccess) return false;
+  DeviceHandle = handle;
+  DeviceOpen = true;
+  return true;
+}
+
+void DeviceLink::Flush() {
+  std::lock_guard lock(exchangeMutex_);
+  library_.Flush(DeviceHandle, 0, 0);
+}
+
+void DeviceLink::CloseAtExit() {
+  std::lock_guard lock(exchangeMutex_);
+  const usb::DeviceHandle handle = DeviceHandle;
+  if (handle == 0) return;
+  library_.Flush(handle, 0, 0);
+  library_.Close(handle);
+}
+
+bool DeviceLink::Exchange(const Command& command, FramePreparation preparation,
+                          std::span<std::uint8_t> reply,
+                          std::chrono::milliseconds pauseBeforeReply) {
+  Outcome outcome;
+  {
+    std::lock_guard lock(exchangeMutex_);
+    outcome = ExchangeLocked(command, preparation, reply, pauseBeforeReply);
+  }
+  // Outside the lock: the box may stay open for as long as the user likes.
+  switch (outcome) {
+    case Outcome::Done:
+      return true;
+    case Outcome::WriteFailed:
+      messages_.Warn(kWriteFailedMessage);
+      return false;
+    case Outcome::ReadFailed:
+      messages_.Warn(kReadFailedMessage);
+      return false;
+  }
+  return false;
+}
+
+DeviceLink::Outcome DeviceLink::ExchangeLocked(const Command& command,
+                                               FramePreparation preparation,
+                                               std::span<std::uint8_t> reply,
+                                               std::chrono::milliseconds pauseBeforeReply) {
+  if (SendCommand(command, preparation) != usb::kSuccess) return Outcome::WriteFailed;
+  if (pauseBeforeReply.count() > 0) std::this_thread::sleep_for(pauseBeforeReply);
+  if (ReadReply(command) != usb::kSuccess) return Outcome::ReadFailed;
+  const std::span<const std::uint8_t> received =
+      command.RepliesIntoPayloadBuffer() ? std::span<const std::uint8_t>(PayloadBuffer)
+                                         : std::span<const std::uint8_t>(CommandFrame);
+  const std::size_t n = std::min<std::size_t>({reply.size(), command.ReplySize(), received.size()});
+  std::copy_n(received.begin(), n, reply.begin());
+  return Outcome::Done;
+}
+
+usb::Status DeviceLink::SendCommand(const Command& command, FramePreparation preparation) {
+  if (preparation == FramePreparation::ClearWholeFrame) CommandFrame.fill(0);
+  PlaceCommand(command, CommandFrame);
+  std::uint32_t written = 0;
+  return library_.Write(DeviceHandle, CommandFrame.data(), kCommandSize, written);
+}
+
+usb::Status DeviceLink::ReadReply(const Command& command) {
+  std::uint32_t read = 0;
+  if (command.RepliesIntoPayloadBuffer()) {
+    PayloadBuffer.fill(0);
+    const std::uint32_t size = std::min<std::uint32_t>(command.ReplySize(), kPayloadBufferSize);
+    return library_.Read(DeviceHandle, PayloadBuffer.data(), size, read);
+  }
+  CommandFrame.fill(0);
+  return library_.Read(DeviceHandle, CommandFrame.data(), command.ReplySize(), read);
+}
+
+}  // namespace parlomax::device

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "device/Command.h"
+#include "platform/shell/MessageService.h"
+#include "platform/usb/DeviceLibrary.h"
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <span>
+
+namespace parlomax::device {
+
+inline const QString kWriteFailedMessage = QStringLiteral("USB写命令错误");
+inline const QString kReadFailedMessage = QStringLiteral("USB读数据错误");
+inline constexpr std::uint32_t kDeviceTimeoutMs = 10000;
+
+// What happens to the command frame's other bytes before a command is built.
+enum class FramePreparation {
+  // The list and the login set only the command's own bytes; the rest still
+  // holds whatever the last reply left there.
+  KeepOtherBytes,
+  // The copy jobs zero all 64 bytes first.
+  ClearWholeFrame,
+};
+
+// The program's one connection to the telephone.
+//
+// The flags are read and written from the window's thread and from a copy
+// job's thread, hence atomic. The two exchange buffers are shared by every
+// exchange, so exchanges are serialised: a second caller waits until the
+// first has its reply (or its failure), never longer than one device
+// time-out. No lock is held while a message box is open.
+class DeviceLink {
+ public:
+  DeviceLink(usb::DeviceLibrary& library, shell::MessageService& messages);
+
+  DeviceLink(const DeviceLink&) = delete;
+  DeviceLink& operator=(const DeviceLink&) = delete;
+
+  // 0 until the first successful open; never reset, so the handle of the
+  // last open is the one flushed and closed at exit.
+  std::atomic<usb::DeviceHandle> DeviceHandle{0};
+  std::atomic<bool> DeviceAttached{false};
+  std::atomic<bool> DeviceOpen{false};
+  std::atomic<bool> LoggedIn{false};
+
+  // Attached telephones as the library counts them; a failed count is none.
+  std::uint32_t CountDevices();
+  // Sets both time-outs to 10 s and opens device 0. Success stores the
+  // handle and sets DeviceOpen; a failure is silent and changes nothing.
+  bool OpenFirstDevice();
+  // Purges whatever the telephone or the library still holds for us.
+  void Flush();
+  // At exit: flush and close the handle of the last open, if any open ever
+  // succeeded; otherwise the library is not touched.
+  void CloseAtExit();
+
+  // One command and its reply. A failed write shows "USB写命令错误" and
+  // reads nothing; a failed read shows "USB读数据错误". On success the first
+  // reply-size bytes of the reply buffer are copied to `reply` (as many as
+  // fit); a short answer leaves zeros at the end, as the buffer is cleared
+  // before every read. `pauseBeforeReply` gives a slow telephone time to
+  // find a recording before its reply is read.
+  bool Exchange(const Command& command, FramePreparation preparation, std::span<std::uint8_t> reply,
+                std::chrono::milliseconds pauseBeforeReply = std::chrono::milliseconds{0});
+
+ private:
+  enum class Outcome { Done, WriteFailed, ReadFailed };
+  Outcome ExchangeLocked(const Command& command, FramePreparation preparation,
+                         std::span<std::uint8_t> reply, std::chrono::milliseconds pauseBeforeReply);
+  usb::Status SendCommand(const Command& command, FramePreparation preparation);
+  usb::Status ReadReply(const Command& command);
+
+  usb::DeviceLibrary& library_;
+  shell::MessageService& messages_;
+  std::mutex exchangeMutex_;
+  FrameBytes CommandFrame{};
+  PayloadBytes PayloadBuffer{};
+};
+
+}  // namespace parlomax::device

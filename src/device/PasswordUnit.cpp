@@ -1,0 +1,64 @@
+#include "device/PasswordUnit.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace parlomax::device {
+namespace {
+constexpr int kClientWidth = 309;
+constexpr int kClientHeight = 93;
+constexpr int kPinLength = 4;
+}  // namespace
+
+TPasswordDlg::TPasswordDlg(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("PasswordDlg"));
+  setWindowTitle(QStringLiteral("USB已成功连接－请输入四位密码"));
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setModal(true);
+  setFixedSize(kClientWidth, kClientHeight);
+
+  Password = new QLineEdit(QStringLiteral("9174"), this);
+  Password->setObjectName(QStringLiteral("Password"));
+  Password->setMaxLength(kPinLength);
+  Password->setEchoMode(QLineEdit::Password);
+  // Every typed character is shown as a star, whatever the style's habit.
+  Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+
+  OKBtn = new QPushButton(QStringLiteral("OK"), this);
+  OKBtn->setObjectName(QStringLiteral("OKBtn"));
+  OKBtn->setDefault(true);
+  CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+  CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(OKBtn);
+  buttons->addWidget(CancelBtn);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Password);
+  layout->addLayout(buttons);
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+void TPasswordDlg::keyPressEvent(QKeyEvent* event) {
+  // Esc is the Cancel button; closing by the title bar is something else and
+  // is left to QDialog (it rejects without running the button's handler).
+  if (event->key() == Qt::Key_Escape) {
+    CancelBtn->click();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace parlomax::device

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace parlomax::shell {
+
+enum class MessageIcon { None, Information, Warning, Error };
+
+// Captions of the program's own boxes. "Waring" is how every warning box of
+// this program has always been titled; people know the boxes by it.
+inline const QString kWarningCaption = QStringLiteral("Waring");
+inline const QString kQuestionCaption = QStringLiteral("Warning");
+inline const QString kPlainCaption = QStringLiteral("Parlomax");
+
+// Message boxes, owned by no window. Every call blocks the calling thread
+// until the user has closed the box, whichever thread it comes from.
+class MessageService {
+ public:
+  virtual ~MessageService() = default;
+
+  // A box with an OK button.
+  virtual void Show(const QString& caption, const QString& text, MessageIcon icon) = 0;
+  // A warning box with OK and Cancel; true when the user chose OK.
+  virtual bool AskOkCancel(const QString& text) = 0;
+
+  // Failures and refusals: caption "Waring", warning icon, OK.
+  void Warn(const QString& text) { Show(kWarningCaption, text, MessageIcon::Warning); }
+  // A bare notice without an icon.
+  void Plain(const QString& text) { Show(kPlainCaption, text, MessageIcon::None); }
+};
+
+}  // namespace parlomax::shell

@@ -1,0 +1,54 @@
+#include "platform/shell/PrivateWorkingDirectory.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+namespace parlomax::shell {
+namespace {
+
+std::filesystem::path DefaultParent() {
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(runtime, ec) && ::access(runtime, W_OK | X_OK) == 0) {
+      return runtime;
+    }
+  }
+  std::error_code ec;
+  auto temp = std::filesystem::temp_directory_path(ec);
+  return ec ? std::filesystem::path("/tmp") : temp;
+}
+
+}  // namespace
+
+PrivateWorkingDirectory::PrivateWorkingDirectory(const std::filesystem::path& parent) {
+  const auto base = parent.empty() ? DefaultParent() : parent;
+  std::string pattern = (base / "parlomax-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("Cannot create a working folder in " + base.string() + ": " +
+                             std::strerror(errno));
+  }
+  path_ = pattern;
+  std::error_code ec;
+  previous_ = std::filesystem::current_path(ec);
+  std::filesystem::current_path(path_, ec);
+  if (ec) {
+    std::filesystem::remove_all(path_, ec);
+    throw std::runtime_error("Cannot enter the working folder " + pattern);
+  }
+}
+
+PrivateWorkingDirectory::~PrivateWorkingDirectory() {
+  std::error_code ec;
+  // Leave the folder before removing it; the old folder may be gone by now,
+  // in which case the root is as good a place as any.
+  std::filesystem::current_path(previous_.empty() ? "/" : previous_, ec);
+  if (ec) std::filesystem::current_path("/", ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+}  // namespace parlomax::shell

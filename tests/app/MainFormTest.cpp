@@ -1,0 +1,212 @@
+#include "app/MainUnit.h"
+
+#include "QtPrinters.h"
+#include "RecordingMessageService.h"
+#include "TestTelephone.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace parlomax::app {
+namespace {
+
+using phone::LibraryCall;
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  MainFormTest()
+      : library_(testing::MakeTelephone({testing::MakeRecording(100)})),
+        form_(Platform{library_, messages_}) {}
+
+  template <typename Widget = QWidget>
+  Widget* Find(const char* name) {
+    auto* widget = form_.findChild<Widget*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  bool Enabled(const char* name) { return Find(name)->isEnabled(); }
+  QString Caption(const char* name) { return Find<QPushButton>(name)->text(); }
+
+  testing::RecordingMessageService messages_;
+  phone::InProcessDeviceLibrary library_;
+  TMainForm form_;
+};
+
+TEST_F(MainFormTest, TheWindowHasItsCaptionFixedSizeAndNoMaximiseButton) {
+  EXPECT_EQ(form_.windowTitle(), "Parlomax录音电话软件");
+  EXPECT_EQ(form_.minimumSize(), QSize(643, 685));
+  EXPECT_EQ(form_.maximumSize(), QSize(643, 685));
+  EXPECT_TRUE(form_.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(form_.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(form_.windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+TEST_F(MainFormTest, TheDeviceTabComesFirstAndIsActive) {
+  auto* pages = Find<QTabWidget>("PageControl1");
+  ASSERT_EQ(pages->count(), 2);
+  EXPECT_EQ(pages->widget(0)->objectName(), "TabSheetMCU");
+  EXPECT_EQ(pages->tabText(0), "录音电话机");
+  EXPECT_EQ(pages->widget(1)->objectName(), "TabSheetComputer");
+  EXPECT_EQ(pages->tabText(1), "PC机");
+  EXPECT_EQ(pages->currentIndex(), 0);
+  // The connection and exit buttons stand outside the tabs.
+  EXPECT_FALSE(pages->isAncestorOf(Find("BitBtnConnect")));
+  EXPECT_FALSE(pages->isAncestorOf(Find("ButtonExit")));
+  EXPECT_TRUE(Find("TabSheetMCU")->isAncestorOf(Find("BitBtnUploadAll")));
+  EXPECT_TRUE(Find("TabSheetComputer")->isAncestorOf(Find("BitBtn5")));
+}
+
+TEST_F(MainFormTest, EveryControlStartsWithItsDesignCaption) {
+  const std::pair<const char*, const char*> buttons[] = {
+      {"BitBtnConnect", "USB 未连接"}, {"ButtonExit", "退出系统"},  {"BitBtnRefersh", "上传列表"},
+      {"BitBtnExport", "导出列表"},    {"BitBtnUpload", "上传选择"}, {"BitBtnUploadAll", "上传全部"},
+      {"BitBtn4", "转换选择"},         {"BitBtn5", "转换全部"},      {"BitBtnSave", ""},
+      {"BitBtn3", ""},                 {"BitBtnOutput", ""},         {"BitBtnPlayStart", ""},
+      {"BitBtnPlayPause", ""},         {"BitBtnPlayStop", ""},       {"BitBtn2", ""},
+      {"BitBtn1", ""}};
+  for (const auto& [name, caption] : buttons) EXPECT_EQ(Caption(name), caption) << name;
+
+  const std::pair<const char*, const char*> labels[] = {
+      {"LabelUpload", "上传进度   "}, {"Label3", "00:00:00"}, {"Label5", "/"},
+      {"Label4", "00:00:00"},       {"Label10", ""},        {"Label11", ""}};
+  for (const auto& [name, caption] : labels) EXPECT_EQ(Find<QLabel>(name)->text(), caption) << name;
+
+  EXPECT_EQ(Find<QGroupBox>("GroupBox1")->title(), "保存位置");
+  EXPECT_EQ(Find<QGroupBox>("GroupBox3")->title(), "转换WAV文件");
+  EXPECT_EQ(Find<QLineEdit>("EditSave")->text(), InitialSaveFolder());
+  EXPECT_TRUE(Find<QLineEdit>("EditSave")->isReadOnly());
+  EXPECT_EQ(Find<QLineEdit>("EditFileList")->text(), "电话列表List");
+  EXPECT_EQ(Find<QLineEdit>("EditInput")->text(), "");
+  EXPECT_EQ(Find<QLineEdit>("EditOutput")->text(), "");
+  EXPECT_TRUE(Find<QLineEdit>("EditOutput")->isReadOnly());
+
+  for (const char* name : {"ProgressBarUploadPacket", "ProgressBarUpload", "ProgressBar1",
+                           "ProgressBar2"}) {
+    auto* bar = Find<QProgressBar>(name);
+    EXPECT_EQ(bar->minimum(), 0) << name;
+    EXPECT_EQ(bar->maximum(), 100) << name;
+    EXPECT_EQ(bar->value(), 0) << name;
+  }
+  auto* track = Find<QSlider>("TrackBar1");
+  EXPECT_EQ(track->minimum(), 0);
+  EXPECT_EQ(track->maximum(), 25);
+  EXPECT_EQ(track->orientation(), Qt::Horizontal);
+  EXPECT_EQ(track->tickPosition(), QSlider::TicksAbove);
+}
+
+TEST_F(MainFormTest, BothListsHaveTheSevenRecordingColumns) {
+  const char* captions[] = {"序号", "文件名", "电话号码", "时间", "属性", "文件长度", "时长"};
+  const int widths[] = {40, 120, 100, 130, 50, 68, 99};
+  for (const char* name : {"ListViewMCU", "ListViewFile"}) {
+    auto* list = Find<QTreeWidget>(name);
+    ASSERT_EQ(list->columnCount(), 7) << name;
+    for (int c = 0; c < 7; ++c) {
+      EXPECT_EQ(list->headerItem()->text(c), captions[c]) << name << c;
+      EXPECT_EQ(list->columnWidth(c), widths[c]) << name << c;
+      const auto horizontal = list->headerItem()->textAlignment(c) & Qt::AlignHorizontal_Mask;
+      EXPECT_EQ(horizontal, c == 0 ? Qt::AlignLeft : Qt::AlignHCenter) << name << c;
+    }
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection) << name;
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows) << name;
+    EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers) << name;
+    EXPECT_FALSE(list->rootIsDecorated()) << name;
+    EXPECT_EQ(list->topLevelItemCount(), 0) << name;
+  }
+}
+
+TEST_F(MainFormTest, ShowingTheWindowLocksTheDeviceTab) {
+  const char* locked[] = {"BitBtnUploadAll", "BitBtnUpload", "BitBtnRefersh",
+                          "BitBtnSave",      "ListViewMCU",  "BitBtnExport"};
+  for (const char* name : locked) EXPECT_TRUE(Enabled(name)) << name << " before the showing";
+  EXPECT_FALSE(Enabled("BitBtnConnect"));
+  EXPECT_FALSE(Enabled("EditInput"));
+  EXPECT_FALSE(Enabled("EditOutput"));
+
+  form_.Link().LoggedIn = true;
+  form_.Link().DeviceOpen = true;
+  form_.show();
+
+  for (const char* name : locked) EXPECT_FALSE(Enabled(name)) << name;
+  EXPECT_FALSE(form_.Link().LoggedIn);
+  EXPECT_FALSE(form_.Link().DeviceOpen);
+  EXPECT_EQ(Caption("BitBtnConnect"), "USB未连接");
+  EXPECT_FALSE(Enabled("BitBtnConnect"));
+  // What the window does not lock on showing stays as designed.
+  for (const char* name : {"ButtonExit", "EditFileList", "BitBtn3", "BitBtnPlayStart", "BitBtn4",
+                           "BitBtn5", "TrackBar1"}) {
+    EXPECT_TRUE(Enabled(name)) << name;
+  }
+  form_.hide();
+}
+
+TEST_F(MainFormTest, BothTimersTickEvery800Milliseconds) {
+  for (const char* name : {"TimerUSBConnect", "TimerPlayer"}) {
+    auto* timer = form_.findChild<QTimer*>(QString::fromLatin1(name));
+    ASSERT_NE(timer, nullptr) << name;
+    EXPECT_EQ(timer->interval(), 800) << name;
+    EXPECT_TRUE(timer->isActive()) << name;
+  }
+}
+
+TEST_F(MainFormTest, ClosingWithoutEverOpeningTheTelephoneLeavesTheLibraryAlone) {
+  form_.show();
+  Find<QPushButton>("ButtonExit")->click();
+  EXPECT_FALSE(form_.isVisible());
+  EXPECT_TRUE(library_.CallsBesidesCount().empty());
+}
+
+TEST_F(MainFormTest, ClosingAfterAnOpenFlushesThenClosesThatHandle) {
+  form_.show();
+  ASSERT_TRUE(form_.Link().OpenFirstDevice());
+  const usb::DeviceHandle handle = form_.Link().DeviceHandle;
+  library_.ClearCalls();
+  form_.close();  // the title bar's close runs the same handler as the exit button
+  EXPECT_EQ(library_.CallsBesidesCount(),
+            (std::vector<LibraryCall>{{LibraryCall::Op::Flush, handle},
+                                      {LibraryCall::Op::Close, handle}}));
+}
+
+TEST_F(MainFormTest, TheSharedGuardsRefusePlaybackFirstThenConversion) {
+  EXPECT_TRUE(form_.SharedGuardsPass());
+  EXPECT_TRUE(messages_.Messages().empty());
+
+  form_.State().ConvertAllRunning = true;
+  form_.State().PlayState = PlayState::Paused;
+  EXPECT_FALSE(form_.SharedGuardsPass());
+  form_.State().PlayState = PlayState::Playing;
+  EXPECT_FALSE(form_.SharedGuardsPass());
+  form_.State().PlayState = PlayState::Stopped;
+  EXPECT_FALSE(form_.SharedGuardsPass());
+  form_.State().ConvertAllRunning = false;
+  form_.State().ConvertSelectedRunning = true;
+  EXPECT_FALSE(form_.SharedGuardsPass());
+
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"请先停止播放！", "请先停止播放！",
+                                                     "请先停止转换！", "请先停止转换！"}));
+  for (const auto& m : messages_.Messages()) {
+    EXPECT_EQ(m.caption, "Waring");
+    EXPECT_EQ(m.icon, shell::MessageIcon::Warning);
+  }
+}
+
+TEST(InitialSaveFolder, IsTheHomeFolderWithOneTrailingSlash) {
+  const QByteArray saved = qgetenv("HOME");
+  qputenv("HOME", "/home/desk");
+  EXPECT_EQ(InitialSaveFolder(), "/home/desk/");
+  qputenv("HOME", "/home/desk/");
+  EXPECT_EQ(InitialSaveFolder(), "/home/desk/");
+  qputenv("HOME", saved);
+}
+
+}  // namespace
+}  // namespace parlomax::app

@@ -1,0 +1,57 @@
+#include "platform/shell/PrivateWorkingDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace parlomax::shell {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PrivateWorkingDirectory, IsEnteredWhileAliveAndRemovedWithItsFilesAfterwards) {
+  const fs::path before = fs::current_path();
+  fs::path inside;
+  {
+    PrivateWorkingDirectory dir(fs::temp_directory_path());
+    inside = dir.Path();
+    EXPECT_EQ(fs::current_path(), inside);
+    EXPECT_EQ(inside.parent_path(), fs::temp_directory_path());
+    std::ofstream("temp_decoder.spt_") << "scratch";
+    EXPECT_TRUE(fs::exists(inside / "temp_decoder.spt_"));
+  }
+  EXPECT_FALSE(fs::exists(inside));
+  EXPECT_EQ(fs::current_path(), before);
+}
+
+TEST(PrivateWorkingDirectory, TwoCopiesNeverShareAFolder) {
+  PrivateWorkingDirectory a(fs::temp_directory_path());
+  PrivateWorkingDirectory b(fs::temp_directory_path());
+  EXPECT_NE(a.Path(), b.Path());
+}
+
+TEST(PrivateWorkingDirectory, PrefersTheUsersRuntimeFolder) {
+  const fs::path runtime = fs::temp_directory_path() / "parlomax-runtime-test";
+  fs::create_directories(runtime);
+  const char* old = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  {
+    PrivateWorkingDirectory dir;
+    EXPECT_EQ(dir.Path().parent_path(), runtime);
+  }
+  if (old) {
+    ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_RUNTIME_DIR");
+  }
+  fs::remove_all(runtime);
+}
+
+TEST(PrivateWorkingDirectory, AnUnusableParentIsAnError) {
+  EXPECT_THROW(PrivateWorkingDirectory("/nonexistent/parlomax"), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace parlomax::shell
