@@ -4,8 +4,10 @@
 #include "platform/shell/PrivateWorkingDirectory.h"
 #include "platform/shell/QtMessageService.h"
 #include "platform/usb/CombinedDeviceLibrary.h"
+#include "platform/usb/EmulatorDeviceLibrary.h"
 
 #include <exception>
+#include <memory>
 
 using namespace parlomax;
 
@@ -14,7 +16,10 @@ namespace {
 int Run(app::ParlomaxApplication& application) {
   shell::PrivateWorkingDirectory workingDirectory;
   shell::QtMessageService messages;
+  // Every way of reaching a telephone, tried in this order; a running
+  // emulator program counts as a telephone on the cable.
   usb::CombinedDeviceLibrary devices;
+  devices.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>());
 
   app::TMainForm mainForm(app::Platform{devices, messages});
   device::TPasswordDlg passwordDlg;  // hidden until the telephone is opened

@@ -26,10 +26,20 @@ TelephoneModel::TelephoneModel(Pin pin, const std::vector<Recording>& recordings
     fields.startAddress = static_cast<std::uint32_t>(address);
     fields.payloadLength =
         r.markEmpty ? catalogue::kEmptyPayloadMarker : static_cast<std::uint32_t>(r.payload.size());
-    const auto header = catalogue::EncodeRecordingHeader(fields);
+    auto header = catalogue::EncodeRecordingHeader(fields);
+    if (r.header) {
+      std::copy_n(r.header->begin(), 11, header.begin());  // all but address and length
+    }
     std::copy(header.begin(), header.end(), memory_.begin() + i * kHeaderSize);
     std::copy(r.payload.begin(), r.payload.end(), memory_.begin() + address);
     address += r.payload.size();
+  }
+}
+
+TelephoneModel::TelephoneModel(Pin pin, std::uint16_t count, std::vector<std::uint8_t> memory)
+    : pin_(pin), count_(count), memory_(std::move(memory)) {
+  if (memory_.size() < std::size_t{count_} * kHeaderSize) {
+    throw std::invalid_argument("the memory is too small for its headers");
   }
 }
 

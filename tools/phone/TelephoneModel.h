@@ -19,6 +19,9 @@ struct Recording {
   std::vector<std::uint8_t> payload;
   // Writes the length field as 0xFFFFFFFF instead of the payload's size.
   bool markEmpty = false;
+  // A header to keep byte for byte (reserved bits included) instead of one
+  // made from `call`; its address and length are still set by the model.
+  std::optional<catalogue::RecordingHeader> header;
 };
 
 // A telephone's memory and its answers to the four commands, byte for byte.
@@ -29,6 +32,8 @@ struct Recording {
 class TelephoneModel {
  public:
   TelephoneModel(Pin pin, const std::vector<Recording>& recordings);
+  // A memory as saved before: `count` headers from address 0, then payloads.
+  TelephoneModel(Pin pin, std::uint16_t count, std::vector<std::uint8_t> memory);
 
   std::uint16_t Count() const { return count_; }
   const Pin& PinDigits() const { return pin_; }

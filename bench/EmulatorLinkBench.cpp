@@ -1,0 +1,128 @@
+// How fast recording data crosses the emulator link: bare ReadMemory
+// exchanges of 256 bytes through the emulator backend and the parlomax-phone
+// program, against a plain 8-bytes-out / 256-bytes-back ping-pong with a
+// trivial peer process over the same kind of socket (the link's limit).
+//
+//   bench_emulator_link [seconds per measurement, default 3]
+#include "platform/usb/EmulatorDeviceLibrary.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace parlomax;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Rate {
+  double exchangesPerSecond;
+  double bytesPerSecond;
+};
+
+// Runs `exchange` for about `seconds` and reports the rate.
+template <typename Exchange>
+Rate Measure(double seconds, Exchange exchange) {
+  for (int i = 0; i < 1000; ++i) exchange();  // warm up
+  long count = 0;
+  const auto start = Clock::now();
+  const auto end = start + std::chrono::duration<double>(seconds);
+  while (Clock::now() < end) {
+    for (int i = 0; i < 256; ++i) exchange();
+    count += 256;
+  }
+  const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+  return {count / elapsed, count * 256.0 / elapsed};
+}
+
+Rate PingPong(double seconds) {
+  int pair[2];
+  if (::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair) != 0) std::exit(1);
+  const pid_t peer = ::fork();
+  if (peer == 0) {
+    ::close(pair[0]);
+    unsigned char command[64], reply[256] = {};
+    while (::recv(pair[1], command, sizeof(command), 0) > 0) ::send(pair[1], reply, 256, 0);
+    ::_exit(0);
+  }
+  ::close(pair[1]);
+  unsigned char command[8] = {3, 0, 0, 0, 0, 0, 1, 0}, reply[256];
+  const Rate rate = Measure(seconds, [&] {
+    ::send(pair[0], command, 8, MSG_NOSIGNAL);
+    ::recv(pair[0], reply, 256, 0);
+  });
+  ::close(pair[0]);
+  ::waitpid(peer, nullptr, 0);
+  return rate;
+}
+
+Rate ThroughEmulator(double seconds, const std::string& program) {
+  const auto folder = std::filesystem::temp_directory_path() / ("parlomax-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  const std::string folderText = folder.string();
+  const char* argv[] = {program.c_str(), "--folder", folderText.c_str(), "--generate", "4", nullptr};
+  pid_t phone = 0;
+  if (::posix_spawn(&phone, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+    std::fprintf(stderr, "cannot start %s\n", argv[0]);
+    std::exit(1);
+  }
+  usb::EmulatorDeviceLibrary library(folder);
+  std::uint32_t count = 0;
+  for (int i = 0; i < 500 && count == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    library.DeviceCount(count);
+  }
+  usb::DeviceHandle handle = 0;
+  if (count == 0 || library.Open(0, handle) != usb::kSuccess) {
+    std::fprintf(stderr, "the emulator did not come up\n");
+    std::exit(1);
+  }
+  library.SetTimeouts(10000, 10000);
+  std::uint32_t address = 4 * 19;  // payloads begin after the four headers
+  std::uint8_t command[8] = {3, 0, 0, 0, 0, 0, 1, 0}, reply[256];
+  const Rate rate = Measure(seconds, [&] {
+    command[1] = static_cast<std::uint8_t>(address);
+    command[2] = static_cast<std::uint8_t>(address >> 8);
+    command[3] = static_cast<std::uint8_t>(address >> 16);
+    std::uint32_t n = 0;
+    if (library.Write(handle, command, 8, n) != usb::kSuccess ||
+        library.Read(handle, reply, 256, n) != usb::kSuccess || n != 256) {
+      std::fprintf(stderr, "exchange failed\n");
+      std::exit(1);
+    }
+    address = 4 * 19 + (address + 256) % (1 << 20);
+  });
+  library.Close(handle);
+  ::kill(phone, SIGTERM);
+  ::waitpid(phone, nullptr, 0);
+  std::filesystem::remove_all(folder);
+  return rate;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
+  const std::string program = PARLOMAX_PHONE_PROGRAM;
+  const Rate limit = PingPong(seconds);
+  const Rate emulator = ThroughEmulator(seconds, program);
+  std::printf("plain ping-pong (8 out, 256 back): %9.0f exchanges/s  %6.2f MB/s\n",
+              limit.exchangesPerSecond, limit.bytesPerSecond / 1e6);
+  std::printf("ReadMemory via emulator backend:   %9.0f exchanges/s  %6.2f MB/s\n",
+              emulator.exchangesPerSecond, emulator.bytesPerSecond / 1e6);
+  std::printf("ratio: %.2f\n", emulator.exchangesPerSecond / limit.exchangesPerSecond);
+  return 0;
+}

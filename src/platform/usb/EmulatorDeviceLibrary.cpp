@@ -1,0 +1,150 @@
+#include "platform/usb/EmulatorDeviceLibrary.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace parlomax::usb {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits until `fd` is ready for `events` or the deadline passes; false on
+// time-out or error.
+bool WaitFor(int fd, short events, Clock::time_point deadline) {
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left < 0) return false;
+    pollfd p{fd, events, 0};
+    const int r = ::poll(&p, 1, static_cast<int>(left));
+    if (r > 0) return true;
+    if (r == 0) return false;
+    if (errno != EINTR) return false;
+  }
+}
+
+int ConnectTo(const std::filesystem::path& socketPath) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string path = socketPath.string();
+  if (path.size() >= sizeof(address.sun_path)) return -1;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+// One open telephone. The socket is closed when the last user lets go, so a
+// Close() on one thread cannot pull the descriptor from under a read on
+// another; it shuts the socket down instead, which ends that read at once.
+struct EmulatorDeviceLibrary::Connection {
+  explicit Connection(int fd) : fd(fd) {}
+  ~Connection() { ::close(fd); }
+  const int fd;
+  std::mutex io;
+};
+
+EmulatorDeviceLibrary::EmulatorDeviceLibrary(std::filesystem::path folder)
+    : folder_(std::move(folder)) {}
+
+EmulatorDeviceLibrary::~EmulatorDeviceLibrary() = default;
+
+Status EmulatorDeviceLibrary::DeviceCount(std::uint32_t& count) {
+  count = static_cast<std::uint32_t>(RunningEmulators(folder_).size());
+  return kSuccess;
+}
+
+Status EmulatorDeviceLibrary::SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) {
+  readTimeoutMs_ = readMs;
+  writeTimeoutMs_ = writeMs;
+  return kSuccess;
+}
+
+Status EmulatorDeviceLibrary::Open(std::uint32_t deviceNumber, DeviceHandle& handle) {
+  const auto running = RunningEmulators(folder_);
+  if (deviceNumber >= running.size()) return kNoDevice;
+  const int fd = ConnectTo(EmulatorSocketPath(folder_, running[deviceNumber]));
+  if (fd < 0) return kNoDevice;
+  std::lock_guard lock(mutex_);
+  handle = nextHandle_++;
+  if (nextHandle_ == 0) nextHandle_ = 1;
+  connections_[handle] = std::make_shared<Connection>(fd);
+  return kSuccess;
+}
+
+std::shared_ptr<EmulatorDeviceLibrary::Connection> EmulatorDeviceLibrary::Find(
+    DeviceHandle handle) {
+  std::lock_guard lock(mutex_);
+  const auto it = connections_.find(handle);
+  return it == connections_.end() ? nullptr : it->second;
+}
+
+Status EmulatorDeviceLibrary::Close(DeviceHandle handle) {
+  std::shared_ptr<Connection> connection;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = connections_.find(handle);
+    if (it == connections_.end()) return kInvalidHandle;
+    connection = std::move(it->second);
+    connections_.erase(it);
+  }
+  ::shutdown(connection->fd, SHUT_RDWR);
+  return kSuccess;
+}
+
+Status EmulatorDeviceLibrary::Write(DeviceHandle handle, const std::uint8_t* buffer,
+                                    std::uint32_t size, std::uint32_t& bytesWritten) {
+  bytesWritten = 0;
+  const auto connection = Find(handle);
+  if (!connection) return kInvalidHandle;
+  std::lock_guard io(connection->io);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(writeTimeoutMs_.load());
+  if (!WaitFor(connection->fd, POLLOUT, deadline)) return kTimedOut;
+  const ssize_t n = ::send(connection->fd, buffer, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (n < 0) return errno == EPIPE || errno == ECONNRESET ? kNoDevice : kFailure;
+  bytesWritten = static_cast<std::uint32_t>(n);
+  return static_cast<std::uint32_t>(n) == size ? kSuccess : kFailure;
+}
+
+Status EmulatorDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t size,
+                                   std::uint32_t& bytesRead) {
+  bytesRead = 0;
+  const auto connection = Find(handle);
+  if (!connection) return kInvalidHandle;
+  std::lock_guard io(connection->io);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_.load());
+  for (;;) {
+    if (!WaitFor(connection->fd, POLLIN, deadline)) return kTimedOut;
+    const ssize_t n = ::recv(connection->fd, buffer, size, MSG_DONTWAIT);
+    if (n > 0) {
+      bytesRead = static_cast<std::uint32_t>(n);
+      return kSuccess;
+    }
+    if (n == 0) return kNoDevice;  // the emulator has gone
+    if (errno != EAGAIN && errno != EINTR) return kFailure;
+  }
+}
+
+Status EmulatorDeviceLibrary::Flush(DeviceHandle handle, std::uint8_t, std::uint8_t) {
+  const auto connection = Find(handle);
+  if (!connection) return kInvalidHandle;
+  std::lock_guard io(connection->io);
+  std::uint8_t scrap[512];
+  while (::recv(connection->fd, scrap, sizeof(scrap), MSG_DONTWAIT) > 0) {
+  }
+  return kSuccess;
+}
+
+}  // namespace parlomax::usb

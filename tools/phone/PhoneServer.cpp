@@ -1,0 +1,168 @@
+#include "phone/PhoneServer.h"
+
+#include "platform/usb/EmulatorFolder.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace parlomax::phone {
+namespace {
+
+constexpr int kMaxTelephones = 99;
+
+std::runtime_error Failure(const std::string& what) {
+  return std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+int ListenOn(const std::filesystem::path& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string text = path.string();
+  if (text.size() >= sizeof(address.sun_path)) {
+    throw std::runtime_error("the socket path " + text + " is too long for a local socket");
+  }
+  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw Failure("cannot make a socket");
+  ::unlink(text.c_str());  // left behind by an emulator that died
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+      ::listen(fd, 4) != 0) {
+    const auto error = Failure("cannot listen on " + text);
+    ::close(fd);
+    throw error;
+  }
+  return fd;
+}
+
+}  // namespace
+
+void EnsurePrivateFolder(const std::filesystem::path& folder) {
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw Failure("cannot make the folder " + folder.string());
+  }
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0) throw Failure("cannot look at " + folder.string());
+  if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 0022) != 0) {
+    throw std::runtime_error(folder.string() +
+                             " is not a private folder of yours; remove it or pass --folder");
+  }
+}
+
+PhoneServer::PhoneServer(std::shared_ptr<TelephoneModel> model, FaultPlan faults,
+                         const std::filesystem::path& folder)
+    : model_(std::move(model)), faults_(std::move(faults)), folder_(folder) {
+  EnsurePrivateFolder(folder_);
+  for (int n = 1; n <= kMaxTelephones && number_ == 0; ++n) {
+    const auto lockPath = usb::EmulatorLockPath(folder_, n);
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) throw Failure("cannot open " + lockPath.string());
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      number_ = n;
+      lockFd_ = fd;
+    } else {
+      ::close(fd);
+    }
+  }
+  if (number_ == 0) throw std::runtime_error("too many telephones are plugged in already");
+  try {
+    listenFd_ = ListenOn(SocketPath());
+  } catch (...) {
+    ::close(lockFd_);
+    throw;
+  }
+  stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+PhoneServer::~PhoneServer() {
+  ::unlink(SocketPath().c_str());
+  ::close(listenFd_);
+  ::unlink(usb::EmulatorLockPath(folder_, number_).c_str());
+  ::close(lockFd_);  // from here on the telephone no longer counts
+  ::close(stopFd_);
+}
+
+std::filesystem::path PhoneServer::SocketPath() const {
+  return usb::EmulatorSocketPath(folder_, number_);
+}
+
+void PhoneServer::Stop() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t ignored = ::write(stopFd_, &one, sizeof(one));
+}
+
+bool PhoneServer::WaitOrStop(std::uint32_t ms) {
+  pollfd p{stopFd_, POLLIN, 0};
+  return ::poll(&p, 1, static_cast<int>(ms)) == 0;
+}
+
+PhoneServer::End PhoneServer::Serve() {
+  int connection = -1;
+  std::optional<End> end;
+  while (!end) {
+    std::array<pollfd, 3> fds{
+        {{stopFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {connection, POLLIN, 0}}};
+    if (::poll(fds.data(), connection >= 0 ? 3 : 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      end = End::Stopped;
+    } else if (fds[0].revents) {
+      end = End::Stopped;
+    } else if (fds[1].revents & POLLIN) {
+      const int fresh = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fresh >= 0) {
+        if (connection >= 0) ::close(connection);
+        connection = fresh;
+      }
+    } else if (connection >= 0 && fds[2].revents) {
+      switch (Answer(connection)) {
+        case Step::Continue:
+          break;
+        case Step::HostGone:  // wait for the next host
+          ::close(connection);
+          connection = -1;
+          break;
+        case Step::Stopped:
+          end = End::Stopped;
+          break;
+        case Step::Vanished:
+          end = End::Vanished;
+          break;
+      }
+    }
+  }
+  if (connection >= 0) ::close(connection);
+  return *end;
+}
+
+PhoneServer::Step PhoneServer::Answer(int connection) {
+  std::array<std::uint8_t, 64> message{};
+  const ssize_t n = ::recv(connection, message.data(), message.size(), MSG_DONTWAIT);
+  if (n < 0) return errno == EAGAIN || errno == EINTR ? Step::Continue : Step::HostGone;
+  if (n == 0) return Step::HostGone;
+  if (n != 8) return Step::Continue;  // not a command: the telephone ignores it
+  const std::span<const std::uint8_t, 8> command(message.data(), 8);
+  const FaultAction action = faults_.Next(command[0]);
+  if (action.delayMs > 0 && !WaitOrStop(action.delayMs)) return Step::Stopped;
+  if (action.reply) {
+    if (auto reply = model_->Answer(command)) {
+      if (action.truncateTo && *action.truncateTo < reply->size()) reply->resize(*action.truncateTo);
+      if (!reply->empty()) ::send(connection, reply->data(), reply->size(), MSG_NOSIGNAL);
+    }
+  }
+  faults_.CountAnswered();
+  return faults_.ShouldVanish() ? Step::Vanished : Step::Continue;
+}
+
+}  // namespace parlomax::phone

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "phone/FaultPlan.h"
+#include "phone/TelephoneModel.h"
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+
+namespace parlomax::phone {
+
+// Serves a telephone model to the device library's emulator backend on a
+// socket in the emulators' folder. While an object exists and holds its lock,
+// the telephone counts as plugged in; destroying it pulls the cable.
+class PhoneServer {
+ public:
+  // Takes the lowest free telephone number in `folder` (made private to the
+  // user if it does not exist) and starts listening. Throws
+  // std::runtime_error with a message for the user when it cannot.
+  PhoneServer(std::shared_ptr<TelephoneModel> model, FaultPlan faults,
+              const std::filesystem::path& folder);
+  ~PhoneServer();
+
+  PhoneServer(const PhoneServer&) = delete;
+  PhoneServer& operator=(const PhoneServer&) = delete;
+
+  int Number() const { return number_; }
+  std::filesystem::path SocketPath() const;
+
+  enum class End { Stopped, Vanished };
+  // Answers one connection at a time (a new one replaces the old, as a
+  // re-plugged telephone forgets its last host) until Stop() or the fault
+  // plan's vanishing point.
+  End Serve();
+  // Ends Serve() from any thread, or from a signal handler.
+  void Stop();
+
+ private:
+  enum class Step { Continue, HostGone, Stopped, Vanished };
+  bool WaitOrStop(std::uint32_t ms);  // false when stopped meanwhile
+  Step Answer(int connection);
+
+  std::shared_ptr<TelephoneModel> model_;
+  FaultPlan faults_;
+  std::filesystem::path folder_;
+  int number_ = 0;
+  int lockFd_ = -1;
+  int listenFd_ = -1;
+  int stopFd_ = -1;
+};
+
+// Makes `folder` if needed and checks that nobody else can write into it.
+void EnsurePrivateFolder(const std::filesystem::path& folder);
+
+}  // namespace parlomax::phone
