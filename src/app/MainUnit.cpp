@@ -26,11 +26,11 @@ QTimer* StartTimer(QObject* owner, const char* name) {
   return timer;
 }
 
+}  // namespace
+
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled) {
   for (QWidget* w : widgets) w->setEnabled(enabled);
 }
-
-}  // namespace
 
 QString InitialSaveFolder() {
   QString home = QDir::homePath();
@@ -48,12 +48,13 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
                  Qt::WindowCloseButtonHint);
   setFixedSize(kWindowWidth, kWindowHeight);
   QFont designFont(QStringLiteral("MS Sans Serif"));
-  designFont.setPointSize(9);
+  designFont.setPointSize(8);
   setFont(designFont);
 
   ui_ = BuildMainFormControls(this, InitialSaveFolder());
 
   connect(ui_.ButtonExit, &QPushButton::clicked, this, &TMainForm::ButtonExitClick);
+  connect(ui_.BitBtnRefersh, &QPushButton::clicked, this, &TMainForm::BitBtnRefershClick);
   connect(ui_.PageControl1, &QTabWidget::currentChanged, this, &TMainForm::PageControl1Change);
   connect(ui_.EditSave, &QLineEdit::textChanged, this, &TMainForm::EditSaveChange);
 
@@ -109,8 +110,6 @@ void TMainForm::ButtonExitClick() { close(); }
 void TMainForm::PageControl1Change(int) {}
 
 void TMainForm::EditSaveChange(const QString&) {}
-
-void TMainForm::TimerUSBConnectTimer() {}
 
 void TMainForm::TimerPlayerTimer() {}
 

@@ -29,6 +29,11 @@ class GridCellDelegate final : public QStyledItemDelegate {
     option->displayAlignment = ColumnAlignment(index.column());
   }
 
+  // Room below the text for the grid line, so that underscores stay visible.
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 3);
+  }
+
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     QStyledItemDelegate::paint(painter, option, index);
@@ -65,5 +70,31 @@ void SetUpRecordingListView(QTreeWidget* list) {
   list->header()->setStretchLastSection(false);
   list->header()->setSectionsMovable(false);
 }
+
+}  // namespace parlomax::app
+
+namespace parlomax::app {
+namespace {
+constexpr int kRecordIndexRole = Qt::UserRole;
+}  // namespace
+
+QTreeWidgetItem* AddDeviceListRow(QTreeWidget* list, const catalogue::DeviceListRow& row) {
+  auto* item = new QTreeWidgetItem(QStringList{row.caption, row.fileName, row.texts.telephoneNumber,
+                                               row.texts.time, row.texts.type, row.texts.size,
+                                               row.texts.duration});
+  item->setData(0, kRecordIndexRole, QVariant::fromValue<uint>(row.recordIndex));
+  list->addTopLevelItem(item);
+  return item;
+}
+
+std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item) {
+  const QVariant index = item->data(0, kRecordIndexRole);
+  if (!index.isValid()) return std::nullopt;
+  return static_cast<std::uint16_t>(index.toUInt());
+}
+
+void RecordingListFiller::Clear() { list_->clear(); }
+
+void RecordingListFiller::AddRow(const catalogue::DeviceListRow& row) { AddDeviceListRow(list_, row); }
 
 }  // namespace parlomax::app

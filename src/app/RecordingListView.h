@@ -1,6 +1,11 @@
 #pragma once
 
+#include "catalogue/DeviceList.h"
+
+#include <optional>
+
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace parlomax::app {
 
@@ -8,5 +13,21 @@ namespace parlomax::app {
 // seven recording columns, grid lines, whole-row selection of several rows,
 // and no editing. Rows added later take their column's alignment.
 void SetUpRecordingListView(QTreeWidget* list);
+
+// Adds a telephone list row; the row keeps the index of its recording.
+QTreeWidgetItem* AddDeviceListRow(QTreeWidget* list, const catalogue::DeviceListRow& row);
+// The telephone's index of the recording a row stands for.
+std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item);
+
+// Fills a list widget as the telephone's list is read.
+class RecordingListFiller final : public catalogue::DeviceListView {
+ public:
+  explicit RecordingListFiller(QTreeWidget* list) : list_(list) {}
+  void Clear() override;
+  void AddRow(const catalogue::DeviceListRow& row) override;
+
+ private:
+  QTreeWidget* list_;
+};
 
 }  // namespace parlomax::app

@@ -22,7 +22,9 @@ int Run(app::ParlomaxApplication& application) {
   devices.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>());
 
   app::TMainForm mainForm(app::Platform{devices, messages});
-  device::TPasswordDlg passwordDlg;  // hidden until the telephone is opened
+  // Hidden until the telephone is opened.
+  device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
+  mainForm.SetPasswordDialog(&passwordDlg);
   mainForm.show();
   const int result = application.exec();
   messages.Shutdown();

@@ -39,11 +39,12 @@ void DeviceLink::CloseAtExit() {
 
 bool DeviceLink::Exchange(const Command& command, FramePreparation preparation,
                           std::span<std::uint8_t> reply,
-                          std::chrono::milliseconds pauseBeforeReply) {
+                          std::chrono::milliseconds pauseBeforeReply,
+                          const std::function<void()>& afterWrite) {
   Outcome outcome;
   {
     std::lock_guard lock(exchangeMutex_);
-    outcome = ExchangeLocked(command, preparation, reply, pauseBeforeReply);
+    outcome = ExchangeLocked(command, preparation, reply, pauseBeforeReply, afterWrite);
   }
   // Outside the lock: the box may stay open for as long as the user likes.
   switch (outcome) {
@@ -62,8 +63,10 @@ bool DeviceLink::Exchange(const Command& command, FramePreparation preparation,
 DeviceLink::Outcome DeviceLink::ExchangeLocked(const Command& command,
                                                FramePreparation preparation,
                                                std::span<std::uint8_t> reply,
-                                               std::chrono::milliseconds pauseBeforeReply) {
+                                               std::chrono::milliseconds pauseBeforeReply,
+                                               const std::function<void()>& afterWrite) {
   if (SendCommand(command, preparation) != usb::kSuccess) return Outcome::WriteFailed;
+  if (afterWrite) afterWrite();
   if (pauseBeforeReply.count() > 0) std::this_thread::sleep_for(pauseBeforeReply);
   if (ReadReply(command) != usb::kSuccess) return Outcome::ReadFailed;
   const std::span<const std::uint8_t> received =

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 
@@ -64,14 +65,17 @@ class DeviceLink {
   // reply-size bytes of the reply buffer are copied to `reply` (as many as
   // fit); a short answer leaves zeros at the end, as the buffer is cleared
   // before every read. `pauseBeforeReply` gives a slow telephone time to
-  // find a recording before its reply is read.
+  // find a recording before its reply is read; `afterWrite` runs once the
+  // command has gone out, before the reply is read.
   bool Exchange(const Command& command, FramePreparation preparation, std::span<std::uint8_t> reply,
-                std::chrono::milliseconds pauseBeforeReply = std::chrono::milliseconds{0});
+                std::chrono::milliseconds pauseBeforeReply = std::chrono::milliseconds{0},
+                const std::function<void()>& afterWrite = {});
 
  private:
   enum class Outcome { Done, WriteFailed, ReadFailed };
   Outcome ExchangeLocked(const Command& command, FramePreparation preparation,
-                         std::span<std::uint8_t> reply, std::chrono::milliseconds pauseBeforeReply);
+                         std::span<std::uint8_t> reply, std::chrono::milliseconds pauseBeforeReply,
+                         const std::function<void()>& afterWrite);
   usb::Status SendCommand(const Command& command, FramePreparation preparation);
   usb::Status ReadReply(const Command& command);
 

@@ -1,5 +1,7 @@
 #include "device/PasswordUnit.h"
 
+#include "device/PinCheck.h"
+
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -15,7 +17,9 @@ constexpr int kClientHeight = 93;
 constexpr int kPinLength = 4;
 }  // namespace
 
-TPasswordDlg::TPasswordDlg(QWidget* parent) : QDialog(parent) {
+TPasswordDlg::TPasswordDlg(DeviceLink& link, shell::MessageService& messages,
+                           DeviceTabLock& deviceTab, QWidget* parent)
+    : QDialog(parent), link_(link), messages_(messages), deviceTab_(deviceTab) {
   setObjectName(QStringLiteral("PasswordDlg"));
   setWindowTitle(QStringLiteral("USB已成功连接－请输入四位密码"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -35,7 +39,10 @@ TPasswordDlg::TPasswordDlg(QWidget* parent) : QDialog(parent) {
   OKBtn->setDefault(true);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
   CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+  // Each button runs its handler, then closes the dialog with its result.
+  connect(OKBtn, &QPushButton::clicked, this, &TPasswordDlg::OKBtnClick);
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CancelBtn, &QPushButton::clicked, this, &TPasswordDlg::CancelBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
   auto* buttons = new QHBoxLayout;
@@ -49,6 +56,28 @@ TPasswordDlg::TPasswordDlg(QWidget* parent) : QDialog(parent) {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
+}
+
+void TPasswordDlg::OKBtnClick() {
+  const PinDigits typed = PinDigitsOfText(Password->text());
+  link_.Flush();
+  PinDigits telephone{};
+  // A failed exchange has been reported; the login stays as it was.
+  if (!link_.Exchange(Command::ReadPin(), FramePreparation::KeepOtherBytes, telephone)) return;
+  // The text is read again: it is the text as it stands now that must be four long.
+  if (PinMatches(Password->text(), typed, telephone)) {
+    link_.LoggedIn = true;
+    deviceTab_.UnlockDeviceTab();
+  } else {
+    messages_.Warn(kWrongPinMessage);
+    link_.LoggedIn = false;
+    deviceTab_.LockDeviceTab(false);
+  }
+}
+
+void TPasswordDlg::CancelBtnClick() {
+  link_.LoggedIn = false;
+  deviceTab_.LockDeviceTab(true);
 }
 
 void TPasswordDlg::keyPressEvent(QKeyEvent* event) {

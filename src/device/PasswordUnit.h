@@ -1,5 +1,8 @@
 #pragma once
 
+#include "device/DeviceLink.h"
+#include "platform/shell/MessageService.h"
+
 #include <QDialog>
 
 class QLineEdit;
@@ -7,18 +10,39 @@ class QPushButton;
 
 namespace parlomax::device {
 
+// What the outcome of a login does to the telephone's tab.
+class DeviceTabLock {
+ public:
+  virtual ~DeviceTabLock() = default;
+  // Enables the copy buttons, the save-folder button, the list and the export.
+  virtual void UnlockDeviceTab() = 0;
+  // Disables the same controls; `emptyList` also empties the list.
+  virtual void LockDeviceTab(bool emptyList) = 0;
+};
+
+inline const QString kWrongPinMessage = QStringLiteral("密码错误，无法登录");
+
 // The PIN dialog. Created once at start-up and shown modally whenever the
-// telephone is opened; the edit box keeps what was typed last time.
+// telephone is opened; the edit box keeps what was typed last time. The PIN
+// is read from the telephone and compared here, on the PC.
 class TPasswordDlg : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TPasswordDlg(QWidget* parent = nullptr);
+  TPasswordDlg(DeviceLink& link, shell::MessageService& messages, DeviceTabLock& deviceTab,
+               QWidget* parent = nullptr);
+
+ public slots:
+  void OKBtnClick();
+  void CancelBtnClick();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  DeviceLink& link_;
+  shell::MessageService& messages_;
+  DeviceTabLock& deviceTab_;
   QLineEdit* Password = nullptr;
   QPushButton* OKBtn = nullptr;
   QPushButton* CancelBtn = nullptr;

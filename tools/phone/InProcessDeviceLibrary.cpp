@@ -42,6 +42,11 @@ void InProcessDeviceLibrary::FailCommand(std::uint8_t code) {
   failingCommands_.insert(code);
 }
 
+void InProcessDeviceLibrary::UnplugAfterWrites(unsigned writes) {
+  std::lock_guard lock(mutex_);
+  writesBeforeUnplug_ = writes;
+}
+
 std::vector<LibraryCall> InProcessDeviceLibrary::Calls() const {
   std::lock_guard lock(mutex_);
   return calls_;
@@ -110,6 +115,12 @@ usb::Status InProcessDeviceLibrary::Write(usb::DeviceHandle handle, const std::u
   std::lock_guard lock(mutex_);
   calls_.push_back({Op::Write, handle, std::vector<std::uint8_t>(buffer, buffer + size)});
   bytesWritten = 0;
+  if (writesBeforeUnplug_ && (*writesBeforeUnplug_)-- == 0) {
+    writesBeforeUnplug_.reset();
+    plugged_ = false;
+    live_.clear();
+    pending_.clear();
+  }
   if (!Usable(handle)) return usb::kNoDevice;
   if (size != 8 || failNextWrite_ || failingCommands_.count(buffer[0]) == 1) {
     failNextWrite_ = false;

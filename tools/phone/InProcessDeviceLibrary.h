@@ -48,6 +48,8 @@ class InProcessDeviceLibrary final : public usb::DeviceLibrary {
   void ShortenNextReply(std::uint32_t bytes);
   // Every write of a command with this code fails from now on.
   void FailCommand(std::uint8_t code);
+  // The cable comes out just before the (n+1)-th write from now.
+  void UnplugAfterWrites(unsigned writes);
 
   std::vector<LibraryCall> Calls() const;
   // The calls other than the device count, which the connection watch makes
@@ -85,6 +87,7 @@ class InProcessDeviceLibrary final : public usb::DeviceLibrary {
   bool failNextRead_ = false;
   std::optional<std::uint32_t> shortNextReply_;
   std::set<std::uint8_t> failingCommands_;
+  std::optional<unsigned> writesBeforeUnplug_;
   std::vector<LibraryCall> calls_;
 };
 

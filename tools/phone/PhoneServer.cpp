@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -22,6 +23,7 @@ namespace parlomax::phone {
 namespace {
 
 constexpr int kMaxTelephones = 99;
+constexpr auto kSpinBeforeSleeping = std::chrono::microseconds(60);
 
 std::runtime_error Failure(const std::string& what) {
   return std::runtime_error(what + ": " + std::strerror(errno));
@@ -99,6 +101,7 @@ std::filesystem::path PhoneServer::SocketPath() const {
 }
 
 void PhoneServer::Stop() {
+  stopRequested_ = true;
   const std::uint64_t one = 1;
   [[maybe_unused]] const ssize_t ignored = ::write(stopFd_, &one, sizeof(one));
 }
@@ -126,8 +129,9 @@ PhoneServer::End PhoneServer::Serve() {
         connection = fresh;
       }
     } else if (connection >= 0 && fds[2].revents) {
-      switch (Answer(connection)) {
+      switch (AnswerBurst(connection)) {
         case Step::Continue:
+        case Step::Idle:
           break;
         case Step::HostGone:  // wait for the next host
           ::close(connection);
@@ -146,10 +150,27 @@ PhoneServer::End PhoneServer::Serve() {
   return *end;
 }
 
+PhoneServer::Step PhoneServer::AnswerBurst(int connection) {
+  // A host reading a list sends its next command within microseconds of the
+  // last reply; looking for it a moment before going back to sleep answers
+  // it without a sleep and a wake-up on either side.
+  auto until = std::chrono::steady_clock::now() + kSpinBeforeSleeping;
+  for (;;) {
+    if (stopRequested_) return Step::Stopped;
+    const Step step = Answer(connection);
+    if (step == Step::Idle) {
+      if (std::chrono::steady_clock::now() >= until) return Step::Idle;
+      continue;
+    }
+    if (step != Step::Continue) return step;
+    until = std::chrono::steady_clock::now() + kSpinBeforeSleeping;
+  }
+}
+
 PhoneServer::Step PhoneServer::Answer(int connection) {
   std::array<std::uint8_t, 64> message{};
   const ssize_t n = ::recv(connection, message.data(), message.size(), MSG_DONTWAIT);
-  if (n < 0) return errno == EAGAIN || errno == EINTR ? Step::Continue : Step::HostGone;
+  if (n < 0) return errno == EAGAIN || errno == EINTR ? Step::Idle : Step::HostGone;
   if (n == 0) return Step::HostGone;
   if (n != 8) return Step::Continue;  // not a command: the telephone ignores it
   const std::span<const std::uint8_t, 8> command(message.data(), 8);

@@ -36,9 +36,10 @@ class PhoneServer {
   void Stop();
 
  private:
-  enum class Step { Continue, HostGone, Stopped, Vanished };
+  enum class Step { Continue, Idle, HostGone, Stopped, Vanished };
   bool WaitOrStop(std::uint32_t ms);  // false when stopped meanwhile
-  Step Answer(int connection);
+  Step Answer(int connection);        // Idle when no command was waiting
+  Step AnswerBurst(int connection);   // answers until the host pauses
 
   std::shared_ptr<TelephoneModel> model_;
   FaultPlan faults_;
@@ -47,6 +48,8 @@ class PhoneServer {
   int lockFd_ = -1;
   int listenFd_ = -1;
   int stopFd_ = -1;
+  // Also set from a signal handler; lock-free, so that is safe.
+  std::atomic<bool> stopRequested_{false};
 };
 
 // Makes `folder` if needed and checks that nobody else can write into it.

@@ -13,6 +13,7 @@ namespace parlomax::usb {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr auto kSpinBeforeSleeping = std::chrono::microseconds(60);
 
 // Waits until `fd` is ready for `events` or the deadline passes; false on
 // time-out or error.
@@ -52,8 +53,20 @@ int ConnectTo(const std::filesystem::path& socketPath) {
 struct EmulatorDeviceLibrary::Connection {
   explicit Connection(int fd) : fd(fd) {}
   ~Connection() { ::close(fd); }
+
+  // With `io` held. Changing the socket's option costs a call, so it is
+  // changed only when the wait differs from the last one by a fair margin.
+  bool SetReceiveTimeout(long long ms) {
+    if (receiveTimeoutMs >= 0 && ms <= receiveTimeoutMs && ms + 50 > receiveTimeoutMs) return true;
+    timeval wait{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait)) != 0) return false;
+    receiveTimeoutMs = ms;
+    return true;
+  }
+
   const int fd;
   std::mutex io;
+  long long receiveTimeoutMs = -1;
 };
 
 EmulatorDeviceLibrary::EmulatorDeviceLibrary(std::filesystem::path folder)
@@ -111,11 +124,17 @@ Status EmulatorDeviceLibrary::Write(DeviceHandle handle, const std::uint8_t* buf
   if (!connection) return kInvalidHandle;
   std::lock_guard io(connection->io);
   const auto deadline = Clock::now() + std::chrono::milliseconds(writeTimeoutMs_.load());
-  if (!WaitFor(connection->fd, POLLOUT, deadline)) return kTimedOut;
-  const ssize_t n = ::send(connection->fd, buffer, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-  if (n < 0) return errno == EPIPE || errno == ECONNRESET ? kNoDevice : kFailure;
-  bytesWritten = static_cast<std::uint32_t>(n);
-  return static_cast<std::uint32_t>(n) == size ? kSuccess : kFailure;
+  for (;;) {
+    // A command nearly always fits at once; waiting is for a full queue only.
+    const ssize_t n = ::send(connection->fd, buffer, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) {
+      bytesWritten = static_cast<std::uint32_t>(n);
+      return static_cast<std::uint32_t>(n) == size ? kSuccess : kFailure;
+    }
+    if (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN) return kNoDevice;
+    if (errno != EAGAIN && errno != EINTR) return kFailure;
+    if (!WaitFor(connection->fd, POLLOUT, deadline)) return kTimedOut;
+  }
 }
 
 Status EmulatorDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t size,
@@ -125,15 +144,34 @@ Status EmulatorDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, st
   if (!connection) return kInvalidHandle;
   std::lock_guard io(connection->io);
   const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_.load());
-  for (;;) {
-    if (!WaitFor(connection->fd, POLLIN, deadline)) return kTimedOut;
+  // An emulator answers within microseconds. Asking again for a moment
+  // before going to sleep saves the sleep and the wake-up, which cost more
+  // than the whole exchange and would more than double the time to read a
+  // long list; a reply that takes longer is waited for the ordinary way.
+  const auto spinUntil = Clock::now() + kSpinBeforeSleeping;
+  while (Clock::now() < spinUntil) {
     const ssize_t n = ::recv(connection->fd, buffer, size, MSG_DONTWAIT);
     if (n > 0) {
       bytesRead = static_cast<std::uint32_t>(n);
       return kSuccess;
     }
-    if (n == 0) return kNoDevice;  // the emulator has gone
+    if (n == 0) return kNoDevice;
     if (errno != EAGAIN && errno != EINTR) return kFailure;
+  }
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0 || !connection->SetReceiveTimeout(left)) return kTimedOut;
+    // One blocking receive: a reply is one message, and the receive time-out
+    // bounds the wait without a separate poll for every reply.
+    const ssize_t n = ::recv(connection->fd, buffer, size, 0);
+    if (n > 0) {
+      bytesRead = static_cast<std::uint32_t>(n);
+      return kSuccess;
+    }
+    if (n == 0) return kNoDevice;  // the emulator has gone
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return kTimedOut;
+    if (errno != EINTR) return kFailure;
   }
 }
 

@@ -1,0 +1,85 @@
+// The telephone's tab: the connection watch, the list request and what a
+// login does to the tab.
+#include "app/MainUnit.h"
+
+#include "app/RecordingListView.h"
+#include "catalogue/DeviceList.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace parlomax::app {
+namespace {
+constexpr int kUploadLabelWidth = 300;
+}  // namespace
+
+void TMainForm::TimerUSBConnectTimer() {
+  if (link_.CountDevices() >= 1) {
+    link_.DeviceAttached = true;
+    ui_.BitBtnConnect->setText(QStringLiteral("USB已连接"));
+    ui_.BitBtnConnect->setEnabled(true);
+    if (!state_.UploadSelectedRunning && !state_.UploadAllRunning) {
+      ui_.BitBtnRefersh->setEnabled(true);
+    }
+    return;
+  }
+  ResetDeviceTab();
+}
+
+void TMainForm::ResetDeviceTab() {
+  // The handle is neither flushed nor closed: there is nothing left to talk
+  // to, and a running copy job finds out at its next command.
+  link_.DeviceAttached = false;
+  link_.DeviceOpen = false;
+  link_.LoggedIn = false;
+  ui_.BitBtnConnect->setText(QStringLiteral("USB未连接"));
+  ui_.BitBtnConnect->setEnabled(false);
+  SetEnabled({ui_.BitBtnUploadAll, ui_.BitBtnUpload, ui_.BitBtnRefersh, ui_.BitBtnSave,
+              ui_.BitBtnExport, ui_.ListViewMCU},
+             false);
+  ui_.ListViewMCU->clear();
+  state_.UploadSelectedRunning = false;
+  state_.UploadAllRunning = false;
+  ui_.ProgressBarUploadPacket->setValue(0);
+  ui_.ProgressBarUpload->setValue(0);
+  ui_.LabelUpload->setText(QStringLiteral("上传进度"));
+  ui_.LabelUpload->setFixedWidth(kUploadLabelWidth);
+  ui_.BitBtnUpload->setText(QStringLiteral("上传选择"));
+  ui_.BitBtnUploadAll->setText(QStringLiteral("上传全部"));
+}
+
+void TMainForm::UnlockDeviceTab() {
+  SetEnabled({ui_.BitBtnUploadAll, ui_.BitBtnUpload, ui_.BitBtnSave, ui_.ListViewMCU,
+              ui_.BitBtnExport},
+             true);
+}
+
+void TMainForm::LockDeviceTab(bool emptyList) {
+  SetEnabled({ui_.BitBtnUploadAll, ui_.BitBtnUpload, ui_.BitBtnSave, ui_.ListViewMCU,
+              ui_.BitBtnExport},
+             false);
+  if (emptyList) ui_.ListViewMCU->clear();
+}
+
+bool TMainForm::TelephoneGone() {
+  // The watch may have seen it go while a message was open; if it has not
+  // ticked since, ask the library directly.
+  return !link_.DeviceAttached || !link_.DeviceOpen || link_.CountDevices() == 0;
+}
+
+void TMainForm::BitBtnRefershClick() {
+  if (!SharedGuardsPass()) return;
+  if (link_.DeviceAttached) {
+    // Every request asks for the PIN again, also when the user is logged in.
+    if (link_.DeviceOpen || link_.OpenFirstDevice()) {
+      if (passwordDlg_) passwordDlg_->exec();
+    }
+  }
+  if (!link_.LoggedIn) return;
+  RecordingListFiller list(ui_.ListViewMCU);
+  catalogue::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
+}
+
+}  // namespace parlomax::app

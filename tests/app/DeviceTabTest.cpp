@@ -1,0 +1,194 @@
+// The telephone's tab driven as a user does: the watch ticks, the list
+// button is clicked and the PIN dialog answered.
+#include "app/MainUnit.h"
+
+#include "QtPrinters.h"
+#include "RecordingMessageService.h"
+#include "TestTelephone.h"
+#include "app/RecordingListView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace parlomax::app {
+namespace {
+
+using phone::LibraryCall;
+
+std::vector<phone::Recording> SixRecordings() {
+  std::vector<phone::Recording> recordings;
+  for (unsigned i = 0; i < 6; ++i) recordings.push_back(testing::MakeRecording(500 * i, i));
+  return recordings;
+}
+
+class DeviceTabTest : public ::testing::Test {
+ protected:
+  DeviceTabTest()
+      : library_(testing::MakeTelephone(SixRecordings(), {9, 1, 7, 4})),
+        form_(Platform{library_, messages_}),
+        dialog_(form_.Link(), messages_, form_) {
+    form_.SetPasswordDialog(&dialog_);
+    form_.show();
+  }
+  ~DeviceTabTest() override { form_.hide(); }
+
+  QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
+  QTreeWidget* List() { return form_.findChild<QTreeWidget*>("ListViewMCU"); }
+  std::vector<QString> Captions() {
+    std::vector<QString> captions;
+    for (int i = 0; i < List()->topLevelItemCount(); ++i) captions.push_back(List()->topLevelItem(i)->text(0));
+    return captions;
+  }
+  std::vector<std::string> EnabledDeviceControls() {
+    std::vector<std::string> on;
+    for (const char* name : {"BitBtnRefersh", "BitBtnExport", "BitBtnUpload", "BitBtnUploadAll",
+                             "BitBtnSave", "ListViewMCU", "BitBtnConnect"}) {
+      if (form_.findChild<QWidget*>(name)->isEnabled()) on.push_back(name);
+    }
+    return on;
+  }
+  // Clicks the list button and answers the PIN dialog with `button`, after
+  // typing `pin` when one is given.
+  void Refresh(const char* button = "OKBtn", const QString& pin = QStringLiteral("9174")) {
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [this, button, pin] {
+      if (!dialog_.isVisible()) return;
+      dialog_.findChild<QLineEdit*>("Password")->setText(pin);
+      dialog_.findChild<QPushButton*>(button)->click();
+    });
+    answer.start(1);
+    Button("BitBtnRefersh")->click();
+  }
+  std::size_t Writes(std::uint8_t command) {
+    std::size_t n = 0;
+    for (const auto& c : library_.Calls()) n += c.op == LibraryCall::Op::Write && c.bytes[0] == command;
+    return n;
+  }
+
+  testing::RecordingMessageService messages_;
+  phone::InProcessDeviceLibrary library_;
+  TMainForm form_;
+  device::TPasswordDlg dialog_;
+};
+
+TEST_F(DeviceTabTest, PluggingInEnablesOnlyTheListButton) {
+  EXPECT_EQ(EnabledDeviceControls(), std::vector<std::string>{});
+  form_.TimerUSBConnectTimer();
+  EXPECT_TRUE(form_.Link().DeviceAttached);
+  EXPECT_EQ(Button("BitBtnConnect")->text(), "USB已连接");
+  EXPECT_EQ(EnabledDeviceControls(), (std::vector<std::string>{"BitBtnRefersh", "BitBtnConnect"}));
+  // No command goes to the telephone until the user asks for the list.
+  EXPECT_TRUE(library_.CallsBesidesCount().empty());
+}
+
+TEST_F(DeviceTabTest, TheWatchLeavesTheListButtonOffWhileACopyRuns) {
+  form_.State().UploadAllRunning = true;
+  form_.TimerUSBConnectTimer();
+  EXPECT_EQ(EnabledDeviceControls(), std::vector<std::string>{"BitBtnConnect"});
+}
+
+TEST_F(DeviceTabTest, LoggingInListsEveryRecordingAndUnlocksTheTab) {
+  form_.TimerUSBConnectTimer();
+  Refresh();
+  EXPECT_TRUE(form_.Link().LoggedIn);
+  ASSERT_EQ(List()->topLevelItemCount(), 6);
+  for (int i = 0; i < 6; ++i) {
+    const auto* item = List()->topLevelItem(i);
+    const auto row = catalogue::MakeDeviceListRow(static_cast<std::uint16_t>(i), library_.Model().Header(i));
+    const QStringList expected{row.caption, row.fileName, row.texts.telephoneNumber, row.texts.time,
+                               row.texts.type, row.texts.size, row.texts.duration};
+    for (int c = 0; c < 7; ++c) EXPECT_EQ(item->text(c), expected[c]) << "row " << i << " column " << c;
+    EXPECT_EQ(RecordIndexOfRow(item), i);
+  }
+  EXPECT_EQ(EnabledDeviceControls(),
+            (std::vector<std::string>{"BitBtnRefersh", "BitBtnExport", "BitBtnUpload",
+                                      "BitBtnUploadAll", "BitBtnSave", "ListViewMCU", "BitBtnConnect"}));
+  // Opened once, with the 10 s time-outs, and no flush but the login's.
+  EXPECT_EQ(library_.ReadTimeoutMs(), 10000u);
+  Refresh();
+  std::size_t opens = 0;
+  for (const auto& c : library_.Calls()) opens += c.op == LibraryCall::Op::Open;
+  EXPECT_EQ(opens, 1u);
+  EXPECT_EQ(Writes(4), 2u);  // every request asks for the PIN again
+}
+
+TEST_F(DeviceTabTest, ARefusedPinLocksTheTabButKeepsTheRowsAndSendsNoListCommand) {
+  form_.TimerUSBConnectTimer();
+  Refresh();
+  ASSERT_EQ(List()->topLevelItemCount(), 6);
+  library_.ClearCalls();
+  Refresh("OKBtn", QStringLiteral("1234"));
+  EXPECT_FALSE(form_.Link().LoggedIn);
+  EXPECT_EQ(List()->topLevelItemCount(), 6);
+  EXPECT_EQ(Writes(1) + Writes(2), 0u);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"密码错误，无法登录"});
+  EXPECT_EQ(EnabledDeviceControls(), (std::vector<std::string>{"BitBtnRefersh", "BitBtnConnect"}));
+}
+
+TEST_F(DeviceTabTest, CancellingTheLoginEmptiesTheListAndLeavesTheListButtonOn) {
+  form_.TimerUSBConnectTimer();
+  Refresh();
+  Refresh("CancelBtn");
+  EXPECT_FALSE(form_.Link().LoggedIn);
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(EnabledDeviceControls(), (std::vector<std::string>{"BitBtnRefersh", "BitBtnConnect"}));
+}
+
+TEST_F(DeviceTabTest, PlaybackOrConversionRefusesTheListBeforeTouchingTheTelephone) {
+  form_.TimerUSBConnectTimer();
+  form_.State().PlayState = PlayState::Paused;
+  Refresh();
+  form_.State().PlayState = PlayState::Stopped;
+  form_.State().ConvertSelectedRunning = true;
+  Refresh();
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"请先停止播放！", "请先停止转换！"}));
+  EXPECT_TRUE(library_.CallsBesidesCount().empty());
+  EXPECT_FALSE(dialog_.isVisible());
+}
+
+TEST_F(DeviceTabTest, AFailedOpenShowsNoDialogAndReadsNothing) {
+  form_.TimerUSBConnectTimer();
+  library_.Unplug();  // gone between the tick and the click
+  Refresh();
+  EXPECT_FALSE(form_.Link().DeviceOpen);
+  EXPECT_TRUE(messages_.Messages().empty());
+  EXPECT_EQ(Writes(1), 0u);
+}
+
+TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
+  form_.TimerUSBConnectTimer();
+  Refresh();
+  form_.State().UploadAllRunning = true;
+  Button("BitBtnUploadAll")->setText(QStringLiteral("取消上传"));
+  form_.findChild<QProgressBar*>("ProgressBarUpload")->setValue(40);
+  form_.findChild<QProgressBar*>("ProgressBarUploadPacket")->setValue(70);
+  library_.Unplug();
+  form_.TimerUSBConnectTimer();
+
+  EXPECT_FALSE(form_.Link().DeviceAttached || form_.Link().DeviceOpen || form_.Link().LoggedIn);
+  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(EnabledDeviceControls(), std::vector<std::string>{});
+  EXPECT_EQ(Button("BitBtnConnect")->text(), "USB未连接");
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+  EXPECT_EQ(Button("BitBtnUpload")->text(), "上传选择");
+  EXPECT_EQ(form_.findChild<QProgressBar*>("ProgressBarUpload")->value(), 0);
+  EXPECT_EQ(form_.findChild<QProgressBar*>("ProgressBarUploadPacket")->value(), 0);
+  EXPECT_EQ(form_.findChild<QLabel*>("LabelUpload")->text(), "上传进度");
+  EXPECT_EQ(form_.findChild<QLabel*>("LabelUpload")->width(), 300);
+
+  // Plugged in again: a new request opens the telephone anew.
+  library_.PlugIn();
+  form_.TimerUSBConnectTimer();
+  Refresh();
+  EXPECT_EQ(List()->topLevelItemCount(), 6);
+}
+
+}  // namespace
+}  // namespace parlomax::app

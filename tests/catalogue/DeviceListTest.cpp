@@ -1,0 +1,142 @@
+#include "catalogue/DeviceList.h"
+
+#include "QtPrinters.h"
+#include "RecordingMessageService.h"
+#include "TestTelephone.h"
+#include "device/DeviceLink.h"
+
+#include <gtest/gtest.h>
+
+namespace parlomax::catalogue {
+namespace {
+
+using phone::LibraryCall;
+
+struct RowsSeen final : DeviceListView {
+  std::vector<DeviceListRow> rows;
+  int clears = 0;
+  std::function<void(const DeviceListRow&)> afterAdd;
+  void Clear() override {
+    rows.clear();
+    ++clears;
+  }
+  void AddRow(const DeviceListRow& row) override {
+    rows.push_back(row);
+    if (afterAdd) afterAdd(row);
+  }
+};
+
+class DeviceListTest : public ::testing::Test {
+ protected:
+  void Plug(std::vector<phone::Recording> recordings) {
+    library_.emplace(testing::MakeTelephone(std::move(recordings)));
+    link_.emplace(*library_, messages_);
+    ASSERT_TRUE(link_->OpenFirstDevice());
+    library_->ClearCalls();
+  }
+  void Read() {
+    ReadDeviceList(*link_, view_, [this] { return link_->CountDevices() == 0; });
+  }
+  std::vector<std::uint16_t> HeaderIndexesAsked() const {
+    std::vector<std::uint16_t> indexes;
+    for (const auto& c : library_->Calls()) {
+      if (c.op == LibraryCall::Op::Write && c.bytes[0] == 2) indexes.push_back(c.bytes[1] | c.bytes[2] << 8);
+    }
+    return indexes;
+  }
+
+  testing::RecordingMessageService messages_;
+  std::optional<phone::InProcessDeviceLibrary> library_;
+  std::optional<device::DeviceLink> link_;
+  RowsSeen view_;
+};
+
+TEST_F(DeviceListTest, EveryRecordBecomesARowWithItsTexts) {
+  Plug({testing::MakeRecording(1000, 1), testing::MakeRecording(0, 2), testing::MakeRecording(59000, 3)});
+  Read();
+  ASSERT_EQ(view_.rows.size(), 3u);
+  for (std::uint16_t i = 0; i < 3; ++i) {
+    const auto header = library_->Model().Header(i);
+    const DeviceListRow& row = view_.rows[i];
+    EXPECT_EQ(row.recordIndex, i);
+    EXPECT_EQ(row.caption, QString::number(i + 1));
+    EXPECT_EQ(row.fileName, RecordingFileName(header, i + 1));
+    EXPECT_EQ(row.texts, RecordingColumnTexts(header));
+  }
+  EXPECT_EQ(view_.rows[2].texts.duration, "1 分0 秒");
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_F(DeviceListTest, ACountOfZeroEmptiesTheListAndAsksNothingMore) {
+  Plug({});
+  view_.rows.push_back({});
+  Read();
+  EXPECT_TRUE(view_.rows.empty());
+  EXPECT_EQ(view_.clears, 1);
+  EXPECT_TRUE(HeaderIndexesAsked().empty());
+}
+
+TEST_F(DeviceListTest, TheCountIsLowByteFirst) {
+  Plug(std::vector<phone::Recording>(259, testing::MakeRecording(0)));
+  Read();
+  EXPECT_EQ(view_.rows.size(), 259u);
+  EXPECT_EQ(view_.rows.back().caption, "259");
+}
+
+TEST_F(DeviceListTest, Index65534IsNeverAskedFor) {
+  Plug(std::vector<phone::Recording>(65535, testing::MakeRecording(0)));
+  Read();
+  const auto asked = HeaderIndexesAsked();
+  EXPECT_EQ(asked.size(), 65534u);
+  EXPECT_EQ(asked.back(), 65533);
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), 65534), 0);
+  EXPECT_EQ(view_.rows.back().fileName.right(10), "_65534.spx");
+}
+
+TEST_F(DeviceListTest, AFailedRecordLeavesAGapButEveryRowKnowsItsRecording) {
+  std::vector<phone::Recording> recordings;
+  for (unsigned i = 0; i < 6; ++i) recordings.push_back(testing::MakeRecording(100, i));
+  Plug(recordings);
+  // The read of record 4 (index 3) fails.
+  view_.afterAdd = [this](const DeviceListRow& row) {
+    if (row.recordIndex == 2) library_->FailNextRead();
+  };
+  Read();
+
+  std::vector<QString> captions;
+  std::vector<std::uint16_t> indexes;
+  for (const auto& row : view_.rows) {
+    captions.push_back(row.caption);
+    indexes.push_back(row.recordIndex);
+  }
+  EXPECT_EQ(captions, (std::vector<QString>{"1", "2", "3", "5", "6"}));
+  EXPECT_EQ(indexes, (std::vector<std::uint16_t>{0, 1, 2, 4, 5}));
+  EXPECT_EQ(view_.rows[3].fileName, RecordingFileName(library_->Model().Header(4), 5));
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
+}
+
+TEST_F(DeviceListTest, ATelephonePulledOutMidwayCostsOneMessageNotOnePerRecord) {
+  Plug(std::vector<phone::Recording>(500, testing::MakeRecording(10)));
+  library_->UnplugAfterWrites(11);  // the count and ten headers go through
+  Read();
+  EXPECT_EQ(view_.rows.size(), 10u);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB写命令错误"});
+  EXPECT_EQ(HeaderIndexesAsked().size(), 11u);
+}
+
+TEST_F(DeviceListTest, AFailedCountWriteKeepsTheListAndAFailedCountReadEmptiesIt) {
+  Plug({testing::MakeRecording(10)});
+  view_.rows.push_back({});
+  library_->FailNextWrite();
+  Read();
+  EXPECT_EQ(view_.rows.size(), 1u);
+  EXPECT_EQ(view_.clears, 0);
+  library_->FailNextRead();
+  Read();
+  EXPECT_TRUE(view_.rows.empty());
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB写命令错误", "USB读数据错误"}));
+  EXPECT_TRUE(HeaderIndexesAsked().empty());
+}
+
+}  // namespace
+}  // namespace parlomax::catalogue

@@ -1,0 +1,109 @@
+// The whole program against the emulator program: plugging in, logging in,
+// listing, and pulling the cable out, with the real timers ticking.
+#include "app/MainUnit.h"
+
+#include "ChildProcess.h"
+#include "PumpEvents.h"
+#include "QtPrinters.h"
+#include "RecordingMessageService.h"
+#include "TempFolder.h"
+#include "catalogue/DeviceList.h"
+#include "phone/Content.h"
+#include "platform/usb/CombinedDeviceLibrary.h"
+#include "platform/usb/EmulatorDeviceLibrary.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace parlomax::app {
+namespace {
+
+using testing::PumpUntil;
+
+// One tick of the watch, and room for a loaded machine.
+constexpr int kWithinATickMs = 800 + 700;
+
+class DeviceTabWithEmulatorTest : public ::testing::Test {
+ protected:
+  DeviceTabWithEmulatorTest()
+      : form_(Platform{devices_, messages_}), dialog_(form_.Link(), messages_, form_) {
+    devices_.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>(folder_.Path()));
+    form_.SetPasswordDialog(&dialog_);
+    form_.show();
+  }
+
+  std::unique_ptr<testing::ChildProcess> PlugIn(unsigned recordings, unsigned seed) {
+    return std::make_unique<testing::ChildProcess>(std::vector<std::string>{
+        PARLOMAX_PHONE_PROGRAM, "--folder", folder_.Path().string(), "--generate",
+        std::to_string(recordings), "--seed", std::to_string(seed), "--pin", "2468"});
+  }
+  QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
+  QTreeWidget* List() { return form_.findChild<QTreeWidget*>("ListViewMCU"); }
+  void LogInAndList(const QString& pin) {
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [this, pin] {
+      if (!dialog_.isVisible()) return;
+      dialog_.findChild<QLineEdit*>("Password")->setText(pin);
+      dialog_.findChild<QPushButton*>("OKBtn")->click();
+    });
+    answer.start(1);
+    Button("BitBtnRefersh")->click();
+  }
+
+  testing::TempFolder folder_;
+  testing::RecordingMessageService messages_;
+  usb::CombinedDeviceLibrary devices_;
+  TMainForm form_;
+  device::TPasswordDlg dialog_;
+};
+
+TEST_F(DeviceTabWithEmulatorTest, PlugLogInListAndUnplug) {
+  auto phone = PlugIn(40, 5);
+  ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnConnect")->text() == "USB已连接"; }, 3000));
+  EXPECT_TRUE(Button("BitBtnRefersh")->isEnabled());
+  EXPECT_FALSE(Button("BitBtnUploadAll")->isEnabled());
+  EXPECT_FALSE(List()->isEnabled());
+
+  LogInAndList(QStringLiteral("2468"));
+  ASSERT_TRUE(form_.Link().LoggedIn);
+  const phone::TelephoneModel expected({2, 4, 6, 8}, phone::GenerateRecordings(40, 5));
+  ASSERT_EQ(List()->topLevelItemCount(), 40);
+  for (int i = 0; i < 40; ++i) {
+    const auto row = catalogue::MakeDeviceListRow(static_cast<std::uint16_t>(i), expected.Header(i));
+    const QStringList texts{row.caption, row.fileName, row.texts.telephoneNumber, row.texts.time,
+                            row.texts.type, row.texts.size, row.texts.duration};
+    for (int c = 0; c < 7; ++c) EXPECT_EQ(List()->topLevelItem(i)->text(c), texts[c]) << i << "/" << c;
+  }
+  EXPECT_TRUE(messages_.Messages().empty());
+
+  phone->Signal(SIGTERM);
+  phone->Wait();
+  ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnConnect")->text() == "USB未连接"; }, kWithinATickMs));
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_FALSE(Button("BitBtnRefersh")->isEnabled());
+  EXPECT_FALSE(form_.Link().LoggedIn);
+
+  // A telephone plugged in again is opened anew by the next request.
+  auto again = PlugIn(3, 9);
+  ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnRefersh")->isEnabled(); }, 3000));
+  LogInAndList(QStringLiteral("2468"));
+  EXPECT_EQ(List()->topLevelItemCount(), 3);
+}
+
+TEST_F(DeviceTabWithEmulatorTest, ATelephoneThatVanishesMidListCostsOneMessage) {
+  // The count, the PIN and 20 headers, then the cable comes out.
+  auto phone = std::make_unique<testing::ChildProcess>(std::vector<std::string>{
+      PARLOMAX_PHONE_PROGRAM, "--folder", folder_.Path().string(), "--generate", "300",
+      "--vanish-after", "22"});
+  ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnRefersh")->isEnabled(); }, 3000));
+  LogInAndList(QStringLiteral("9174"));
+  EXPECT_EQ(messages_.Messages().size(), 1u);
+  EXPECT_LE(List()->topLevelItemCount(), 20);
+}
+
+}  // namespace
+}  // namespace parlomax::app
