@@ -55,6 +55,9 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
 
   connect(ui_.ButtonExit, &QPushButton::clicked, this, &TMainForm::ButtonExitClick);
   connect(ui_.BitBtnRefersh, &QPushButton::clicked, this, &TMainForm::BitBtnRefershClick);
+  connect(ui_.BitBtnSave, &QPushButton::clicked, this, &TMainForm::BitBtnSaveClick);
+  connect(ui_.BitBtnUploadAll, &QPushButton::clicked, this, &TMainForm::BitBtnUploadAllClick);
+  connect(ui_.BitBtnUpload, &QPushButton::clicked, this, &TMainForm::BitBtnUploadClick);
   connect(ui_.PageControl1, &QTabWidget::currentChanged, this, &TMainForm::PageControl1Change);
   connect(ui_.EditSave, &QLineEdit::textChanged, this, &TMainForm::EditSaveChange);
 
@@ -64,7 +67,7 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   connect(TimerPlayer, &QTimer::timeout, this, &TMainForm::TimerPlayerTimer);
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() { StopAndWaitForJobs(); }
 
 bool TMainForm::SharedGuardsPass() {
   if (state_.PlayState != PlayState::Stopped) {
@@ -100,6 +103,13 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormClose() {
+  // Each job gets a short moment to notice; the telephone is then released,
+  // after whatever exchange a job still has under way.
+  for (transfer::CopyJob* job : {selectedJob_, allJob_}) {
+    if (job == nullptr) continue;
+    job->RequestStop();
+    job->WaitFor(kStopGrace);
+  }
   // A telephone that was never opened is not touched; one that was is
   // released, even when it has been unplugged since.
   link_.CloseAtExit();

@@ -4,15 +4,23 @@
 #include "app/Platform.h"
 #include "app/WindowState.h"
 #include "device/DeviceLink.h"
+#include "app/WindowTransferView.h"
 #include "device/PasswordUnit.h"
+#include "transfer/CopyJob.h"
 
 #include <QWidget>
 
+#include <chrono>
 #include <initializer_list>
+#include <memory>
+#include <vector>
 
 class QTimer;
 
 namespace parlomax::app {
+
+// How long a stop request is given before the window carries on.
+inline constexpr std::chrono::milliseconds kStopGrace{100};
 
 // The main window: the telephone's tab and the PC tab, the state every piece
 // of work shares, and the rules that switch controls as work starts and ends.
@@ -38,6 +46,13 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   void UnlockDeviceTab() override;
   void LockDeviceTab(bool emptyList) override;
 
+  // Copy jobs, stopped or not, whose threads have yet to end.
+  std::size_t CopyJobThreadsAlive() const { return jobs_.size(); }
+
+  // Where a copy job's progress lands on the window's thread.
+  void ShowUploadProgressText(const QString& text);
+  void EndCopyJob(transfer::JobKind kind, std::uint64_t generation, bool stopped);
+
  public slots:
   void FormShow();
   void FormClose();
@@ -47,6 +62,9 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   void TimerUSBConnectTimer();
   void TimerPlayerTimer();
   void BitBtnRefershClick();
+  void BitBtnSaveClick();
+  void BitBtnUploadAllClick();
+  void BitBtnUploadClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -58,6 +76,18 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   // True when the telephone is no longer there to be asked.
   bool TelephoneGone();
 
+  void StartCopyJob(transfer::JobKind kind, std::vector<std::uint16_t> selected);
+  void StopCopyJob(transfer::JobKind kind);
+  // The controls of the device tab as a copy job of `kind` starts or ends.
+  void SwitchControlsForCopy(transfer::JobKind kind, bool running);
+  void ResetUploadProgress();
+  // The selected rows' recordings, top row first.
+  std::vector<std::uint16_t> SelectedRecordIndexes() const;
+  // Asks every job still running to stop and waits for each to end.
+  void StopAndWaitForJobs();
+  // A job's thread has ended: let it go.
+  void ForgetCopyJob(transfer::CopyJob* job);
+
   Platform platform_;
   WindowState state_;
   device::DeviceLink link_;
@@ -65,6 +95,15 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   QTimer* TimerUSBConnect = nullptr;
   QTimer* TimerPlayer = nullptr;
   device::TPasswordDlg* passwordDlg_ = nullptr;
+
+  WindowTransferView transferView_{*this};
+  // Every copy job whose thread has not yet ended, and the current job of
+  // each kind (none once it has ended). A stopped job may still be finishing
+  // its last exchange when the next job starts.
+  std::vector<std::unique_ptr<transfer::CopyJob>> jobs_;
+  transfer::CopyJob* allJob_ = nullptr;
+  transfer::CopyJob* selectedJob_ = nullptr;
+  std::uint64_t jobGeneration_ = 0;
 };
 
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled);

@@ -11,10 +11,6 @@
 #include <QTreeWidget>
 
 namespace parlomax::app {
-namespace {
-constexpr int kUploadLabelWidth = 300;
-}  // namespace
-
 void TMainForm::TimerUSBConnectTimer() {
   if (link_.CountDevices() >= 1) {
     link_.DeviceAttached = true;
@@ -42,10 +38,7 @@ void TMainForm::ResetDeviceTab() {
   ui_.ListViewMCU->clear();
   state_.UploadSelectedRunning = false;
   state_.UploadAllRunning = false;
-  ui_.ProgressBarUploadPacket->setValue(0);
-  ui_.ProgressBarUpload->setValue(0);
-  ui_.LabelUpload->setText(QStringLiteral("上传进度"));
-  ui_.LabelUpload->setFixedWidth(kUploadLabelWidth);
+  ResetUploadProgress();
   ui_.BitBtnUpload->setText(QStringLiteral("上传选择"));
   ui_.BitBtnUploadAll->setText(QStringLiteral("上传全部"));
 }

@@ -4,6 +4,7 @@ namespace parlomax::usb {
 class DeviceLibrary;
 }
 namespace parlomax::shell {
+class FolderChooser;
 class MessageService;
 }
 
@@ -14,6 +15,7 @@ namespace parlomax::app {
 struct Platform {
   usb::DeviceLibrary& devices;
   shell::MessageService& messages;
+  shell::FolderChooser& folders;
 };
 
 }  // namespace parlomax::app

@@ -2,6 +2,7 @@
 #include "app/ParlomaxApplication.h"
 #include "device/PasswordUnit.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
+#include "platform/shell/QtFolderChooser.h"
 #include "platform/shell/QtMessageService.h"
 #include "platform/usb/CombinedDeviceLibrary.h"
 #include "platform/usb/EmulatorDeviceLibrary.h"
@@ -16,17 +17,20 @@ namespace {
 int Run(app::ParlomaxApplication& application) {
   shell::PrivateWorkingDirectory workingDirectory;
   shell::QtMessageService messages;
+  shell::QtFolderChooser folders;
   // Every way of reaching a telephone, tried in this order; a running
   // emulator program counts as a telephone on the cable.
   usb::CombinedDeviceLibrary devices;
   devices.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>());
 
-  app::TMainForm mainForm(app::Platform{devices, messages});
+  app::TMainForm mainForm(app::Platform{devices, messages, folders});
   // Hidden until the telephone is opened.
   device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
   mainForm.SetPasswordDialog(&passwordDlg);
   mainForm.show();
   const int result = application.exec();
+  // Copy jobs still waiting on one of their messages are let go before the
+  // window waits for them to end.
   messages.Shutdown();
   return result;
 }

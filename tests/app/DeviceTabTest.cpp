@@ -3,8 +3,7 @@
 #include "app/MainUnit.h"
 
 #include "QtPrinters.h"
-#include "RecordingMessageService.h"
-#include "TestTelephone.h"
+#include "WindowWithTelephone.h"
 #include "app/RecordingListView.h"
 
 #include <QLabel>
@@ -27,54 +26,15 @@ std::vector<phone::Recording> SixRecordings() {
   return recordings;
 }
 
-class DeviceTabTest : public ::testing::Test {
+class DeviceTabTest : public testing::WindowWithTelephone {
  protected:
-  DeviceTabTest()
-      : library_(testing::MakeTelephone(SixRecordings(), {9, 1, 7, 4})),
-        form_(Platform{library_, messages_}),
-        dialog_(form_.Link(), messages_, form_) {
-    form_.SetPasswordDialog(&dialog_);
-    form_.show();
-  }
-  ~DeviceTabTest() override { form_.hide(); }
+  DeviceTabTest() : WindowWithTelephone(SixRecordings()) {}
 
-  QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
-  QTreeWidget* List() { return form_.findChild<QTreeWidget*>("ListViewMCU"); }
-  std::vector<QString> Captions() {
-    std::vector<QString> captions;
-    for (int i = 0; i < List()->topLevelItemCount(); ++i) captions.push_back(List()->topLevelItem(i)->text(0));
-    return captions;
-  }
-  std::vector<std::string> EnabledDeviceControls() {
-    std::vector<std::string> on;
-    for (const char* name : {"BitBtnRefersh", "BitBtnExport", "BitBtnUpload", "BitBtnUploadAll",
-                             "BitBtnSave", "ListViewMCU", "BitBtnConnect"}) {
-      if (form_.findChild<QWidget*>(name)->isEnabled()) on.push_back(name);
-    }
-    return on;
-  }
-  // Clicks the list button and answers the PIN dialog with `button`, after
-  // typing `pin` when one is given.
-  void Refresh(const char* button = "OKBtn", const QString& pin = QStringLiteral("9174")) {
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [this, button, pin] {
-      if (!dialog_.isVisible()) return;
-      dialog_.findChild<QLineEdit*>("Password")->setText(pin);
-      dialog_.findChild<QPushButton*>(button)->click();
-    });
-    answer.start(1);
-    Button("BitBtnRefersh")->click();
-  }
   std::size_t Writes(std::uint8_t command) {
     std::size_t n = 0;
     for (const auto& c : library_.Calls()) n += c.op == LibraryCall::Op::Write && c.bytes[0] == command;
     return n;
   }
-
-  testing::RecordingMessageService messages_;
-  phone::InProcessDeviceLibrary library_;
-  TMainForm form_;
-  device::TPasswordDlg dialog_;
 };
 
 TEST_F(DeviceTabTest, PluggingInEnablesOnlyTheListButton) {

@@ -1,6 +1,7 @@
 #include "app/MainUnit.h"
 
 #include "QtPrinters.h"
+#include "FakeFolderChooser.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
 
@@ -26,7 +27,7 @@ class MainFormTest : public ::testing::Test {
  protected:
   MainFormTest()
       : library_(testing::MakeTelephone({testing::MakeRecording(100)})),
-        form_(Platform{library_, messages_}) {}
+        form_(Platform{library_, messages_, folders_}) {}
 
   template <typename Widget = QWidget>
   Widget* Find(const char* name) {
@@ -38,6 +39,7 @@ class MainFormTest : public ::testing::Test {
   QString Caption(const char* name) { return Find<QPushButton>(name)->text(); }
 
   testing::RecordingMessageService messages_;
+  testing::FakeFolderChooser folders_;
   phone::InProcessDeviceLibrary library_;
   TMainForm form_;
 };

@@ -1,23 +1,9 @@
 // The whole program against the emulator program: plugging in, logging in,
 // listing, and pulling the cable out, with the real timers ticking.
-#include "app/MainUnit.h"
-
-#include "ChildProcess.h"
-#include "PumpEvents.h"
 #include "QtPrinters.h"
-#include "RecordingMessageService.h"
-#include "TempFolder.h"
+#include "WindowWithEmulator.h"
 #include "catalogue/DeviceList.h"
 #include "phone/Content.h"
-#include "platform/usb/CombinedDeviceLibrary.h"
-#include "platform/usb/EmulatorDeviceLibrary.h"
-
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
-
-#include <gtest/gtest.h>
 
 namespace parlomax::app {
 namespace {
@@ -27,42 +13,10 @@ using testing::PumpUntil;
 // One tick of the watch, and room for a loaded machine.
 constexpr int kWithinATickMs = 800 + 700;
 
-class DeviceTabWithEmulatorTest : public ::testing::Test {
- protected:
-  DeviceTabWithEmulatorTest()
-      : form_(Platform{devices_, messages_}), dialog_(form_.Link(), messages_, form_) {
-    devices_.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>(folder_.Path()));
-    form_.SetPasswordDialog(&dialog_);
-    form_.show();
-  }
-
-  std::unique_ptr<testing::ChildProcess> PlugIn(unsigned recordings, unsigned seed) {
-    return std::make_unique<testing::ChildProcess>(std::vector<std::string>{
-        PARLOMAX_PHONE_PROGRAM, "--folder", folder_.Path().string(), "--generate",
-        std::to_string(recordings), "--seed", std::to_string(seed), "--pin", "2468"});
-  }
-  QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
-  QTreeWidget* List() { return form_.findChild<QTreeWidget*>("ListViewMCU"); }
-  void LogInAndList(const QString& pin) {
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [this, pin] {
-      if (!dialog_.isVisible()) return;
-      dialog_.findChild<QLineEdit*>("Password")->setText(pin);
-      dialog_.findChild<QPushButton*>("OKBtn")->click();
-    });
-    answer.start(1);
-    Button("BitBtnRefersh")->click();
-  }
-
-  testing::TempFolder folder_;
-  testing::RecordingMessageService messages_;
-  usb::CombinedDeviceLibrary devices_;
-  TMainForm form_;
-  device::TPasswordDlg dialog_;
-};
+class DeviceTabWithEmulatorTest : public testing::WindowWithEmulator {};
 
 TEST_F(DeviceTabWithEmulatorTest, PlugLogInListAndUnplug) {
-  auto phone = PlugIn(40, 5);
+  auto phone = PlugIn({"--generate", "40", "--seed", "5", "--pin", "2468"});
   ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnConnect")->text() == "USB已连接"; }, 3000));
   EXPECT_TRUE(Button("BitBtnRefersh")->isEnabled());
   EXPECT_FALSE(Button("BitBtnUploadAll")->isEnabled());
@@ -88,18 +42,16 @@ TEST_F(DeviceTabWithEmulatorTest, PlugLogInListAndUnplug) {
   EXPECT_FALSE(form_.Link().LoggedIn);
 
   // A telephone plugged in again is opened anew by the next request.
-  auto again = PlugIn(3, 9);
-  ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnRefersh")->isEnabled(); }, 3000));
+  auto again = PlugIn({"--generate", "3", "--pin", "2468"});
+  ASSERT_TRUE(WaitUntilAttached());
   LogInAndList(QStringLiteral("2468"));
   EXPECT_EQ(List()->topLevelItemCount(), 3);
 }
 
 TEST_F(DeviceTabWithEmulatorTest, ATelephoneThatVanishesMidListCostsOneMessage) {
   // The count, the PIN and 20 headers, then the cable comes out.
-  auto phone = std::make_unique<testing::ChildProcess>(std::vector<std::string>{
-      PARLOMAX_PHONE_PROGRAM, "--folder", folder_.Path().string(), "--generate", "300",
-      "--vanish-after", "22"});
-  ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnRefersh")->isEnabled(); }, 3000));
+  auto phone = PlugIn({"--generate", "300", "--vanish-after", "22"});
+  ASSERT_TRUE(WaitUntilAttached());
   LogInAndList(QStringLiteral("9174"));
   EXPECT_EQ(messages_.Messages().size(), 1u);
   EXPECT_LE(List()->topLevelItemCount(), 20);

@@ -39,10 +39,20 @@ class ChildProcess {
 
   bool Started() const { return pid_ > 0; }
   void Signal(int signal) { ::kill(pid_, signal); }
-  // The exit status, or -1 when it died of a signal.
-  int Wait() {
+  // The exit status, or -1 when it died of a signal. A program that has not
+  // ended within `timeoutMs` is killed, and -2 returned, so that a test
+  // fails instead of hanging.
+  int Wait(int timeoutMs = 20000) {
     int status = 0;
-    ::waitpid(pid_, &status, 0);
+    for (int waited = 0; ::waitpid(pid_, &status, WNOHANG) == 0; waited += 5) {
+      if (waited >= timeoutMs) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        ended_ = true;
+        return -2;
+      }
+      ::usleep(5000);
+    }
     ended_ = true;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }

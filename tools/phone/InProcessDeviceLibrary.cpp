@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <thread>
 
 namespace parlomax::phone {
 
@@ -45,6 +46,16 @@ void InProcessDeviceLibrary::FailCommand(std::uint8_t code) {
 void InProcessDeviceLibrary::UnplugAfterWrites(unsigned writes) {
   std::lock_guard lock(mutex_);
   writesBeforeUnplug_ = writes;
+}
+
+void InProcessDeviceLibrary::FailReadAfter(unsigned reads) {
+  std::lock_guard lock(mutex_);
+  readsBeforeFailure_ = reads;
+}
+
+void InProcessDeviceLibrary::SlowReadsBy(std::chrono::milliseconds delay) {
+  std::lock_guard lock(mutex_);
+  readDelay_ = delay;
 }
 
 std::vector<LibraryCall> InProcessDeviceLibrary::Calls() const {
@@ -138,10 +149,21 @@ usb::Status InProcessDeviceLibrary::Write(usb::DeviceHandle handle, const std::u
 
 usb::Status InProcessDeviceLibrary::Read(usb::DeviceHandle handle, std::uint8_t* buffer,
                                          std::uint32_t size, std::uint32_t& bytesRead) {
+  std::chrono::milliseconds delay;
+  {
+    std::lock_guard lock(mutex_);
+    delay = readDelay_;
+  }
+  // Outside the lock, so that the count answers meanwhile.
+  if (delay.count() > 0) std::this_thread::sleep_for(delay);
   std::lock_guard lock(mutex_);
   calls_.push_back({Op::Read, handle, {}, size});
   bytesRead = 0;
   if (!Usable(handle)) return usb::kNoDevice;
+  if (readsBeforeFailure_ && (*readsBeforeFailure_)-- == 0) {
+    readsBeforeFailure_.reset();
+    failNextRead_ = true;
+  }
   if (failNextRead_) {
     failNextRead_ = false;
     pending_.clear();

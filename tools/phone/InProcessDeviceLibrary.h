@@ -3,6 +3,7 @@
 #include "phone/TelephoneModel.h"
 #include "platform/usb/DeviceLibrary.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,10 @@ class InProcessDeviceLibrary final : public usb::DeviceLibrary {
   void FailCommand(std::uint8_t code);
   // The cable comes out just before the (n+1)-th write from now.
   void UnplugAfterWrites(unsigned writes);
+  // The (n+1)-th read from now fails.
+  void FailReadAfter(unsigned reads);
+  // Every read takes this long before it answers, like a slow telephone.
+  void SlowReadsBy(std::chrono::milliseconds delay);
 
   std::vector<LibraryCall> Calls() const;
   // The calls other than the device count, which the connection watch makes
@@ -88,6 +93,8 @@ class InProcessDeviceLibrary final : public usb::DeviceLibrary {
   std::optional<std::uint32_t> shortNextReply_;
   std::set<std::uint8_t> failingCommands_;
   std::optional<unsigned> writesBeforeUnplug_;
+  std::optional<unsigned> readsBeforeFailure_;
+  std::chrono::milliseconds readDelay_{0};
   std::vector<LibraryCall> calls_;
 };
 

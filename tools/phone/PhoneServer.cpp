@@ -29,20 +29,24 @@ std::runtime_error Failure(const std::string& what) {
   return std::runtime_error(what + ": " + std::strerror(errno));
 }
 
+// The socket appears under its name only once it listens, so that nobody who
+// sees it can be refused.
 int ListenOn(const std::filesystem::path& path) {
+  const std::string text = path.string();
+  const std::string staging = text + ".new";
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const std::string text = path.string();
-  if (text.size() >= sizeof(address.sun_path)) {
+  if (staging.size() >= sizeof(address.sun_path)) {
     throw std::runtime_error("the socket path " + text + " is too long for a local socket");
   }
-  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+  std::memcpy(address.sun_path, staging.c_str(), staging.size() + 1);
   const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   if (fd < 0) throw Failure("cannot make a socket");
-  ::unlink(text.c_str());  // left behind by an emulator that died
+  ::unlink(staging.c_str());  // left behind by an emulator that died
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-      ::listen(fd, 4) != 0) {
+      ::listen(fd, 4) != 0 || ::rename(staging.c_str(), text.c_str()) != 0) {
     const auto error = Failure("cannot listen on " + text);
+    ::unlink(staging.c_str());
     ::close(fd);
     throw error;
   }
@@ -89,10 +93,13 @@ PhoneServer::PhoneServer(std::shared_ptr<TelephoneModel> model, FaultPlan faults
 }
 
 PhoneServer::~PhoneServer() {
+  // The telephone stops counting before its host sees the link close, as a
+  // telephone pulled off the cable vanishes from the bus as its transfers fail.
   ::unlink(SocketPath().c_str());
   ::close(listenFd_);
   ::unlink(usb::EmulatorLockPath(folder_, number_).c_str());
-  ::close(lockFd_);  // from here on the telephone no longer counts
+  ::close(lockFd_);
+  if (connectionFd_ >= 0) ::close(connectionFd_);
   ::close(stopFd_);
 }
 
@@ -112,7 +119,7 @@ bool PhoneServer::WaitOrStop(std::uint32_t ms) {
 }
 
 PhoneServer::End PhoneServer::Serve() {
-  int connection = -1;
+  int& connection = connectionFd_;
   std::optional<End> end;
   while (!end) {
     std::array<pollfd, 3> fds{
@@ -146,7 +153,6 @@ PhoneServer::End PhoneServer::Serve() {
       }
     }
   }
-  if (connection >= 0) ::close(connection);
   return *end;
 }
 

@@ -48,6 +48,7 @@ class PhoneServer {
   int lockFd_ = -1;
   int listenFd_ = -1;
   int stopFd_ = -1;
+  int connectionFd_ = -1;  // the host's connection; kept open until the end
   // Also set from a signal handler; lock-free, so that is safe.
   std::atomic<bool> stopRequested_{false};
 };

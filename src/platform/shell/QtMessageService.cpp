@@ -77,8 +77,7 @@ bool QtMessageService::Run(const Request& request) {
     if (shutDown_) return false;
     waiting_.push_back(pending);
   }
-  QMetaObject::invokeMethod(
-      this, [this, request, pending] { OpenWorkerBox(request, pending); }, Qt::QueuedConnection);
+  channel_.Post([this, request, pending] { OpenWorkerBox(request, pending); });
   const bool ok = pending->Wait();
   std::lock_guard lock(mutex_);
   std::erase(waiting_, pending);

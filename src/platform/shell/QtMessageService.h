@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/shell/MessageService.h"
+#include "platform/shell/ThreadChannel.h"
 
 #include <QObject>
 #include <QPointer>
@@ -46,6 +47,7 @@ class QtMessageService final : public QObject, public MessageService {
   bool shutDown_ = false;
   std::vector<std::shared_ptr<Pending>> waiting_;
   std::vector<QPointer<QMessageBox>> workerBoxes_;  // window's thread only
+  ThreadChannel channel_;
 };
 
 }  // namespace parlomax::shell

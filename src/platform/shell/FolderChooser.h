@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace parlomax::shell {
+
+// The system's folder picker: folders only.
+class FolderChooser {
+ public:
+  virtual ~FolderChooser() = default;
+  // The chosen folder without a trailing "/", or nothing when the user cancels.
+  virtual std::optional<QString> ChooseFolder(const QString& prompt, const QString& startFolder) = 0;
+};
+
+}  // namespace parlomax::shell

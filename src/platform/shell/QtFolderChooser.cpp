@@ -1,0 +1,18 @@
+#include "platform/shell/QtFolderChooser.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace parlomax::shell {
+
+std::optional<QString> QtFolderChooser::ChooseFolder(const QString& prompt,
+                                                     const QString& startFolder) {
+  const QString folder = QFileDialog::getExistingDirectory(
+      nullptr, prompt, startFolder.isEmpty() ? QDir::homePath() : startFolder,
+      QFileDialog::ShowDirsOnly);
+  if (folder.isEmpty()) return std::nullopt;
+  // The root folder is the one whose name ends in "/" already.
+  return folder == QLatin1String("/") ? QString() : folder;
+}
+
+}  // namespace parlomax::shell

@@ -1,0 +1,70 @@
+#include "transfer/CopyRecording.h"
+
+#include "catalogue/RecordingTexts.h"
+#include "device/DeviceLink.h"
+#include "platform/shell/MessageService.h"
+
+#include <algorithm>
+
+namespace parlomax::transfer {
+namespace {
+
+using device::Command;
+using device::FramePreparation;
+using Clock = std::chrono::steady_clock;
+
+// The chunk bar is redrawn a few dozen times a second at most: a copy moves
+// thousands of chunks a second, and the window need not hear of each.
+constexpr auto kBarRefresh = std::chrono::milliseconds(20);
+
+}  // namespace
+
+CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::uint32_t fileNumber,
+                          CopyState& state) {
+  catalogue::RecordingHeader header{};
+  if (!context.link.Exchange(Command::ReadHeader(recordIndex), FramePreparation::ClearWholeFrame,
+                             header, context.headerPause)) {
+    return CopyOutcome::Stop;
+  }
+  state.payloadLength = catalogue::PayloadLength(header);
+  state.fileName = catalogue::RecordingFileName(header, fileNumber);
+  state.deviceAddress = catalogue::StartAddress(header);
+
+  FileWriter& file = context.writer;
+  if (!file.Open(context.saveFolder + state.fileName)) {
+    context.messages.Warn(kCreateFileFailedMessage);
+    return CopyOutcome::Stop;
+  }
+  state.packetCount = state.payloadLength / 256 + (state.payloadLength % 256 != 0 ? 1 : 0);
+  state.bytesDone = 0;
+  context.view.SetRecordingBar(0, state.packetCount);
+  file.Append(header.data(), header.size());
+
+  bool failed = false;
+  std::array<std::uint8_t, device::kPayloadBufferSize> chunk{};
+  auto lastShown = Clock::now();
+  for (state.packetIndex = 0; state.packetIndex < state.packetCount && !context.stopRequested();
+       ++state.packetIndex) {
+    state.chunkSize = std::min<std::uint32_t>(state.payloadLength - state.bytesDone, 256);
+    const std::uint32_t address = state.deviceAddress;
+    state.deviceAddress += state.chunkSize;
+    if (!context.link.Exchange(
+            Command::ReadMemory(address, static_cast<std::uint16_t>(state.chunkSize)),
+            FramePreparation::ClearWholeFrame, chunk)) {
+      failed = true;
+      break;
+    }
+    state.bytesDone += state.chunkSize;
+    // Whatever the telephone delivered, zeros where it delivered nothing.
+    file.Append(chunk.data(), state.chunkSize);
+    const auto now = Clock::now();
+    if (now - lastShown >= kBarRefresh || state.packetIndex + 1 == state.packetCount) {
+      context.view.SetRecordingBar(state.packetIndex + 1, state.packetCount);
+      lastShown = now;
+    }
+  }
+  file.Close();
+  return failed ? CopyOutcome::PayloadFailed : CopyOutcome::Copied;
+}
+
+}  // namespace parlomax::transfer

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "transfer/FileWriter.h"
+#include "transfer/TransferView.h"
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+namespace parlomax::device {
+class DeviceLink;
+}
+namespace parlomax::shell {
+class MessageService;
+}
+
+namespace parlomax::transfer {
+
+inline const QString kCreateFileFailedMessage = QStringLiteral("创建文件错误");
+// A telephone needs a moment to find a recording before it can describe it.
+inline constexpr std::chrono::milliseconds kHeaderReplyPause{100};
+
+// The working variables of one job's copying. Every job has its own.
+struct CopyState {
+  std::uint32_t payloadLength = 0;
+  std::uint32_t deviceAddress = 0;
+  std::uint32_t packetCount = 0;
+  std::uint32_t packetIndex = 0;
+  std::uint32_t chunkSize = 0;
+  std::uint32_t bytesDone = 0;
+  QString fileName;
+
+  // The last recording handled was copied to its end.
+  bool LastRecordingComplete() const { return packetIndex == packetCount; }
+};
+
+enum class CopyOutcome {
+  Copied,         // the file is complete
+  PayloadFailed,  // the file holds what arrived; go on with the next recording
+  Stop,           // no file was made for this recording; the job ends
+};
+
+struct CopyContext {
+  device::DeviceLink& link;
+  shell::MessageService& messages;
+  TransferView& view;
+  FileWriter& writer;
+  QString saveFolder;  // the file name is appended as it is, without a separator
+  std::function<bool()> stopRequested;
+  std::chrono::milliseconds headerPause = kHeaderReplyPause;
+};
+
+// Copies recording `recordIndex` of the telephone into the save folder as a
+// .spx file named for record number `fileNumber`: the 19 header bytes as the
+// telephone sent them, then the payload in chunks of at most 256 bytes. A
+// file of the same name is replaced without asking. Whatever arrived stays in
+// the file when the copy is stopped or fails part-way.
+CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::uint32_t fileNumber,
+                          CopyState& state);
+
+}  // namespace parlomax::transfer

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "transfer/CopyJob.h"
+
+namespace parlomax::transfer {
+
+inline const QString kAllCopiedMessage = QStringLiteral("全部文件上传结束");
+
+// Copies every recording of the telephone, in index order; runs at the
+// lowest priority.
+class TStorgeThread final : public CopyJob {
+ public:
+  using CopyJob::CopyJob;
+  // The thread runs this class's code, so it is waited for before any of it goes.
+  ~TStorgeThread() override {
+    RequestStop();
+    Wait();
+  }
+
+ protected:
+  void Execute() override;
+};
+
+}  // namespace parlomax::transfer

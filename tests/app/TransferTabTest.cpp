@@ -1,0 +1,214 @@
+// The copy buttons driven as a user does, with the jobs on their threads.
+#include "QtPrinters.h"
+#include "TempFolder.h"
+#include "WindowWithTelephone.h"
+#include "catalogue/RecordingTexts.h"
+
+#include <QLabel>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+namespace parlomax::app {
+namespace {
+
+using phone::LibraryCall;
+using testing::PumpUntil;
+using Controls = std::vector<std::string>;
+
+std::vector<phone::Recording> EightRecordings() {
+  std::vector<phone::Recording> recordings;
+  for (unsigned i = 0; i < 8; ++i) recordings.push_back(testing::MakeRecording(600 + 100 * i, i));
+  return recordings;
+}
+
+const Controls kAllOn{"BitBtnRefersh", "BitBtnExport", "BitBtnUpload", "BitBtnUploadAll",
+                      "BitBtnSave",    "ListViewMCU",  "BitBtnConnect"};
+
+class TransferTabTest : public testing::WindowWithTelephone {
+ protected:
+  TransferTabTest() : WindowWithTelephone(EightRecordings()) {
+    folders_.answer = QString::fromStdString(folder_.Path().string());
+    Button("BitBtnSave")->setEnabled(true);
+  }
+  void ChooseSaveFolder() { Button("BitBtnSave")->click(); }
+  bool PcTabEnabled() {
+    auto* pages = form_.findChild<QTabWidget*>("PageControl1");
+    return pages->isTabEnabled(1);
+  }
+  void SelectRows(std::initializer_list<int> rows) {
+    List()->clearSelection();
+    for (int r : rows) List()->topLevelItem(r)->setSelected(true);
+  }
+  bool WaitForJobsToEnd() {
+    return PumpUntil([this] { return !form_.CopyJobThreadsAlive(); }, 20000);
+  }
+  std::string FileOf(std::uint16_t index) {
+    return (folder_ / catalogue::RecordingFileName(library_.Model().Header(index), index + 1u)
+                          .toStdString())
+        .string();
+  }
+
+  testing::TempFolder folder_;
+};
+
+TEST_F(TransferTabTest, ChoosingTheSaveFolderEndsItWithASlash) {
+  ChooseSaveFolder();
+  auto* edit = form_.findChild<QLineEdit*>("EditSave");
+  EXPECT_EQ(edit->text(), QString::fromStdString(folder_.Path().string()) + "/");
+  EXPECT_EQ(folders_.prompts, std::vector<QString>{"请选择目录:"});
+  folders_.answer.reset();
+  ChooseSaveFolder();  // cancelled
+  EXPECT_EQ(edit->text(), QString::fromStdString(folder_.Path().string()) + "/");
+}
+
+TEST_F(TransferTabTest, TheAllJobSwitchesTheTabWhileItRunsAndSaysUploadedAllAtItsEnd) {
+  LogInAndList();
+  ChooseSaveFolder();
+  library_.SlowReadsBy(std::chrono::milliseconds(5));
+  Button("BitBtnUploadAll")->click();
+  EXPECT_TRUE(form_.State().UploadAllRunning);
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "取消上传");
+  EXPECT_EQ(EnabledDeviceControls(), (Controls{"BitBtnUploadAll", "ListViewMCU", "BitBtnConnect"}));
+  EXPECT_FALSE(PcTabEnabled());
+  // The watch does not hand the list button back while the job runs.
+  form_.TimerUSBConnectTimer();
+  EXPECT_FALSE(Button("BitBtnRefersh")->isEnabled());
+
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传所有");
+  EXPECT_EQ(EnabledDeviceControls(), kAllOn);
+  EXPECT_TRUE(PcTabEnabled());
+  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_EQ(Bar("ProgressBarUpload")->value(), 0);
+  EXPECT_EQ(form_.findChild<QLabel*>("LabelUpload")->text(), "上传进度");
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
+  for (std::uint16_t i = 0; i < 8; ++i) EXPECT_TRUE(std::filesystem::exists(FileOf(i))) << i;
+}
+
+TEST_F(TransferTabTest, StoppingTheAllJobGivesTheTabBackAtOnce) {
+  LogInAndList();
+  ChooseSaveFolder();
+  library_.SlowReadsBy(std::chrono::milliseconds(20));
+  Button("BitBtnUploadAll")->click();
+  ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(FileOf(0)); }));
+  Button("BitBtnUploadAll")->click();
+  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+  EXPECT_EQ(EnabledDeviceControls(), kAllOn);
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+  EXPECT_TRUE(messages_.Texts().empty());
+  EXPECT_FALSE(std::filesystem::exists(FileOf(7)));
+}
+
+TEST_F(TransferTabTest, TheSelectedJobLocksTheListAndCopiesTheRowsRecordings) {
+  LogInAndList();
+  ChooseSaveFolder();
+  SelectRows({2, 6});
+  library_.SlowReadsBy(std::chrono::milliseconds(5));
+  Button("BitBtnUpload")->click();
+  EXPECT_EQ(Button("BitBtnUpload")->text(), "取消上传");
+  EXPECT_EQ(EnabledDeviceControls(), (Controls{"BitBtnUpload", "BitBtnConnect"}));
+  EXPECT_FALSE(PcTabEnabled());
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(Button("BitBtnUpload")->text(), "上传选择");
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+  EXPECT_EQ(EnabledDeviceControls(), kAllOn);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"所选择的文件上传结束"});
+  EXPECT_TRUE(std::filesystem::exists(FileOf(2)));
+  EXPECT_TRUE(std::filesystem::exists(FileOf(6)));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 2);
+}
+
+TEST_F(TransferTabTest, ARowAfterAGapStillCopiesItsOwnRecording) {
+  form_.TimerUSBConnectTimer();
+  // Reads while listing: the PIN, the count, headers 0..2; header 3 fails.
+  library_.FailReadAfter(5);
+  Refresh();
+  ASSERT_EQ(List()->topLevelItem(3)->text(0), "5");
+  ChooseSaveFolder();
+  messages_.Clear();
+  SelectRows({3});
+  Button("BitBtnUpload")->click();
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_TRUE(std::filesystem::exists(FileOf(4)));
+  EXPECT_FALSE(std::filesystem::exists(FileOf(3)));
+}
+
+TEST_F(TransferTabTest, NothingStartsWithoutALoginASelectionOrWhilePlaying) {
+  form_.TimerUSBConnectTimer();
+  Button("BitBtnUploadAll")->setEnabled(true);
+  Button("BitBtnUploadAll")->click();  // not logged in: silently nothing
+  EXPECT_FALSE(form_.State().UploadAllRunning);
+  Refresh();
+  List()->clearSelection();
+  Button("BitBtnUpload")->click();  // no row selected
+  EXPECT_FALSE(form_.State().UploadSelectedRunning);
+  form_.State().PlayState = PlayState::Playing;
+  Button("BitBtnUploadAll")->click();
+  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"请先停止播放！"});
+  EXPECT_FALSE(form_.CopyJobThreadsAlive());
+}
+
+TEST_F(TransferTabTest, UnpluggingDuringACopyResetsTheTabAndTheJobEndsAtItsNextCommand) {
+  LogInAndList();
+  ChooseSaveFolder();
+  library_.SlowReadsBy(std::chrono::milliseconds(20));
+  Button("BitBtnUploadAll")->click();
+  ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(FileOf(0)); }));
+  library_.Unplug();
+  form_.TimerUSBConnectTimer();
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+  EXPECT_FALSE(form_.State().UploadAllRunning);
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_FALSE(messages_.Texts().empty());
+  EXPECT_NE(messages_.Texts().back(), "全部文件上传结束");
+  // The job's own end hands the buttons back; the next tick takes them again.
+  form_.TimerUSBConnectTimer();
+  EXPECT_EQ(EnabledDeviceControls(), Controls{});
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+}
+
+TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
+  LogInAndList();
+  ChooseSaveFolder();
+  library_.SlowReadsBy(std::chrono::milliseconds(300));
+  Button("BitBtnUploadAll")->click();
+  PumpUntil([] { return false; }, 150);  // the job is now waiting in a slow read
+  Button("BitBtnUploadAll")->click();   // stop: the job ends after that read
+  SelectRows({0});
+  Button("BitBtnUpload")->click();      // a new job, while the old one still reads
+  ASSERT_EQ(form_.CopyJobThreadsAlive(), 2u);
+  // The old job ends first; the tab stays as the running job has it.
+  ASSERT_TRUE(PumpUntil([&] { return form_.CopyJobThreadsAlive() == 1; }));
+  EXPECT_EQ(EnabledDeviceControls(), (Controls{"BitBtnUpload", "BitBtnConnect"}));
+  EXPECT_EQ(Button("BitBtnUpload")->text(), "取消上传");
+  EXPECT_TRUE(form_.State().UploadSelectedRunning);
+  EXPECT_FALSE(PcTabEnabled());
+  library_.SlowReadsBy(std::chrono::milliseconds(0));
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"所选择的文件上传结束"});
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+  EXPECT_EQ(EnabledDeviceControls(), kAllOn);
+}
+
+TEST_F(TransferTabTest, ClosingTheWindowStopsAJobAndReleasesTheTelephone) {
+  LogInAndList();
+  ChooseSaveFolder();
+  library_.SlowReadsBy(std::chrono::milliseconds(20));
+  Button("BitBtnUploadAll")->click();
+  ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(FileOf(0)); }));
+  const usb::DeviceHandle handle = form_.Link().DeviceHandle;
+  Button("ButtonExit")->click();
+  ASSERT_TRUE(WaitForJobsToEnd());
+  const auto calls = library_.CallsBesidesCount();
+  EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [&](const LibraryCall& c) {
+    return c.op == LibraryCall::Op::Close && c.handle == handle;
+  }));
+  EXPECT_FALSE(std::filesystem::exists(FileOf(7)));
+}
+
+}  // namespace
+}  // namespace parlomax::app

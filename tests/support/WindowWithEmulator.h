@@ -1,0 +1,67 @@
+#pragma once
+
+#include "ChildProcess.h"
+#include "FakeFolderChooser.h"
+#include "PumpEvents.h"
+#include "RecordingMessageService.h"
+#include "TempFolder.h"
+#include "app/MainUnit.h"
+#include "platform/usb/CombinedDeviceLibrary.h"
+#include "platform/usb/EmulatorDeviceLibrary.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace parlomax::testing {
+
+// The whole program as it runs for a user, with telephones played by the
+// parlomax-phone program and the real timers ticking.
+class WindowWithEmulator : public ::testing::Test {
+ protected:
+  WindowWithEmulator()
+      : form_(app::Platform{devices_, messages_, folders_}), dialog_(form_.Link(), messages_, form_) {
+    devices_.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>(sockets_.Path()));
+    form_.SetPasswordDialog(&dialog_);
+    form_.show();
+  }
+  ~WindowWithEmulator() override { form_.hide(); }
+
+  // Starts a telephone; `options` go to parlomax-phone as they are.
+  std::unique_ptr<ChildProcess> PlugIn(std::vector<std::string> options) {
+    std::vector<std::string> argv{PARLOMAX_PHONE_PROGRAM, "--folder", sockets_.Path().string()};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return std::make_unique<ChildProcess>(argv);
+  }
+  QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
+  QTreeWidget* List() { return form_.findChild<QTreeWidget*>("ListViewMCU"); }
+  bool WaitUntilAttached() {
+    return PumpUntil([&] { return Button("BitBtnRefersh")->isEnabled(); }, 5000);
+  }
+  void LogInAndList(const QString& pin) {
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [this, pin] {
+      if (!dialog_.isVisible()) return;
+      dialog_.findChild<QLineEdit*>("Password")->setText(pin);
+      dialog_.findChild<QPushButton*>("OKBtn")->click();
+    });
+    answer.start(1);
+    Button("BitBtnRefersh")->click();
+  }
+
+  TempFolder sockets_;
+  RecordingMessageService messages_;
+  FakeFolderChooser folders_;
+  usb::CombinedDeviceLibrary devices_;
+  app::TMainForm form_;
+  device::TPasswordDlg dialog_;
+};
+
+}  // namespace parlomax::testing

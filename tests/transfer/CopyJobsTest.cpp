@@ -1,0 +1,173 @@
+#include "transfer/StorageSingleThreadUnit.h"
+#include "transfer/StorageThreadUnit.h"
+
+#include "QtPrinters.h"
+#include "RecordingMessageService.h"
+#include "RecordingTransferView.h"
+#include "TempFolder.h"
+#include "TestTelephone.h"
+#include "catalogue/RecordingTexts.h"
+#include "device/DeviceLink.h"
+
+#include <gtest/gtest.h>
+
+namespace parlomax::transfer {
+namespace {
+
+using phone::LibraryCall;
+
+class CopyJobsTest : public ::testing::Test {
+ protected:
+  void Plug(std::vector<phone::Recording> recordings) {
+    library_.emplace(testing::MakeTelephone(std::move(recordings)));
+    link_.emplace(*library_, messages_);
+    ASSERT_TRUE(link_->OpenFirstDevice());
+    link_->LoggedIn = true;
+    library_->ClearCalls();
+  }
+  JobSetup MakeSetup() {
+    return JobSetup{*link_, messages_, view_, QString::fromStdString(folder_.Path().string()) + "/", 7,
+                    std::chrono::milliseconds(0)};
+  }
+  // Runs a job to its end on its own thread.
+  void Run(CopyJob& job) {
+    job.Start(CopyJob::Priority::Normal);
+    job.Wait();
+  }
+  std::vector<std::string> FilesMade() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder_.Path())) {
+      names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string FileName(std::uint16_t index, std::uint32_t number) {
+    return catalogue::RecordingFileName(library_->Model().Header(index), number).toStdString();
+  }
+
+  testing::TempFolder folder_;
+  testing::RecordingMessageService messages_;
+  testing::RecordingTransferView view_;
+  std::optional<phone::InProcessDeviceLibrary> library_;
+  std::optional<device::DeviceLink> link_;
+};
+
+std::vector<phone::Recording> Recordings(unsigned n, std::size_t size) {
+  std::vector<phone::Recording> recordings;
+  for (unsigned i = 0; i < n; ++i) recordings.push_back(testing::MakeRecording(size, i));
+  return recordings;
+}
+
+TEST_F(CopyJobsTest, TheAllJobCopiesEveryRecordingAndSaysSoAtTheEnd) {
+  Plug(Recordings(3, 700));
+  TStorgeThread job(MakeSetup());
+  Run(job);
+  EXPECT_EQ(FilesMade(), (std::vector<std::string>{FileName(0, 1), FileName(1, 2), FileName(2, 3)}));
+  EXPECT_EQ(view_.Texts(), (std::vector<QString>{"上传进度：正在上传第1个文件", "上传进度：正在上传第2个文件",
+                                                 "上传进度：正在上传第3个文件"}));
+  EXPECT_EQ(view_.OverallBars().back(), (testing::RecordingTransferView::Bar{3, 3}));
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
+  ASSERT_EQ(view_.Ends().size(), 1u);
+  EXPECT_EQ(view_.Ends()[0].generation, 7u);
+  EXPECT_FALSE(view_.Ends()[0].stopped);
+}
+
+TEST_F(CopyJobsTest, AFailedChunkMovesOnAndTheEndIsStillAnnounced) {
+  Plug(Recordings(3, 700));
+  // Reads: the count, header 0, chunk 1 of recording 0; its chunk 2 fails.
+  library_->FailReadAfter(3);
+  TStorgeThread job(MakeSetup());
+  Run(job);
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB读数据错误", "全部文件上传结束"}));
+  EXPECT_EQ(std::filesystem::file_size(folder_ / FileName(0, 1)), 19u + 256u);
+  EXPECT_EQ(std::filesystem::file_size(folder_ / FileName(2, 3)), 19u + 700u);
+  EXPECT_EQ(view_.OverallBars().back(), (testing::RecordingTransferView::Bar{3, 3}));
+}
+
+TEST_F(CopyJobsTest, AFailureInTheLastRecordingWithholdsTheCompletionMessage) {
+  Plug(Recordings(2, 700));
+  // The count, header 0, three chunks, header 1, its first chunk; then a failure.
+  library_->FailReadAfter(7);
+  TStorgeThread job(MakeSetup());
+  Run(job);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
+  EXPECT_EQ(view_.Ends().size(), 1u);
+}
+
+TEST_F(CopyJobsTest, AnUnreadableCountClosesTheProgramWithoutTheEndSteps) {
+  Plug(Recordings(2, 10));
+  library_->FailNextRead();
+  TStorgeThread job(MakeSetup());
+  Run(job);
+  EXPECT_EQ(view_.Closes(), 1);
+  EXPECT_TRUE(view_.Ends().empty());
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
+  EXPECT_TRUE(FilesMade().empty());
+}
+
+TEST_F(CopyJobsTest, ALockedTelephoneGetsNoCommandAtAll) {
+  Plug(Recordings(2, 10));
+  link_->LoggedIn = false;
+  TStorgeThread all(MakeSetup());
+  Run(all);
+  TStorageSingleThread selected(MakeSetup(), {0});
+  Run(selected);
+  EXPECT_TRUE(library_->CallsBesidesCount().empty());
+  EXPECT_TRUE(view_.Ends().empty());
+}
+
+TEST_F(CopyJobsTest, TheSelectedJobCountsSelectionsButNamesFilesAfterTheRecordings) {
+  Plug(Recordings(8, 300));
+  TStorageSingleThread job(MakeSetup(), {3, 7});
+  Run(job);
+  EXPECT_EQ(FilesMade(), (std::vector<std::string>{FileName(3, 4), FileName(7, 8)}));
+  EXPECT_EQ(view_.Texts(), (std::vector<QString>{"上传进度：正在上传选择的第1个文件",
+                                                 "上传进度：正在上传选择的第2个文件"}));
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"所选择的文件上传结束"});
+  // It flushes before its first command.
+  EXPECT_EQ(library_->CallsBesidesCount()[0].op, LibraryCall::Op::Flush);
+}
+
+TEST_F(CopyJobsTest, AStoppedJobEndsWithoutItsCompletionMessage) {
+  Plug(Recordings(50, 3000));
+  library_->SlowReadsBy(std::chrono::milliseconds(2));
+  TStorgeThread job(MakeSetup());
+  job.Start(CopyJob::Priority::Lowest);
+  while (view_.Texts().size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  job.RequestStop();
+  job.Wait();
+  EXPECT_LT(FilesMade().size(), 50u);
+  EXPECT_TRUE(messages_.Texts().empty());
+  ASSERT_EQ(view_.Ends().size(), 1u);
+  EXPECT_TRUE(view_.Ends()[0].stopped);
+}
+
+TEST_F(CopyJobsTest, ATelephoneWithNothingOnItIsDoneAtOnce) {
+  Plug({});
+  TStorgeThread job(MakeSetup());
+  Run(job);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
+  EXPECT_EQ(view_.Ends().size(), 1u);
+}
+
+TEST_F(CopyJobsTest, TheAllJobNeverAsksForRecording65534) {
+  Plug(std::vector<phone::Recording>(65535, testing::MakeRecording(0)));
+  TStorgeThread job(MakeSetup());
+  Run(job);
+  std::size_t headers = 0;
+  bool asked65534 = false;
+  for (const auto& c : library_->Calls()) {
+    if (c.op != LibraryCall::Op::Write || c.bytes[0] != 2) continue;
+    ++headers;
+    asked65534 |= c.bytes[1] == 0xFE && c.bytes[2] == 0xFF;
+  }
+  EXPECT_EQ(headers, 65534u);
+  EXPECT_FALSE(asked65534);
+  // The overall bar stops one step short of its maximum.
+  EXPECT_EQ(view_.OverallBars().back(), (testing::RecordingTransferView::Bar{65534, 65535}));
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
+}
+
+}  // namespace
+}  // namespace parlomax::transfer

@@ -1,0 +1,199 @@
+#include "transfer/CopyRecording.h"
+
+#include "QtPrinters.h"
+#include "RecordingMessageService.h"
+#include "RecordingTransferView.h"
+#include "TempFolder.h"
+#include "TestTelephone.h"
+#include "catalogue/RecordingTexts.h"
+#include "device/DeviceLink.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace parlomax::transfer {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using phone::LibraryCall;
+
+Bytes ReadFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+class CopyRecordingTest : public ::testing::Test {
+ protected:
+  void Plug(std::vector<phone::Recording> recordings) {
+    library_.emplace(testing::MakeTelephone(std::move(recordings)));
+    link_.emplace(*library_, messages_);
+    ASSERT_TRUE(link_->OpenFirstDevice());
+    link_->LoggedIn = true;
+    library_->ClearCalls();
+  }
+  CopyOutcome Copy(std::uint16_t index, std::uint32_t fileNumber,
+                   std::function<bool()> stop = [] { return false; }) {
+    CopyContext context{*link_, messages_, view_, writer_,
+                        QString::fromStdString(folder_.Path().string()) + "/", std::move(stop),
+                        std::chrono::milliseconds(0)};
+    return CopyRecording(context, index, fileNumber, state_);
+  }
+  // The (address, length) of every memory read asked for.
+  std::vector<std::pair<std::uint32_t, std::uint16_t>> MemoryReads() const {
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> reads;
+    for (const auto& c : library_->Calls()) {
+      if (c.op != LibraryCall::Op::Write || c.bytes[0] != 3) continue;
+      reads.emplace_back(c.bytes[1] | c.bytes[2] << 8 | c.bytes[3] << 16 | std::uint32_t{c.bytes[4]} << 24,
+                         static_cast<std::uint16_t>(c.bytes[5] | c.bytes[6] << 8));
+    }
+    return reads;
+  }
+  std::filesystem::path FileOf(std::uint16_t index, std::uint32_t number) {
+    return folder_ / catalogue::RecordingFileName(library_->Model().Header(index), number).toStdString();
+  }
+  Bytes Expected(std::uint16_t index) {
+    const auto header = library_->Model().Header(index);
+    Bytes bytes(header.begin(), header.end());
+    const auto payload = library_->Model().Payload(index);
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+  }
+
+  testing::TempFolder folder_;
+  testing::RecordingMessageService messages_;
+  testing::RecordingTransferView view_;
+  std::optional<phone::InProcessDeviceLibrary> library_;
+  std::optional<device::DeviceLink> link_;
+  CopyState state_;
+  FileWriter writer_;
+};
+
+TEST(FileWriter, KeepsEveryByteInOrderAcrossBlocksAndFiles) {
+  testing::TempFolder folder;
+  FileWriter writer;
+  Bytes expected;
+  ASSERT_TRUE(writer.Open(QString::fromStdString((folder / "a").string())));
+  for (int i = 0; i < 5000; ++i) {  // well over one block
+    const Bytes piece(1 + i % 300, static_cast<std::uint8_t>(i));
+    writer.Append(piece.data(), piece.size());
+    expected.insert(expected.end(), piece.begin(), piece.end());
+  }
+  writer.Close();
+  EXPECT_EQ(ReadFile(folder / "a"), expected);
+
+  std::ofstream(folder / "b") << std::string(100, 'x');
+  ASSERT_TRUE(writer.Open(QString::fromStdString((folder / "b").string())));
+  writer.Append(expected.data(), 3);
+  writer.Close();
+  EXPECT_EQ(ReadFile(folder / "b"), Bytes(expected.begin(), expected.begin() + 3));
+  EXPECT_FALSE(writer.Open(QStringLiteral("/nonexistent/folder/c")));
+}
+
+TEST_F(CopyRecordingTest, AFileIsTheHeaderAsReceivedThenThePayload) {
+  Plug({testing::MakeRecording(1000, 1), testing::MakeRecording(5000, 2)});
+  EXPECT_EQ(Copy(1, 2), CopyOutcome::Copied);
+  EXPECT_EQ(ReadFile(FileOf(1, 2)), Expected(1));
+  EXPECT_TRUE(state_.LastRecordingComplete());
+  EXPECT_EQ(state_.packetCount, 20u);
+  EXPECT_EQ(view_.RecordingBars().front(), (testing::RecordingTransferView::Bar{0, 20}));
+  EXPECT_EQ(view_.RecordingBars().back(), (testing::RecordingTransferView::Bar{20, 20}));
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_F(CopyRecordingTest, EmptyRecordingsGiveTheHeaderAloneAndNoMemoryRead) {
+  phone::Recording marked = testing::MakeRecording(0, 1);
+  marked.markEmpty = true;
+  Plug({testing::MakeRecording(0, 0), marked});
+  for (std::uint16_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(Copy(i, i + 1), CopyOutcome::Copied);
+    EXPECT_EQ(ReadFile(FileOf(i, i + 1)).size(), 19u);
+  }
+  EXPECT_TRUE(MemoryReads().empty());
+  EXPECT_EQ(view_.RecordingBars().back(), (testing::RecordingTransferView::Bar{0, 0}));
+}
+
+TEST_F(CopyRecordingTest, ChunksAreAtMost256BytesAtGrowingAddresses) {
+  // The directory of three headers ends at 57; a first payload of 201 bytes
+  // puts the second at 258 and the third at 514.
+  Plug({testing::MakeRecording(201, 0), testing::MakeRecording(256, 1), testing::MakeRecording(257, 3)});
+  const std::uint32_t a = catalogue::StartAddress(library_->Model().Header(1));
+  const std::uint32_t b = catalogue::StartAddress(library_->Model().Header(2));
+  ASSERT_EQ(b, 258u + 256u);
+  ASSERT_EQ(Copy(1, 2), CopyOutcome::Copied);
+  ASSERT_EQ(Copy(2, 3), CopyOutcome::Copied);
+  EXPECT_EQ(MemoryReads(), (std::vector<std::pair<std::uint32_t, std::uint16_t>>{
+                               {a, 256}, {b, 256}, {b + 256, 1}}));
+  EXPECT_EQ(ReadFile(FileOf(2, 3)), Expected(2));
+
+  // Every command of a copy goes out with its unused bytes zero.
+  for (const auto& c : library_->Calls()) {
+    if (c.op != LibraryCall::Op::Write) continue;
+    if (c.bytes[0] == 2) {
+      EXPECT_EQ(Bytes(c.bytes.begin() + 3, c.bytes.end()), Bytes(5, 0));
+    } else if (c.bytes[0] == 3) {
+      EXPECT_EQ(c.bytes[7], 0);
+    }
+  }
+}
+
+TEST_F(CopyRecordingTest, TheSecondChunkOfARecordingAt258IsReadAt514) {
+  Plug({testing::MakeRecording(220, 0), testing::MakeRecording(600, 1)});
+  ASSERT_EQ(catalogue::StartAddress(library_->Model().Header(1)), 258u);
+  ASSERT_EQ(Copy(1, 2), CopyOutcome::Copied);
+  EXPECT_EQ(MemoryReads()[1].first, 514u);
+}
+
+TEST_F(CopyRecordingTest, AnExistingFileIsReplacedWithoutAQuestion) {
+  Plug({testing::MakeRecording(300, 4)});
+  std::ofstream(FileOf(0, 1)) << std::string(5000, 'x');
+  ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied);
+  EXPECT_EQ(ReadFile(FileOf(0, 1)), Expected(0));
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_F(CopyRecordingTest, AFailedChunkKeepsWhatArrivedAndSaysSo) {
+  Plug({testing::MakeRecording(1000, 5)});
+  // The header and two chunks arrive; then the cable comes out.
+  library_->UnplugAfterWrites(3);
+  EXPECT_EQ(Copy(0, 1), CopyOutcome::PayloadFailed);
+  const Bytes expected = Expected(0);
+  EXPECT_EQ(ReadFile(FileOf(0, 1)), Bytes(expected.begin(), expected.begin() + 19 + 512));
+  EXPECT_FALSE(state_.LastRecordingComplete());
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB写命令错误"});
+}
+
+TEST_F(CopyRecordingTest, AStopBetweenChunksKeepsTheHeaderAndTheChunksReceived) {
+  Plug({testing::MakeRecording(2000, 6)});
+  int chunksAllowed = 3;
+  EXPECT_EQ(Copy(0, 1, [&] { return chunksAllowed-- <= 0; }), CopyOutcome::Copied);
+  EXPECT_EQ(ReadFile(FileOf(0, 1)).size(), 19u + 3 * 256);
+  EXPECT_FALSE(state_.LastRecordingComplete());
+}
+
+TEST_F(CopyRecordingTest, NoHeaderOrNoFileStopsTheJobWithoutAFile) {
+  Plug({testing::MakeRecording(300, 7)});
+  library_->FailNextRead();
+  EXPECT_EQ(Copy(0, 1), CopyOutcome::Stop);
+  EXPECT_FALSE(std::filesystem::exists(FileOf(0, 1)));
+
+  CopyContext context{*link_, messages_, view_, writer_, QStringLiteral("/nonexistent/folder/"),
+                      [] { return false; }, std::chrono::milliseconds(0)};
+  EXPECT_EQ(CopyRecording(context, 0, 1, state_), CopyOutcome::Stop);
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB读数据错误", "创建文件错误"}));
+}
+
+TEST_F(CopyRecordingTest, TheFolderTextIsUsedAsItStands) {
+  Plug({testing::MakeRecording(10, 8)});
+  // No separator is added: a folder text without "/" runs into the name.
+  CopyContext context{*link_, messages_, view_, writer_,
+                      QString::fromStdString((folder_.Path() / "calls-").string()),
+                      [] { return false; }, std::chrono::milliseconds(0)};
+  ASSERT_EQ(CopyRecording(context, 0, 1, state_), CopyOutcome::Copied);
+  EXPECT_TRUE(std::filesystem::exists(
+      folder_ / ("calls-" + catalogue::RecordingFileName(library_->Model().Header(0), 1).toStdString())));
+}
+
+}  // namespace
+}  // namespace parlomax::transfer
