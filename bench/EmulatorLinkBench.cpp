@@ -8,24 +8,9 @@
 // fair limit for the emulator.
 //
 //   bench_emulator_link [seconds per measurement, default 3]
-#include "platform/usb/EmulatorDeviceLibrary.h"
+#include "BenchSupport.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <string>
-#include <thread>
-
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-extern char** environ;
 
 using namespace parlomax;
 using Clock = std::chrono::steady_clock;
@@ -85,31 +70,11 @@ Rate PingPong(double seconds, std::chrono::microseconds spin) {
   return rate;
 }
 
-Rate ThroughEmulator(double seconds, const std::string& program) {
-  const auto folder = std::filesystem::temp_directory_path() / ("parlomax-bench-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-  const std::string folderText = folder.string();
-  const char* argv[] = {program.c_str(), "--folder", folderText.c_str(), "--generate", "4", nullptr};
-  pid_t phone = 0;
-  posix_spawn_file_actions_t quiet;
-  posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  if (::posix_spawn(&phone, argv[0], &quiet, nullptr, const_cast<char**>(argv), environ) != 0) {
-    std::fprintf(stderr, "cannot start %s\n", argv[0]);
-    std::exit(1);
-  }
-  usb::EmulatorDeviceLibrary library(folder);
-  std::uint32_t count = 0;
-  for (int i = 0; i < 500 && count == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    library.DeviceCount(count);
-  }
+Rate ThroughEmulator(double seconds) {
+  bench::EmulatorProcess phone({"--generate", "4"});
+  usb::EmulatorDeviceLibrary library(phone.Folder());
   usb::DeviceHandle handle = 0;
-  if (count == 0 || library.Open(0, handle) != usb::kSuccess) {
-    std::fprintf(stderr, "the emulator did not come up\n");
-    std::exit(1);
-  }
+  if (library.Open(0, handle) != usb::kSuccess) bench::EmulatorProcess::Fail("cannot open the emulator");
   library.SetTimeouts(10000, 10000);
   std::uint32_t address = 4 * 19;  // payloads begin after the four headers
   std::uint8_t command[8] = {3, 0, 0, 0, 0, 0, 1, 0}, reply[256];
@@ -120,15 +85,11 @@ Rate ThroughEmulator(double seconds, const std::string& program) {
     std::uint32_t n = 0;
     if (library.Write(handle, command, 8, n) != usb::kSuccess ||
         library.Read(handle, reply, 256, n) != usb::kSuccess || n != 256) {
-      std::fprintf(stderr, "exchange failed\n");
-      std::exit(1);
+      bench::EmulatorProcess::Fail("exchange failed");
     }
     address = 4 * 19 + (address + 256) % (1 << 20);
   });
   library.Close(handle);
-  ::kill(phone, SIGTERM);
-  ::waitpid(phone, nullptr, 0);
-  std::filesystem::remove_all(folder);
   return rate;
 }
 
@@ -136,10 +97,9 @@ Rate ThroughEmulator(double seconds, const std::string& program) {
 
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
-  const std::string program = PARLOMAX_PHONE_PROGRAM;
   const Rate plain = PingPong(seconds, std::chrono::microseconds(0));
   const Rate spinning = PingPong(seconds, std::chrono::microseconds(60));
-  const Rate emulator = ThroughEmulator(seconds, program);
+  const Rate emulator = ThroughEmulator(seconds);
   const auto show = [](const char* what, const Rate& r) {
     std::printf("%-44s %9.0f exchanges/s  %6.2f MB/s\n", what, r.exchangesPerSecond, r.bytesPerSecond / 1e6);
   };

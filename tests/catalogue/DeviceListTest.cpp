@@ -1,7 +1,7 @@
 #include "catalogue/DeviceList.h"
 
 #include "QtPrinters.h"
-#include "RecordingMessageService.h"
+#include "TelephoneOnLink.h"
 #include "TestTelephone.h"
 #include "device/DeviceLink.h"
 
@@ -26,28 +26,17 @@ struct RowsSeen final : DeviceListView {
   }
 };
 
-class DeviceListTest : public ::testing::Test {
+class DeviceListTest : public testing::TelephoneOnLink {
  protected:
-  void Plug(std::vector<phone::Recording> recordings) {
-    library_.emplace(testing::MakeTelephone(std::move(recordings)));
-    link_.emplace(*library_, messages_);
-    ASSERT_TRUE(link_->OpenFirstDevice());
-    library_->ClearCalls();
-  }
   void Read() {
     ReadDeviceList(*link_, view_, [this] { return link_->CountDevices() == 0; });
   }
   std::vector<std::uint16_t> HeaderIndexesAsked() const {
     std::vector<std::uint16_t> indexes;
-    for (const auto& c : library_->Calls()) {
-      if (c.op == LibraryCall::Op::Write && c.bytes[0] == 2) indexes.push_back(c.bytes[1] | c.bytes[2] << 8);
-    }
+    for (const auto& c : CommandsSent(2)) indexes.push_back(static_cast<std::uint16_t>(c[1] | c[2] << 8));
     return indexes;
   }
 
-  testing::RecordingMessageService messages_;
-  std::optional<phone::InProcessDeviceLibrary> library_;
-  std::optional<device::DeviceLink> link_;
   RowsSeen view_;
 };
 

@@ -2,7 +2,7 @@
 #include "transfer/StorageThreadUnit.h"
 
 #include "QtPrinters.h"
-#include "RecordingMessageService.h"
+#include "TelephoneOnLink.h"
 #include "RecordingTransferView.h"
 #include "TempFolder.h"
 #include "TestTelephone.h"
@@ -16,15 +16,8 @@ namespace {
 
 using phone::LibraryCall;
 
-class CopyJobsTest : public ::testing::Test {
+class CopyJobsTest : public testing::TelephoneOnLink {
  protected:
-  void Plug(std::vector<phone::Recording> recordings) {
-    library_.emplace(testing::MakeTelephone(std::move(recordings)));
-    link_.emplace(*library_, messages_);
-    ASSERT_TRUE(link_->OpenFirstDevice());
-    link_->LoggedIn = true;
-    library_->ClearCalls();
-  }
   JobSetup MakeSetup() {
     return JobSetup{*link_, messages_, view_, QString::fromStdString(folder_.Path().string()) + "/", 7,
                     std::chrono::milliseconds(0)};
@@ -47,10 +40,7 @@ class CopyJobsTest : public ::testing::Test {
   }
 
   testing::TempFolder folder_;
-  testing::RecordingMessageService messages_;
   testing::RecordingTransferView view_;
-  std::optional<phone::InProcessDeviceLibrary> library_;
-  std::optional<device::DeviceLink> link_;
 };
 
 std::vector<phone::Recording> Recordings(unsigned n, std::size_t size) {
@@ -155,14 +145,10 @@ TEST_F(CopyJobsTest, TheAllJobNeverAsksForRecording65534) {
   Plug(std::vector<phone::Recording>(65535, testing::MakeRecording(0)));
   TStorgeThread job(MakeSetup());
   Run(job);
-  std::size_t headers = 0;
-  bool asked65534 = false;
-  for (const auto& c : library_->Calls()) {
-    if (c.op != LibraryCall::Op::Write || c.bytes[0] != 2) continue;
-    ++headers;
-    asked65534 |= c.bytes[1] == 0xFE && c.bytes[2] == 0xFF;
-  }
-  EXPECT_EQ(headers, 65534u);
+  const auto headers = CommandsSent(2);
+  const bool asked65534 = std::any_of(headers.begin(), headers.end(),
+                                      [](const auto& c) { return c[1] == 0xFE && c[2] == 0xFF; });
+  EXPECT_EQ(headers.size(), 65534u);
   EXPECT_FALSE(asked65534);
   // The overall bar stops one step short of its maximum.
   EXPECT_EQ(view_.OverallBars().back(), (testing::RecordingTransferView::Bar{65534, 65535}));

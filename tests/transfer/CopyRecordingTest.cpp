@@ -1,7 +1,7 @@
 #include "transfer/CopyRecording.h"
 
 #include "QtPrinters.h"
-#include "RecordingMessageService.h"
+#include "TelephoneOnLink.h"
 #include "RecordingTransferView.h"
 #include "TempFolder.h"
 #include "TestTelephone.h"
@@ -24,15 +24,8 @@ Bytes ReadFile(const std::filesystem::path& file) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-class CopyRecordingTest : public ::testing::Test {
+class CopyRecordingTest : public testing::TelephoneOnLink {
  protected:
-  void Plug(std::vector<phone::Recording> recordings) {
-    library_.emplace(testing::MakeTelephone(std::move(recordings)));
-    link_.emplace(*library_, messages_);
-    ASSERT_TRUE(link_->OpenFirstDevice());
-    link_->LoggedIn = true;
-    library_->ClearCalls();
-  }
   CopyOutcome Copy(std::uint16_t index, std::uint32_t fileNumber,
                    std::function<bool()> stop = [] { return false; }) {
     CopyContext context{*link_, messages_, view_, writer_,
@@ -43,10 +36,9 @@ class CopyRecordingTest : public ::testing::Test {
   // The (address, length) of every memory read asked for.
   std::vector<std::pair<std::uint32_t, std::uint16_t>> MemoryReads() const {
     std::vector<std::pair<std::uint32_t, std::uint16_t>> reads;
-    for (const auto& c : library_->Calls()) {
-      if (c.op != LibraryCall::Op::Write || c.bytes[0] != 3) continue;
-      reads.emplace_back(c.bytes[1] | c.bytes[2] << 8 | c.bytes[3] << 16 | std::uint32_t{c.bytes[4]} << 24,
-                         static_cast<std::uint16_t>(c.bytes[5] | c.bytes[6] << 8));
+    for (const auto& c : CommandsSent(3)) {
+      reads.emplace_back(c[1] | c[2] << 8 | c[3] << 16 | std::uint32_t{c[4]} << 24,
+                         static_cast<std::uint16_t>(c[5] | c[6] << 8));
     }
     return reads;
   }
@@ -62,10 +54,7 @@ class CopyRecordingTest : public ::testing::Test {
   }
 
   testing::TempFolder folder_;
-  testing::RecordingMessageService messages_;
   testing::RecordingTransferView view_;
-  std::optional<phone::InProcessDeviceLibrary> library_;
-  std::optional<device::DeviceLink> link_;
   CopyState state_;
   FileWriter writer_;
 };
