@@ -24,6 +24,11 @@ extern char** environ;
 
 namespace parlomax::bench {
 
+[[noreturn]] inline void Fail(const char* why) {
+  std::fprintf(stderr, "%s\n", why);
+  std::exit(1);
+}
+
 // parlomax-phone with the given options, in a socket folder of its own, quiet
 // on the terminal, plugged in until the object goes away.
 class EmulatorProcess {
@@ -58,11 +63,6 @@ class EmulatorProcess {
   }
 
   const std::filesystem::path& Folder() const { return folder_; }
-
-  [[noreturn]] static void Fail(const char* why) {
-    std::fprintf(stderr, "%s\n", why);
-    std::exit(1);
-  }
 
  private:
   static inline int made_ = 0;

@@ -23,7 +23,7 @@ int main() {
   usb::EmulatorDeviceLibrary library(phone.Folder());
   bench::QuietMessages messages;
   device::DeviceLink link(library, messages);
-  if (!link.OpenFirstDevice()) bench::EmulatorProcess::Fail("cannot open the emulator");
+  if (!link.OpenFirstDevice()) bench::Fail("cannot open the emulator");
   link.LoggedIn = true;
 
   std::array<std::uint8_t, 2> countBytes{};

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   usb::EmulatorDeviceLibrary library(phone.Folder());
   bench::QuietMessages messages;
   device::DeviceLink link(library, messages);
-  if (!link.OpenFirstDevice()) bench::EmulatorProcess::Fail("cannot open the emulator");
+  if (!link.OpenFirstDevice()) bench::Fail("cannot open the emulator");
   const auto never = [] { return false; };
 
   CountingView counter;

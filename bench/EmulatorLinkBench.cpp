@@ -74,7 +74,7 @@ Rate ThroughEmulator(double seconds) {
   bench::EmulatorProcess phone({"--generate", "4"});
   usb::EmulatorDeviceLibrary library(phone.Folder());
   usb::DeviceHandle handle = 0;
-  if (library.Open(0, handle) != usb::kSuccess) bench::EmulatorProcess::Fail("cannot open the emulator");
+  if (library.Open(0, handle) != usb::kSuccess) bench::Fail("cannot open the emulator");
   library.SetTimeouts(10000, 10000);
   std::uint32_t address = 4 * 19;  // payloads begin after the four headers
   std::uint8_t command[8] = {3, 0, 0, 0, 0, 0, 1, 0}, reply[256];
@@ -85,7 +85,7 @@ Rate ThroughEmulator(double seconds) {
     std::uint32_t n = 0;
     if (library.Write(handle, command, 8, n) != usb::kSuccess ||
         library.Read(handle, reply, 256, n) != usb::kSuccess || n != 256) {
-      bench::EmulatorProcess::Fail("exchange failed");
+      bench::Fail("exchange failed");
     }
     address = 4 * 19 + (address + 256) % (1 << 20);
   });

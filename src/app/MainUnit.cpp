@@ -59,6 +59,12 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   connect(ui_.BitBtnUploadAll, &QPushButton::clicked, this, &TMainForm::BitBtnUploadAllClick);
   connect(ui_.BitBtnUpload, &QPushButton::clicked, this, &TMainForm::BitBtnUploadClick);
   connect(ui_.PageControl1, &QTabWidget::currentChanged, this, &TMainForm::PageControl1Change);
+  connect(ui_.PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+    if (ui_.PageControl1->widget(index) == ui_.TabSheetComputer) TabSheetComputerShow();
+  });
+  connect(ui_.BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
+  connect(ui_.ListViewFile, &QTreeWidget::itemSelectionChanged, this,
+          &TMainForm::ListViewFileSelectItem);
   connect(ui_.EditSave, &QLineEdit::textChanged, this, &TMainForm::EditSaveChange);
 
   TimerUSBConnect = StartTimer(this, "TimerUSBConnect");

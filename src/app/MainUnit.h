@@ -65,12 +65,17 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   void BitBtnSaveClick();
   void BitBtnUploadAllClick();
   void BitBtnUploadClick();
+  void BitBtn3Click();
+  void TabSheetComputerShow();
+  void ListViewFileSelectItem();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Fills the PC list from `folder` and keeps what the listing counted.
+  void ListRecordingFolder(const QString& folder);
   // Everything a telephone that went away leaves unusable.
   void ResetDeviceTab();
   // True when the telephone is no longer there to be asked.

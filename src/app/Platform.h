@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace parlomax::usb {
 class DeviceLibrary;
 }
@@ -16,6 +18,8 @@ struct Platform {
   usb::DeviceLibrary& devices;
   shell::MessageService& messages;
   shell::FolderChooser& folders;
+  // The Speex decoder program: a path, or a name looked up on PATH.
+  std::string decoderProgram = "speex";
 };
 
 }  // namespace parlomax::app

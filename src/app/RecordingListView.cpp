@@ -78,12 +78,17 @@ namespace {
 constexpr int kRecordIndexRole = Qt::UserRole;
 }  // namespace
 
-QTreeWidgetItem* AddDeviceListRow(QTreeWidget* list, const catalogue::DeviceListRow& row) {
-  auto* item = new QTreeWidgetItem(QStringList{row.caption, row.fileName, row.texts.telephoneNumber,
-                                               row.texts.time, row.texts.type, row.texts.size,
-                                               row.texts.duration});
-  item->setData(0, kRecordIndexRole, QVariant::fromValue<uint>(row.recordIndex));
+QTreeWidgetItem* AddRow(QTreeWidget* list, const QString& caption, const QString& fileName,
+                        const catalogue::ColumnTexts& texts) {
+  auto* item = new QTreeWidgetItem(QStringList{caption, fileName, texts.telephoneNumber, texts.time,
+                                               texts.type, texts.size, texts.duration});
   list->addTopLevelItem(item);
+  return item;
+}
+
+QTreeWidgetItem* AddDeviceListRow(QTreeWidget* list, const catalogue::DeviceListRow& row) {
+  auto* item = AddRow(list, row.caption, row.fileName, row.texts);
+  item->setData(0, kRecordIndexRole, QVariant::fromValue<uint>(row.recordIndex));
   return item;
 }
 
@@ -91,6 +96,12 @@ std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item) {
   const QVariant index = item->data(0, kRecordIndexRole);
   if (!index.isValid()) return std::nullopt;
   return static_cast<std::uint16_t>(index.toUInt());
+}
+
+void FolderListFiller::Clear() { list_->clear(); }
+
+void FolderListFiller::AddRow(const catalogue::FolderListRow& row) {
+  app::AddRow(list_, row.caption, row.fileName, row.texts);
 }
 
 void RecordingListFiller::Clear() { list_->clear(); }

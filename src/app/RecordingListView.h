@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/DeviceList.h"
+#include "catalogue/FolderList.h"
 
 #include <optional>
 
@@ -18,6 +19,17 @@ void SetUpRecordingListView(QTreeWidget* list);
 QTreeWidgetItem* AddDeviceListRow(QTreeWidget* list, const catalogue::DeviceListRow& row);
 // The telephone's index of the recording a row stands for.
 std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item);
+
+// Fills a list widget as a PC folder is listed.
+class FolderListFiller final : public catalogue::FolderListView {
+ public:
+  explicit FolderListFiller(QTreeWidget* list) : list_(list) {}
+  void Clear() override;
+  void AddRow(const catalogue::FolderListRow& row) override;
+
+ private:
+  QTreeWidget* list_;
+};
 
 // Fills a list widget as the telephone's list is read.
 class RecordingListFiller final : public catalogue::DeviceListView {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 namespace parlomax::app {
 
@@ -14,6 +15,9 @@ struct WindowState {
   std::atomic<bool> UploadSelectedRunning{false};
   std::atomic<bool> ConvertSelectedRunning{false};
   std::atomic<bool> ConvertAllRunning{false};
+  // What the last listing of the PC folder found.
+  std::atomic<std::uint32_t> FolderFileCount{0};
+  std::atomic<std::uint32_t> ConversionWorkTotal{0};
 };
 
 }  // namespace parlomax::app

@@ -1,5 +1,6 @@
 #include "app/MainUnit.h"
 #include "app/ParlomaxApplication.h"
+#include "audio/ExternalDecoder.h"
 #include "device/PasswordUnit.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 #include "platform/shell/QtFolderChooser.h"
@@ -23,7 +24,9 @@ int Run(app::ParlomaxApplication& application) {
   usb::CombinedDeviceLibrary devices;
   devices.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>());
 
-  app::TMainForm mainForm(app::Platform{devices, messages, folders});
+  const std::string decoder = audio::FindDecoderProgram(
+      QCoreApplication::applicationDirPath().toStdString());
+  app::TMainForm mainForm(app::Platform{devices, messages, folders, decoder});
   // Hidden until the telephone is opened.
   device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
   mainForm.SetPasswordDialog(&passwordDlg);

@@ -1,0 +1,77 @@
+#include "catalogue/FolderList.h"
+
+#include "platform/shell/MessageService.h"
+
+#include <QFile>
+
+#include <fstream>
+
+namespace parlomax::catalogue {
+namespace {
+
+constexpr const char* kExtension = ".spx";
+
+bool EndsWithExtension(const std::string& name) {
+  const std::string extension = kExtension;
+  return name.size() >= extension.size() &&
+         name.compare(name.size() - extension.size(), extension.size(), extension) == 0;
+}
+
+ColumnTexts NoRecordingTexts() {
+  ColumnTexts texts;
+  texts.size = SizeText(0);
+  texts.duration = DurationText(0);
+  return texts;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> SearchRecordingFiles(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    if (!EndsWithExtension(entry.path().filename().string())) continue;
+    std::error_code typeError;
+    if (entry.is_directory(typeError)) continue;
+    files.push_back(entry.path());
+  }
+  return files;
+}
+
+std::filesystem::path FolderPath(const QString& folder) {
+  return std::filesystem::path(QFile::encodeName(folder).toStdString());
+}
+
+FolderListing ListRecordingFolder(const std::filesystem::path& folder, FolderListView& view,
+                                  shell::MessageService& messages) {
+  const auto files = SearchRecordingFiles(folder);
+  view.Clear();
+  FolderListing listing;
+  if (files.empty()) {
+    messages.Warn(kNoSupportedFilesMessage);
+    return listing;
+  }
+  for (const auto& file : files) {
+    // Only plain files are opened: anything else (a pipe, a broken link)
+    // could never be read as a recording, and a pipe could block forever.
+    std::error_code ec;
+    std::ifstream in;
+    if (std::filesystem::is_regular_file(file, ec)) in.open(file, std::ios::binary);
+    if (!in.is_open()) {
+      messages.Warn(kNoSupportedFilesMessage);
+      return listing;
+    }
+    ++listing.fileCount;
+    RecordingHeader header{};
+    in.read(reinterpret_cast<char*>(header.data()), header.size());
+    const bool complete = in.gcount() == static_cast<std::streamsize>(header.size());
+    const std::uint32_t length = complete ? PayloadLength(header) : 0;
+    view.AddRow({QString::number(listing.fileCount),
+                 QFile::decodeName(QByteArray::fromStdString(file.filename().string())),
+                 complete ? RecordingColumnTexts(header) : NoRecordingTexts()});
+    listing.conversionWorkTotal += length / kConversionStepBytes + 1;
+  }
+  return listing;
+}
+
+}  // namespace parlomax::catalogue

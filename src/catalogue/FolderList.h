@@ -1,0 +1,55 @@
+#pragma once
+
+#include "catalogue/RecordingTexts.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace parlomax::shell {
+class MessageService;
+}
+
+namespace parlomax::catalogue {
+
+inline const QString kNoSupportedFilesMessage = QStringLiteral("此目录没有任何可支持的文件！");
+// Conversion moves half a second, 500 payload bytes, per step.
+inline constexpr std::uint32_t kConversionStepBytes = 500;
+
+// The recording files of a folder: every entry whose name ends in ".spx",
+// folders excepted, in the order the file system gives them (not sorted).
+// Row k of the PC list is entry k of a new search of the same folder.
+std::vector<std::filesystem::path> SearchRecordingFiles(const std::filesystem::path& folder);
+
+// A path from the folder text shown in the window.
+std::filesystem::path FolderPath(const QString& folder);
+
+struct FolderListRow {
+  QString caption;   // row number from 1
+  QString fileName;  // as found, extension included
+  ColumnTexts texts;
+};
+
+class FolderListView {
+ public:
+  virtual ~FolderListView() = default;
+  virtual void Clear() = 0;
+  virtual void AddRow(const FolderListRow& row) = 0;
+};
+
+struct FolderListing {
+  std::uint32_t fileCount = 0;
+  // The conversion steps of all listed files: payload / 500 + 1 each.
+  std::uint32_t conversionWorkTotal = 0;
+};
+
+// Lists the recording files of `folder`, each from the header at its start.
+// A folder without any, or a file that cannot be opened, is reported; the
+// listing ends there with the rows it has. A file too short to hold a header
+// shows its name and an empty recording.
+FolderListing ListRecordingFolder(const std::filesystem::path& folder, FolderListView& view,
+                                  shell::MessageService& messages);
+
+}  // namespace parlomax::catalogue

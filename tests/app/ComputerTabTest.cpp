@@ -1,0 +1,83 @@
+// The PC tab's folder button and the listing that showing the tab makes.
+#include "QtPrinters.h"
+#include "TempFolder.h"
+#include "WindowWithTelephone.h"
+
+#include <QTabWidget>
+
+#include <fstream>
+
+namespace parlomax::app {
+namespace {
+
+class ComputerTabTest : public testing::WindowWithTelephone {
+ protected:
+  ComputerTabTest() : WindowWithTelephone({}) {}
+
+  void AddRecording(const std::string& name, std::uint32_t length) {
+    catalogue::RecordingFields fields;
+    fields.payloadLength = length;
+    const auto header = catalogue::EncodeRecordingHeader(fields);
+    std::ofstream(folder_ / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(header.data()), header.size());
+  }
+  QTreeWidget* Files() { return form_.findChild<QTreeWidget*>("ListViewFile"); }
+  QLineEdit* Input() { return form_.findChild<QLineEdit*>("EditInput"); }
+  QString FolderText() const { return QString::fromStdString(folder_.Path().string()); }
+  void ShowTab(int index) { form_.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(index); }
+
+  testing::TempFolder folder_;
+};
+
+TEST_F(ComputerTabTest, ChoosingAFolderListsItsRecordingsAndCountsTheWork) {
+  AddRecording("a.spx", 1000);
+  AddRecording("b.spx", 0);
+  folders_.answer = FolderText();
+  Button("BitBtn3")->click();
+  EXPECT_EQ(Input()->text(), FolderText());
+  EXPECT_EQ(Files()->topLevelItemCount(), 2);
+  EXPECT_EQ(form_.State().FolderFileCount, 2u);
+  EXPECT_EQ(form_.State().ConversionWorkTotal, 3u + 1u);
+  EXPECT_EQ(folders_.prompts, std::vector<QString>{"请选择目录:"});
+
+  folders_.answer.reset();  // cancelled: nothing changes
+  Button("BitBtn3")->click();
+  EXPECT_EQ(Input()->text(), FolderText());
+  EXPECT_EQ(Files()->topLevelItemCount(), 2);
+}
+
+TEST_F(ComputerTabTest, ShowingTheTabListsTheFolderAgainOnlyOnceOneWasChosen) {
+  ShowTab(1);
+  EXPECT_EQ(Files()->topLevelItemCount(), 0);
+  EXPECT_TRUE(messages_.Messages().empty());
+
+  AddRecording("a.spx", 500);
+  folders_.answer = FolderText();
+  Button("BitBtn3")->click();
+  AddRecording("c.spx", 500);
+  ShowTab(0);
+  ShowTab(1);
+  EXPECT_EQ(Files()->topLevelItemCount(), 2);
+  EXPECT_EQ(Files()->topLevelItem(1)->text(0), "2");
+  EXPECT_EQ(form_.State().FolderFileCount, 2u);
+
+  // Not under a running conversion, which works from the rows it started on.
+  AddRecording("d.spx", 500);
+  form_.State().ConvertAllRunning = true;
+  form_.TabSheetComputerShow();
+  EXPECT_EQ(Files()->topLevelItemCount(), 2);
+}
+
+TEST_F(ComputerTabTest, AnEmptyFolderEmptiesTheListAndSaysSo) {
+  AddRecording("a.spx", 500);
+  folders_.answer = FolderText();
+  Button("BitBtn3")->click();
+  std::filesystem::remove(folder_ / "a.spx");
+  form_.TabSheetComputerShow();
+  EXPECT_EQ(Files()->topLevelItemCount(), 0);
+  EXPECT_EQ(form_.State().FolderFileCount, 0u);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"此目录没有任何可支持的文件！"});
+}
+
+}  // namespace
+}  // namespace parlomax::app

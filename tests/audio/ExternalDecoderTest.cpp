@@ -1,0 +1,125 @@
+#include "audio/ExternalDecoder.h"
+
+#include "platform/shell/PrivateWorkingDirectory.h"
+#include "platform/speex/SpeexCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+
+namespace parlomax::audio {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+std::vector<std::int16_t> ReadSamples(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  const Bytes bytes(std::istreambuf_iterator<char>(in), {});
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  }
+  return samples;
+}
+
+// Speech-like sound: two tones that swell and fade.
+std::vector<std::int16_t> Voice(std::size_t samples) {
+  std::vector<std::int16_t> voice(samples);
+  for (std::size_t i = 0; i < samples; ++i) {
+    const double t = double(i) / speex::kSampleRate;
+    const double envelope = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * 3 * t);
+    voice[i] = static_cast<std::int16_t>(envelope * (6000 * std::sin(2 * std::numbers::pi * 220 * t) +
+                                                     3000 * std::sin(2 * std::numbers::pi * 660 * t)));
+  }
+  return voice;
+}
+
+class ExternalDecoderTest : public ::testing::Test {
+ protected:
+  shell::PrivateWorkingDirectory workingDirectory_{fs::temp_directory_path()};
+  ExternalDecoder decoder_{PARLOMAX_DECODER_PROGRAM};
+};
+
+TEST_F(ExternalDecoderTest, GivesEightSamplesForEveryPayloadByte) {
+  const Bytes payload = speex::SpeexEncoder().Encode(Voice(40000));  // 5000 bytes
+  for (std::size_t size : {0u, 20u, 500u, 5000u, 33u, 1u}) {
+    ASSERT_TRUE(decoder_.DecodeChunk(std::span(payload.data(), size), kPlayBuffer1)) << size;
+    EXPECT_EQ(fs::file_size(kPlayBuffer1), size * 16) << size;
+  }
+  // What went in is the chunk and nothing else.
+  std::ifstream in(kDecoderInput, std::ios::binary);
+  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), Bytes{payload[0]});
+}
+
+TEST_F(ExternalDecoderTest, TheSoundComesBackCloseToWhatWasRecorded) {
+  const auto voice = Voice(8000 * 3);
+  const Bytes payload = speex::SpeexEncoder().Encode(voice);
+  ASSERT_TRUE(decoder_.DecodeChunk(payload, kConversionOutput));
+  const auto decoded = ReadSamples(kConversionOutput);
+  ASSERT_EQ(decoded.size(), voice.size());
+  // A speech codec keeps how sound rises and falls rather than its exact
+  // waveform: the loudness of every 20 ms must follow the original closely,
+  // and the waveform itself still clearly (the codec delays it by a few
+  // milliseconds, so the best lag counts).
+  const auto loudness = [](const std::vector<std::int16_t>& s) {
+    std::vector<double> rms;
+    for (std::size_t at = 0; at + 160 <= s.size(); at += 160) {
+      double sum = 0;
+      for (std::size_t i = at; i < at + 160; ++i) sum += double(s[i]) * s[i];
+      rms.push_back(std::sqrt(sum / 160));
+    }
+    return rms;
+  };
+  const auto a = loudness(voice), b = loudness(decoded);
+  double ab = 0, aa = 0, bb = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    ab += a[i] * b[i];
+    aa += a[i] * a[i];
+    bb += b[i] * b[i];
+  }
+  EXPECT_GT(ab / std::sqrt(aa * bb), 0.97);
+  EXPECT_NEAR(std::sqrt(bb / aa), 1.0, 0.3);  // about as loud as it was
+
+  double best = 0;
+  for (std::size_t lag = 0; lag < 400; ++lag) {
+    ab = aa = bb = 0;
+    for (std::size_t i = 1600; i + lag < decoded.size(); ++i) {
+      ab += double(voice[i]) * decoded[i + lag];
+      aa += double(voice[i]) * voice[i];
+      bb += double(decoded[i + lag]) * decoded[i + lag];
+    }
+    best = std::max(best, ab / std::sqrt(aa * bb));
+  }
+  EXPECT_GT(best, 0.7);
+}
+
+TEST_F(ExternalDecoderTest, ASecondRunReplacesTheOutput) {
+  const Bytes payload = speex::SpeexEncoder().Encode(Voice(8000));
+  ASSERT_TRUE(decoder_.DecodeChunk(payload, kPlayBuffer2));
+  ASSERT_TRUE(decoder_.DecodeChunk(std::span(payload.data(), 40), kPlayBuffer2));
+  EXPECT_EQ(fs::file_size(kPlayBuffer2), 640u);
+}
+
+TEST_F(ExternalDecoderTest, ADecoderThatFailsOrWritesNothingLeavesNoOutputToRead) {
+  std::ofstream(kPlayBuffer1) << std::string(16000, 'x');  // from an earlier run
+  const Bytes chunk(1000, 7);
+  EXPECT_FALSE(ExternalDecoder("/nonexistent/speex").DecodeChunk(chunk, kPlayBuffer1));
+  EXPECT_FALSE(fs::exists(kPlayBuffer1));
+  std::ofstream(kPlayBuffer1) << std::string(16000, 'x');
+  EXPECT_FALSE(ExternalDecoder("true").DecodeChunk(chunk, kPlayBuffer1));  // exits 0, writes nothing
+  EXPECT_FALSE(fs::exists(kPlayBuffer1));
+  EXPECT_FALSE(ExternalDecoder("false").DecodeChunk(chunk, kPlayBuffer1));
+}
+
+TEST(FindDecoderProgram, PrefersTheOneNextToTheProgram) {
+  const fs::path beside = fs::path(PARLOMAX_DECODER_PROGRAM).parent_path();
+  EXPECT_EQ(FindDecoderProgram(beside), PARLOMAX_DECODER_PROGRAM);
+  EXPECT_EQ(FindDecoderProgram("/nonexistent"), "speex");
+}
+
+}  // namespace
+}  // namespace parlomax::audio
