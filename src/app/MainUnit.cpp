@@ -63,6 +63,7 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
     if (ui_.PageControl1->widget(index) == ui_.TabSheetComputer) TabSheetComputerShow();
   });
   connect(ui_.BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
+  connect(ui_.BitBtnExport, &QPushButton::clicked, this, &TMainForm::BitBtnExportClick);
   connect(ui_.ListViewFile, &QTreeWidget::itemSelectionChanged, this,
           &TMainForm::ListViewFileSelectItem);
   connect(ui_.EditSave, &QLineEdit::textChanged, this, &TMainForm::EditSaveChange);

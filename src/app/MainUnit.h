@@ -65,6 +65,7 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   void BitBtnSaveClick();
   void BitBtnUploadAllClick();
   void BitBtnUploadClick();
+  void BitBtnExportClick();
   void BitBtn3Click();
   void TabSheetComputerShow();
   void ListViewFileSelectItem();

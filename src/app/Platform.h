@@ -10,6 +10,10 @@ class FolderChooser;
 class MessageService;
 }
 
+namespace parlomax::spreadsheet {
+class AutomationFactory;
+}
+
 namespace parlomax::app {
 
 // What the window needs from the world outside it. The program passes the
@@ -18,6 +22,7 @@ struct Platform {
   usb::DeviceLibrary& devices;
   shell::MessageService& messages;
   shell::FolderChooser& folders;
+  spreadsheet::AutomationFactory& automation;
   // The Speex decoder program: a path, or a name looked up on PATH.
   std::string decoderProgram = "speex";
 };

@@ -5,6 +5,7 @@
 #include "platform/shell/PrivateWorkingDirectory.h"
 #include "platform/shell/QtFolderChooser.h"
 #include "platform/shell/QtMessageService.h"
+#include "platform/spreadsheet/SpreadsheetServer.h"
 #include "platform/usb/CombinedDeviceLibrary.h"
 #include "platform/usb/EmulatorDeviceLibrary.h"
 
@@ -19,6 +20,7 @@ int Run(app::ParlomaxApplication& application) {
   shell::PrivateWorkingDirectory workingDirectory;
   shell::QtMessageService messages;
   shell::QtFolderChooser folders;
+  spreadsheet::BuiltInAutomation automation;
   // Every way of reaching a telephone, tried in this order; a running
   // emulator program counts as a telephone on the cable.
   usb::CombinedDeviceLibrary devices;
@@ -26,7 +28,7 @@ int Run(app::ParlomaxApplication& application) {
 
   const std::string decoder = audio::FindDecoderProgram(
       QCoreApplication::applicationDirPath().toStdString());
-  app::TMainForm mainForm(app::Platform{devices, messages, folders, decoder});
+  app::TMainForm mainForm(app::Platform{devices, messages, folders, automation, decoder});
   // Hidden until the telephone is opened.
   device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
   mainForm.SetPasswordDialog(&passwordDlg);

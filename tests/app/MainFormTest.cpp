@@ -2,6 +2,7 @@
 
 #include "QtPrinters.h"
 #include "FakeFolderChooser.h"
+#include "platform/spreadsheet/SpreadsheetServer.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
 
@@ -27,7 +28,7 @@ class MainFormTest : public ::testing::Test {
  protected:
   MainFormTest()
       : library_(testing::MakeTelephone({testing::MakeRecording(100)})),
-        form_(Platform{library_, messages_, folders_}) {}
+        form_(Platform{library_, messages_, folders_, automation_}) {}
 
   template <typename Widget = QWidget>
   Widget* Find(const char* name) {
@@ -40,6 +41,7 @@ class MainFormTest : public ::testing::Test {
 
   testing::RecordingMessageService messages_;
   testing::FakeFolderChooser folders_;
+  spreadsheet::BuiltInAutomation automation_;
   phone::InProcessDeviceLibrary library_;
   TMainForm form_;
 };

@@ -2,6 +2,7 @@
 
 #include "ChildProcess.h"
 #include "FakeFolderChooser.h"
+#include "platform/spreadsheet/SpreadsheetServer.h"
 #include "PumpEvents.h"
 #include "RecordingMessageService.h"
 #include "TempFolder.h"
@@ -27,7 +28,7 @@ namespace parlomax::testing {
 class WindowWithEmulator : public ::testing::Test {
  protected:
   WindowWithEmulator()
-      : form_(app::Platform{devices_, messages_, folders_}), dialog_(form_.Link(), messages_, form_) {
+      : form_(app::Platform{devices_, messages_, folders_, automation_}), dialog_(form_.Link(), messages_, form_) {
     devices_.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>(sockets_.Path()));
     form_.SetPasswordDialog(&dialog_);
     form_.show();
@@ -59,6 +60,7 @@ class WindowWithEmulator : public ::testing::Test {
   TempFolder sockets_;
   RecordingMessageService messages_;
   FakeFolderChooser folders_;
+  spreadsheet::BuiltInAutomation automation_;
   usb::CombinedDeviceLibrary devices_;
   app::TMainForm form_;
   device::TPasswordDlg dialog_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeFolderChooser.h"
+#include "platform/spreadsheet/SpreadsheetServer.h"
 #include "PumpEvents.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
@@ -22,7 +23,7 @@ class WindowWithTelephone : public ::testing::Test {
  protected:
   explicit WindowWithTelephone(std::vector<phone::Recording> recordings)
       : library_(MakeTelephone(std::move(recordings), {9, 1, 7, 4})),
-        form_(app::Platform{library_, messages_, folders_}),
+        form_(app::Platform{library_, messages_, folders_, automation_}),
         dialog_(form_.Link(), messages_, form_) {
     form_.SetPasswordDialog(&dialog_);
     form_.show();
@@ -62,6 +63,7 @@ class WindowWithTelephone : public ::testing::Test {
 
   RecordingMessageService messages_;
   FakeFolderChooser folders_;
+  spreadsheet::BuiltInAutomation automation_;
   phone::InProcessDeviceLibrary library_;
   app::TMainForm form_;
   device::TPasswordDlg dialog_;

@@ -27,6 +27,8 @@ class MessageService {
   void Warn(const QString& text) { Show(kWarningCaption, text, MessageIcon::Warning); }
   // A bare notice without an icon.
   void Plain(const QString& text) { Show(kPlainCaption, text, MessageIcon::None); }
+  // The standard box for an error the program did not foresee.
+  void ShowException(const QString& text) { Show(kPlainCaption, text, MessageIcon::Error); }
 };
 
 }  // namespace parlomax::shell

@@ -1,0 +1,59 @@
+// The export button on the telephone's tab.
+#include "QtPrinters.h"
+#include "TempFolder.h"
+#include "WindowWithTelephone.h"
+
+namespace parlomax::app {
+namespace {
+
+class ExportButtonTest : public testing::WindowWithTelephone {
+ protected:
+  ExportButtonTest()
+      : WindowWithTelephone({testing::MakeRecording(1200, 1), testing::MakeRecording(0, 2)}) {}
+  QLineEdit* Edit(const char* name) { return form_.findChild<QLineEdit*>(name); }
+  void SaveInto(const std::filesystem::path& folder) {
+    folders_.answer = QString::fromStdString(folder.string());
+    Button("BitBtnSave")->click();
+  }
+
+  testing::TempFolder folder_;
+};
+
+TEST_F(ExportButtonTest, WritesTheListIntoTheSaveFolderUnderTheNameInTheBox) {
+  LogInAndList();
+  SaveInto(folder_.Path());
+  Button("BitBtnExport")->click();
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "电话列表List.xls"));
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"导出 Excel 结束！"});
+  EXPECT_TRUE(Edit("EditFileList")->isEnabled());
+
+  Edit("EditFileList")->setText(QString());
+  Button("BitBtnExport")->click();
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "FileInfoList.xls"));
+}
+
+TEST_F(ExportButtonTest, AFailedSaveShowsTheErrorAndGivesTheNameBoxBack) {
+  LogInAndList();
+  SaveInto(folder_ / "gone");  // a folder that does not exist
+  Button("BitBtnExport")->click();
+  ASSERT_EQ(messages_.Messages().size(), 1u);
+  EXPECT_EQ(messages_.Messages()[0].caption, "Parlomax");
+  EXPECT_EQ(messages_.Messages()[0].icon, shell::MessageIcon::Error);
+  EXPECT_TRUE(Edit("EditFileList")->isEnabled());
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "gone"));
+}
+
+TEST_F(ExportButtonTest, PlaybackOrConversionRefusesTheExport) {
+  LogInAndList();
+  SaveInto(folder_.Path());
+  form_.State().PlayState = PlayState::Playing;
+  Button("BitBtnExport")->click();
+  form_.State().PlayState = PlayState::Stopped;
+  form_.State().ConvertAllRunning = true;
+  Button("BitBtnExport")->click();
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"请先停止播放！", "请先停止转换！"}));
+  EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
+}
+
+}  // namespace
+}  // namespace parlomax::app
