@@ -8,6 +8,7 @@
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "platform/usb/CombinedDeviceLibrary.h"
 #include "platform/usb/EmulatorDeviceLibrary.h"
+#include "platform/usb/UsbDeviceLibrary.h"
 
 #include <exception>
 #include <memory>
@@ -21,9 +22,10 @@ int Run(app::ParlomaxApplication& application) {
   shell::QtMessageService messages;
   shell::QtFolderChooser folders;
   spreadsheet::BuiltInAutomation automation;
-  // Every way of reaching a telephone, tried in this order; a running
-  // emulator program counts as a telephone on the cable.
+  // Every way of reaching a telephone, in this order: telephones on the USB
+  // cable first, then running emulator programs, which count as telephones.
   usb::CombinedDeviceLibrary devices;
+  devices.AddBackend(std::make_unique<usb::UsbDeviceLibrary>());
   devices.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>());
 
   const std::string decoder = audio::FindDecoderProgram(

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/usb/DeviceLibrary.h"
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+
+struct libusb_context;
+
+namespace parlomax::usb {
+
+// How a telephone's USB chip is recognised and driven: its IDs, and the
+// vendor requests that enable and disable its interface and purge its
+// buffers. One line per chip or ID in kTelephoneChips.
+struct BridgeChip {
+  std::uint16_t vendorId;
+  std::uint16_t productId;
+  std::uint8_t requestType;       // vendor request to the interface, host to device
+  std::uint8_t enableRequest;     // on open (value enableValue) and close (value disableValue)
+  std::uint16_t enableValue;
+  std::uint16_t disableValue;
+  std::uint8_t purgeRequest;      // on flush
+  std::uint16_t purgeValue;
+};
+
+// Telephones on the USB cable, through libusb: a vendor-specific interface 0
+// with one bulk OUT pipe for the 8-byte commands and one bulk IN pipe for
+// the replies, read as a stream of bytes.
+class UsbDeviceLibrary final : public DeviceLibrary {
+ public:
+  UsbDeviceLibrary();
+  ~UsbDeviceLibrary() override;
+
+  UsbDeviceLibrary(const UsbDeviceLibrary&) = delete;
+  UsbDeviceLibrary& operator=(const UsbDeviceLibrary&) = delete;
+
+  Status DeviceCount(std::uint32_t& count) override;
+  Status SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override;
+  Status Open(std::uint32_t deviceNumber, DeviceHandle& handle) override;
+  Status Close(DeviceHandle handle) override;
+  Status Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t size,
+              std::uint32_t& bytesRead) override;
+  Status Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t size,
+               std::uint32_t& bytesWritten) override;
+  Status Flush(DeviceHandle handle, std::uint8_t transmit, std::uint8_t receive) override;
+
+ private:
+  struct Telephone;
+  std::shared_ptr<Telephone> Find(DeviceHandle handle);
+
+  libusb_context* context_ = nullptr;
+  std::atomic<std::uint32_t> readTimeoutMs_{5000};
+  std::atomic<std::uint32_t> writeTimeoutMs_{5000};
+  std::mutex mutex_;  // the table only; transfers run outside it
+  std::map<DeviceHandle, std::shared_ptr<Telephone>> open_;
+  DeviceHandle nextHandle_ = 1;
+};
+
+}  // namespace parlomax::usb

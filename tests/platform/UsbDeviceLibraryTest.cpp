@@ -1,0 +1,127 @@
+// The libusb backend against a telephone on an emulated USB bus. Runs only
+// inside umockdev-wrapper; skipped elsewhere.
+#include <umockdev.h>  // before Qt: see UsbTelephone.cpp
+
+#include "platform/usb/UsbDeviceLibrary.h"
+
+#include "TestTelephone.h"
+#include "UsbTelephone.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace parlomax::usb {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class UsbDeviceLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (!preload || !std::strstr(preload, "umockdev")) {
+      GTEST_SKIP() << "not running inside umockdev-wrapper";
+    }
+    model_ = testing::MakeTelephone(
+        {testing::MakeRecording(300, 1), testing::MakeRecording(700, 2)}, {3, 1, 4, 1});
+    telephone_.emplace(model_);
+    library_.emplace();
+  }
+
+  DeviceHandle Open() {
+    DeviceHandle handle = 0;
+    EXPECT_EQ(library_->Open(0, handle), kSuccess);
+    return handle;
+  }
+  Status Exchange(DeviceHandle handle, Bytes command, std::uint32_t size, Bytes& reply) {
+    std::uint32_t n = 0;
+    if (const Status s = library_->Write(handle, command.data(), 8, n); s != kSuccess) return s;
+    reply.assign(size, 0);
+    const Status s = library_->Read(handle, reply.data(), size, n);
+    reply.resize(n);
+    return s;
+  }
+
+  std::shared_ptr<phone::TelephoneModel> model_;
+  std::optional<testing::UsbTelephone> telephone_;
+  std::optional<UsbDeviceLibrary> library_;
+};
+
+TEST_F(UsbDeviceLibraryTest, CountsOpensAndEnablesTheTelephone) {
+  std::uint32_t count = 0;
+  library_->DeviceCount(count);
+  EXPECT_EQ(count, 1u);
+  const DeviceHandle handle = Open();
+  EXPECT_NE(handle, 0u);
+  const auto controls = telephone_->ControlRequests();
+  ASSERT_FALSE(controls.empty());
+  EXPECT_EQ(controls.back(), (std::pair<std::uint8_t, std::uint16_t>{0x00, 0x0001}));
+  EXPECT_EQ(library_->Close(handle), kSuccess);
+  EXPECT_EQ(telephone_->ControlRequests().back(), (std::pair<std::uint8_t, std::uint16_t>{0x00, 0x0000}));
+}
+
+TEST_F(UsbDeviceLibraryTest, TheFourCommandsGoOutAndComeBackByteForByte) {
+  const DeviceHandle handle = Open();
+  Bytes reply;
+  ASSERT_EQ(Exchange(handle, {1, 0, 0, 0, 0, 0, 0, 0}, 2, reply), kSuccess);
+  EXPECT_EQ(reply, (Bytes{2, 0}));
+  ASSERT_EQ(Exchange(handle, {2, 1, 0, 0, 0, 0, 0, 0}, 19, reply), kSuccess);
+  const auto header = model_->Header(1);
+  EXPECT_EQ(reply, Bytes(header.begin(), header.end()));
+  const std::uint32_t start = catalogue::StartAddress(header);
+  ASSERT_EQ(Exchange(handle,
+                     {3, static_cast<std::uint8_t>(start), static_cast<std::uint8_t>(start >> 8), 0, 0, 0, 1, 0},
+                     256, reply),
+            kSuccess);
+  const auto payload = model_->Payload(1);
+  EXPECT_EQ(reply, Bytes(payload.begin(), payload.begin() + 256));
+  ASSERT_EQ(Exchange(handle, {4, 0, 0, 0, 0, 0, 0, 0}, 4, reply), kSuccess);
+  EXPECT_EQ(reply, (Bytes{3, 1, 4, 1}));
+  EXPECT_EQ(telephone_->Commands().back(), (Bytes{4, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(UsbDeviceLibraryTest, AnUnansweredOrShortReplyTimesOut) {
+  const DeviceHandle handle = Open();
+  library_->SetTimeouts(300, 300);
+  telephone_->IgnoreCommand(4);
+  Bytes reply;
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(Exchange(handle, {4, 0, 0, 0, 0, 0, 0, 0}, 4, reply), kTimedOut);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+  telephone_->ShortenNextReply(5);
+  EXPECT_EQ(Exchange(handle, {2, 0, 0, 0, 0, 0, 0, 0}, 19, reply), kTimedOut);
+}
+
+TEST_F(UsbDeviceLibraryTest, FlushPurgesTheChipAndDropsWhatArrivedUnread) {
+  const DeviceHandle handle = Open();
+  std::uint32_t n = 0;
+  const Bytes pin{4, 0, 0, 0, 0, 0, 0, 0};
+  ASSERT_EQ(library_->Write(handle, pin.data(), 8, n), kSuccess);
+  Bytes two(2);
+  ASSERT_EQ(library_->Read(handle, two.data(), 2, n), kSuccess);  // half the PIN read
+  ASSERT_EQ(library_->Flush(handle, 0, 0), kSuccess);
+  EXPECT_EQ(telephone_->ControlRequests().back(), (std::pair<std::uint8_t, std::uint16_t>{0x12, 0x000F}));
+  Bytes reply;
+  ASSERT_EQ(Exchange(handle, {1, 0, 0, 0, 0, 0, 0, 0}, 2, reply), kSuccess);
+  EXPECT_EQ(reply, (Bytes{2, 0}));  // the count, not the rest of the PIN
+}
+
+TEST_F(UsbDeviceLibraryTest, AnUnpluggedTelephoneFailsAndCountsNoMore) {
+  const DeviceHandle handle = Open();
+  telephone_->Unplug();
+  Bytes reply;
+  EXPECT_EQ(Exchange(handle, {1, 0, 0, 0, 0, 0, 0, 0}, 2, reply), kNoDevice);
+  std::uint32_t count = 9;
+  for (int i = 0; i < 100 && count != 0; ++i) {
+    library_->DeviceCount(count);
+    if (count) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(count, 0u);
+}
+
+}  // namespace
+}  // namespace parlomax::usb

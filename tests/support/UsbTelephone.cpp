@@ -1,0 +1,251 @@
+// umockdev (through glib) comes before anything of Qt's: glib names a
+// field "signals", which Qt defines as a word of its own.
+#include <umockdev.h>
+
+#include "UsbTelephone.h"
+
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <stdexcept>
+
+namespace parlomax::testing {
+namespace {
+
+constexpr const char* kDeviceNode = "/dev/bus/usb/001/002";
+constexpr const char* kSysPath = "/sys/devices/usb1/1-1";
+
+// Device, configuration, interface (vendor-specific, two endpoints), bulk
+// OUT 0x01 and bulk IN 0x81 of 64-byte packets; IDs 10c4:ea61.
+constexpr const char* kDescription =
+    "P: /devices/usb1/1-1\n"
+    "N: bus/usb/001/002\n"
+    "E: SUBSYSTEM=usb\n"
+    "E: DEVTYPE=usb_device\n"
+    "E: DEVNAME=/dev/bus/usb/001/002\n"
+    "E: BUSNUM=001\n"
+    "E: DEVNUM=002\n"
+    "A: busnum=1\\n\n"
+    "A: devnum=2\\n\n"
+    "A: bConfigurationValue=1\\n\n"
+    "A: speed=12\\n\n"
+    "H: descriptors="
+    "1201000200000040c41061ea000101020001"
+    "090220000101008032"
+    "0904000002ff000000"
+    "07050102400000"
+    "07058102400000\n";
+
+gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+  return static_cast<UsbTelephone*>(self)->HandleIoctl(client);
+}
+
+void Complete(UMockdevIoctlClient* client, long result, int error) {
+  umockdev_ioctl_client_complete(client, result, error);
+}
+
+}  // namespace
+
+UsbTelephone::UsbTelephone(std::shared_ptr<phone::TelephoneModel> model) : model_(std::move(model)) {
+  testbed_ = umockdev_testbed_new();
+  handler_ = umockdev_ioctl_base_new();
+  g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
+  if (!umockdev_testbed_attach_ioctl(testbed_, kDeviceNode, handler_, nullptr)) {
+    throw std::runtime_error("umockdev cannot attach to the device node");
+  }
+  GError* error = nullptr;
+  if (!umockdev_testbed_add_from_string(testbed_, kDescription, &error)) {
+    const std::string message = error ? error->message : "unknown";
+    g_clear_error(&error);
+    throw std::runtime_error("umockdev cannot add the device: " + message);
+  }
+}
+
+UsbTelephone::~UsbTelephone() {
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& urb : waiting_) g_object_unref(urb.data);
+    for (auto& urb : done_) g_object_unref(urb.data);
+    waiting_.clear();
+    done_.clear();
+  }
+  g_object_unref(handler_);
+  g_object_unref(testbed_);
+}
+
+std::vector<std::pair<std::uint8_t, std::uint16_t>> UsbTelephone::ControlRequests() {
+  std::lock_guard lock(mutex_);
+  return controls_;
+}
+
+std::vector<std::vector<std::uint8_t>> UsbTelephone::Commands() {
+  std::lock_guard lock(mutex_);
+  return commands_;
+}
+
+void UsbTelephone::IgnoreCommand(std::uint8_t code) {
+  std::lock_guard lock(mutex_);
+  ignored_.push_back(code);
+}
+
+void UsbTelephone::ShortenNextReply(std::size_t bytes) {
+  std::lock_guard lock(mutex_);
+  shortNext_ = bytes;
+}
+
+void UsbTelephone::Unplug() {
+  {
+    std::lock_guard lock(mutex_);
+    unplugged_ = true;
+    // Transfers still waiting end as they do when the device goes.
+    while (!waiting_.empty()) {
+      waiting_.front().status = -ENODEV;
+      done_.push_back(std::move(waiting_.front()));
+      waiting_.pop_front();
+    }
+  }
+  umockdev_testbed_uevent(testbed_, kSysPath, "remove");
+  umockdev_testbed_remove_device(testbed_, kSysPath);
+}
+
+bool UsbTelephone::HandleIoctl(UMockdevIoctlClient* client) {
+  const unsigned long request = umockdev_ioctl_client_get_request(client);
+  UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+  switch (request) {
+    case USBDEVFS_REAPURB:
+    case USBDEVFS_REAPURBNDELAY:
+      Reap(client, arg);
+      return true;
+    default:
+      break;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (unplugged_) {
+      Complete(client, -1, ENODEV);
+      return true;
+    }
+  }
+  switch (request) {
+    case USBDEVFS_GET_CAPABILITIES: {
+      UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
+      const std::uint32_t value = USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                                  USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+      std::memcpy(caps->data, &value, sizeof(value));
+      g_object_unref(caps);
+      Complete(client, 0, 0);
+      return true;
+    }
+    case USBDEVFS_GETDRIVER:
+      Complete(client, -1, ENODATA);  // no kernel driver holds the interface
+      return true;
+    case USBDEVFS_CLAIMINTERFACE:
+    case USBDEVFS_RELEASEINTERFACE:
+    case USBDEVFS_DISCONNECT_CLAIM:
+    case USBDEVFS_CLEAR_HALT:
+    case USBDEVFS_SETINTERFACE:
+      Complete(client, 0, 0);
+      return true;
+    case USBDEVFS_SUBMITURB:
+      Submit(client, arg);
+      return true;
+    case USBDEVFS_DISCARDURB: {
+      std::lock_guard lock(mutex_);
+      const auto address = *reinterpret_cast<gulong*>(arg->data);
+      const auto it = std::find_if(waiting_.begin(), waiting_.end(),
+                                   [&](const Urb& u) { return u.data->client_addr == address; });
+      if (it == waiting_.end()) {
+        Complete(client, -1, EINVAL);
+        return true;
+      }
+      it->status = -ENOENT;
+      done_.push_back(std::move(*it));
+      waiting_.erase(it);
+      Complete(client, 0, 0);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void UsbTelephone::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+  UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+  auto* urb = reinterpret_cast<usbdevfs_urb*>(data->data);
+  UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(data, offsetof(usbdevfs_urb, buffer),
+                                                          static_cast<gsize>(urb->buffer_length), nullptr);
+  const auto* bytes = static_cast<const std::uint8_t*>(urb->buffer);
+  Urb submitted{data, urb->endpoint, urb->type, static_cast<std::size_t>(urb->buffer_length), {}, 0};
+
+  std::lock_guard lock(mutex_);
+  if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
+    // The setup packet: request type, request, value, index, length.
+    controls_.emplace_back(bytes[1], static_cast<std::uint16_t>(bytes[2] | bytes[3] << 8));
+    if (bytes[1] == 0x12) fifo_.clear();  // purge
+    done_.push_back(std::move(submitted));
+  } else if ((urb->endpoint & 0x80) == 0) {
+    const std::vector<std::uint8_t> command(bytes, bytes + urb->buffer_length);
+    commands_.push_back(command);
+    if (command.size() == 8 && std::find(ignored_.begin(), ignored_.end(), command[0]) == ignored_.end()) {
+      std::array<std::uint8_t, 8> frame;
+      std::copy(command.begin(), command.end(), frame.begin());
+      if (auto reply = model_->Answer(frame)) {
+        if (shortNext_) reply->resize(std::min(reply->size(), *shortNext_));
+        shortNext_.reset();
+        fifo_.insert(fifo_.end(), reply->begin(), reply->end());
+      }
+    }
+    submitted.status = 0;
+    submitted.reply.clear();
+    done_.push_back(std::move(submitted));
+    done_.back().length = command.size();
+  } else {
+    waiting_.push_back(std::move(submitted));
+  }
+  FillWaitingReads();
+  g_object_unref(buffer);
+  Complete(client, 0, 0);
+}
+
+void UsbTelephone::FillWaitingReads() {
+  while (!waiting_.empty() && !fifo_.empty()) {
+    Urb urb = std::move(waiting_.front());
+    waiting_.pop_front();
+    const std::size_t n = std::min(urb.length, fifo_.size());
+    urb.reply.assign(fifo_.begin(), fifo_.begin() + static_cast<std::ptrdiff_t>(n));
+    fifo_.erase(fifo_.begin(), fifo_.begin() + static_cast<std::ptrdiff_t>(n));
+    done_.push_back(std::move(urb));
+  }
+}
+
+void UsbTelephone::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+  std::unique_lock lock(mutex_);
+  if (done_.empty()) {
+    lock.unlock();
+    Complete(client, -1, EAGAIN);
+    return;
+  }
+  Urb urb = std::move(done_.front());
+  done_.pop_front();
+  lock.unlock();
+  auto* raw = reinterpret_cast<usbdevfs_urb*>(urb.data->data);
+  raw->status = urb.status;
+  if ((urb.endpoint & 0x80) != 0 && urb.type != USBDEVFS_URB_TYPE_CONTROL) {
+    raw->actual_length = static_cast<int>(urb.reply.size());
+    std::memcpy(raw->buffer, urb.reply.data(), urb.reply.size());
+  } else {
+    raw->actual_length = urb.type == USBDEVFS_URB_TYPE_CONTROL ? 0 : static_cast<int>(urb.length);
+  }
+  UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(gpointer), nullptr);
+  umockdev_ioctl_data_set_ptr(pointer, 0, urb.data);
+  g_object_unref(pointer);
+  g_object_unref(urb.data);
+  Complete(client, 0, 0);
+}
+
+}  // namespace parlomax::testing
