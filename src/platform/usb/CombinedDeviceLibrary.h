@@ -1,10 +1,9 @@
 #pragma once
 
 #include "platform/usb/DeviceLibrary.h"
+#include "platform/usb/HandleTable.h"
 
-#include <map>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace parlomax::usb {
@@ -32,15 +31,11 @@ class CombinedDeviceLibrary final : public DeviceLibrary {
     DeviceLibrary* backend = nullptr;
     DeviceHandle inner = 0;
   };
-  bool Find(DeviceHandle handle, Route& route);
 
   // Backends are added before first use and never removed, so they are read
-  // without the lock; the lock guards only the handle table, and is never
-  // held across a backend call that may block.
+  // without a lock; the table's lock is never held across a backend call.
   std::vector<std::unique_ptr<DeviceLibrary>> backends_;
-  std::mutex mutex_;
-  std::map<DeviceHandle, Route> routes_;
-  DeviceHandle nextHandle_ = 1;
+  HandleTable<Route> routes_;
 };
 
 }  // namespace parlomax::usb

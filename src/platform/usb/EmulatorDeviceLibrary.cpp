@@ -90,29 +90,13 @@ Status EmulatorDeviceLibrary::Open(std::uint32_t deviceNumber, DeviceHandle& han
   if (deviceNumber >= running.size()) return kNoDevice;
   const int fd = ConnectTo(EmulatorSocketPath(folder_, running[deviceNumber]));
   if (fd < 0) return kNoDevice;
-  std::lock_guard lock(mutex_);
-  handle = nextHandle_++;
-  if (nextHandle_ == 0) nextHandle_ = 1;
-  connections_[handle] = std::make_shared<Connection>(fd);
+  handle = connections_.Add(std::make_shared<Connection>(fd));
   return kSuccess;
 }
 
-std::shared_ptr<EmulatorDeviceLibrary::Connection> EmulatorDeviceLibrary::Find(
-    DeviceHandle handle) {
-  std::lock_guard lock(mutex_);
-  const auto it = connections_.find(handle);
-  return it == connections_.end() ? nullptr : it->second;
-}
-
 Status EmulatorDeviceLibrary::Close(DeviceHandle handle) {
-  std::shared_ptr<Connection> connection;
-  {
-    std::lock_guard lock(mutex_);
-    const auto it = connections_.find(handle);
-    if (it == connections_.end()) return kInvalidHandle;
-    connection = std::move(it->second);
-    connections_.erase(it);
-  }
+  const auto connection = connections_.Take(handle);
+  if (!connection) return kInvalidHandle;
   ::shutdown(connection->fd, SHUT_RDWR);
   return kSuccess;
 }
@@ -120,7 +104,7 @@ Status EmulatorDeviceLibrary::Close(DeviceHandle handle) {
 Status EmulatorDeviceLibrary::Write(DeviceHandle handle, const std::uint8_t* buffer,
                                     std::uint32_t size, std::uint32_t& bytesWritten) {
   bytesWritten = 0;
-  const auto connection = Find(handle);
+  const auto connection = connections_.Find(handle);
   if (!connection) return kInvalidHandle;
   std::lock_guard io(connection->io);
   const auto deadline = Clock::now() + std::chrono::milliseconds(writeTimeoutMs_.load());
@@ -140,7 +124,7 @@ Status EmulatorDeviceLibrary::Write(DeviceHandle handle, const std::uint8_t* buf
 Status EmulatorDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t size,
                                    std::uint32_t& bytesRead) {
   bytesRead = 0;
-  const auto connection = Find(handle);
+  const auto connection = connections_.Find(handle);
   if (!connection) return kInvalidHandle;
   std::lock_guard io(connection->io);
   const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_.load());
@@ -176,7 +160,7 @@ Status EmulatorDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, st
 }
 
 Status EmulatorDeviceLibrary::Flush(DeviceHandle handle, std::uint8_t, std::uint8_t) {
-  const auto connection = Find(handle);
+  const auto connection = connections_.Find(handle);
   if (!connection) return kInvalidHandle;
   std::lock_guard io(connection->io);
   std::uint8_t scrap[512];

@@ -2,12 +2,11 @@
 
 #include "platform/usb/DeviceLibrary.h"
 #include "platform/usb/EmulatorFolder.h"
+#include "platform/usb/HandleTable.h"
 
 #include <atomic>
 #include <filesystem>
-#include <map>
 #include <memory>
-#include <mutex>
 
 namespace parlomax::usb {
 
@@ -32,16 +31,13 @@ class EmulatorDeviceLibrary final : public DeviceLibrary {
 
  private:
   struct Connection;
-  std::shared_ptr<Connection> Find(DeviceHandle handle);
 
   const std::filesystem::path folder_;
   std::atomic<std::uint32_t> readTimeoutMs_{5000};
   std::atomic<std::uint32_t> writeTimeoutMs_{5000};
-  // Guards only the table; reads and writes run outside it so that a count
-  // or another handle never waits for a slow reply.
-  std::mutex mutex_;
-  std::map<DeviceHandle, std::shared_ptr<Connection>> connections_;
-  DeviceHandle nextHandle_ = 1;
+  // Reads and writes run outside the table's lock, so that a count or
+  // another handle never waits for a slow reply.
+  HandleTable<Connection> connections_;
 };
 
 }  // namespace parlomax::usb

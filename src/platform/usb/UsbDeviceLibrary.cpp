@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <mutex>
 #include <vector>
 
 namespace parlomax::usb {
@@ -107,10 +108,7 @@ UsbDeviceLibrary::UsbDeviceLibrary() {
 }
 
 UsbDeviceLibrary::~UsbDeviceLibrary() {
-  {
-    std::lock_guard lock(mutex_);
-    open_.clear();
-  }
+  open_.Clear();
   if (context_) libusb_exit(context_);
 }
 
@@ -158,28 +156,13 @@ Status UsbDeviceLibrary::Open(std::uint32_t deviceNumber, DeviceHandle& handle) 
   if (telephone->endpointIn == 0 || telephone->endpointOut == 0) return kFailure;
   if (!telephone->Control(telephone->chip->enableRequest, telephone->chip->enableValue)) return kFailure;
 
-  std::lock_guard lock(mutex_);
-  handle = nextHandle_++;
-  if (nextHandle_ == 0) nextHandle_ = 1;
-  open_[handle] = std::move(telephone);
+  handle = open_.Add(std::move(telephone));
   return kSuccess;
 }
 
-std::shared_ptr<UsbDeviceLibrary::Telephone> UsbDeviceLibrary::Find(DeviceHandle handle) {
-  std::lock_guard lock(mutex_);
-  const auto it = open_.find(handle);
-  return it == open_.end() ? nullptr : it->second;
-}
-
 Status UsbDeviceLibrary::Close(DeviceHandle handle) {
-  std::shared_ptr<Telephone> telephone;
-  {
-    std::lock_guard lock(mutex_);
-    const auto it = open_.find(handle);
-    if (it == open_.end()) return kInvalidHandle;
-    telephone = std::move(it->second);
-    open_.erase(it);
-  }
+  const auto telephone = open_.Take(handle);
+  if (!telephone) return kInvalidHandle;
   std::lock_guard io(telephone->io);
   telephone->Control(telephone->chip->enableRequest, telephone->chip->disableValue);
   if (telephone->claimed) libusb_release_interface(telephone->handle, kInterface);
@@ -190,7 +173,7 @@ Status UsbDeviceLibrary::Close(DeviceHandle handle) {
 Status UsbDeviceLibrary::Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t size,
                                std::uint32_t& bytesWritten) {
   bytesWritten = 0;
-  const auto telephone = Find(handle);
+  const auto telephone = open_.Find(handle);
   if (!telephone) return kInvalidHandle;
   std::lock_guard io(telephone->io);
   int written = 0;
@@ -205,7 +188,7 @@ Status UsbDeviceLibrary::Write(DeviceHandle handle, const std::uint8_t* buffer, 
 Status UsbDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t size,
                               std::uint32_t& bytesRead) {
   bytesRead = 0;
-  const auto telephone = Find(handle);
+  const auto telephone = open_.Find(handle);
   if (!telephone) return kInvalidHandle;
   std::lock_guard io(telephone->io);
   using Clock = std::chrono::steady_clock;
@@ -235,7 +218,7 @@ Status UsbDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, std::ui
 }
 
 Status UsbDeviceLibrary::Flush(DeviceHandle handle, std::uint8_t, std::uint8_t) {
-  const auto telephone = Find(handle);
+  const auto telephone = open_.Find(handle);
   if (!telephone) return kInvalidHandle;
   std::lock_guard io(telephone->io);
   const bool purged = telephone->Control(telephone->chip->purgeRequest, telephone->chip->purgeValue);

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "platform/usb/DeviceLibrary.h"
+#include "platform/usb/HandleTable.h"
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <mutex>
 
 struct libusb_context;
 
@@ -49,14 +48,11 @@ class UsbDeviceLibrary final : public DeviceLibrary {
 
  private:
   struct Telephone;
-  std::shared_ptr<Telephone> Find(DeviceHandle handle);
 
   libusb_context* context_ = nullptr;
   std::atomic<std::uint32_t> readTimeoutMs_{5000};
   std::atomic<std::uint32_t> writeTimeoutMs_{5000};
-  std::mutex mutex_;  // the table only; transfers run outside it
-  std::map<DeviceHandle, std::shared_ptr<Telephone>> open_;
-  DeviceHandle nextHandle_ = 1;
+  HandleTable<Telephone> open_;  // transfers run outside its lock
 };
 
 }  // namespace parlomax::usb
