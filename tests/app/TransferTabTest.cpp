@@ -40,6 +40,15 @@ class TransferTabTest : public testing::WindowWithTelephone {
     List()->clearSelection();
     for (int r : rows) List()->topLevelItem(r)->setSelected(true);
   }
+  // Logged in, listed, and the all-recordings job under way at a telephone
+  // slow enough to be caught in the middle: its first file is begun.
+  bool StartASlowCopyOfAll() {
+    LogInAndList();
+    ChooseSaveFolder();
+    library_.SlowReadsBy(std::chrono::milliseconds(20));
+    Button("BitBtnUploadAll")->click();
+    return PumpUntil([&] { return std::filesystem::exists(FileOf(0)); });
+  }
   bool WaitForJobsToEnd() {
     return PumpUntil([this] { return !form_.CopyJobThreadsAlive(); }, 20000);
   }
@@ -87,11 +96,7 @@ TEST_F(TransferTabTest, TheAllJobSwitchesTheTabWhileItRunsAndSaysUploadedAllAtIt
 }
 
 TEST_F(TransferTabTest, StoppingTheAllJobGivesTheTabBackAtOnce) {
-  LogInAndList();
-  ChooseSaveFolder();
-  library_.SlowReadsBy(std::chrono::milliseconds(20));
-  Button("BitBtnUploadAll")->click();
-  ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(FileOf(0)); }));
+  ASSERT_TRUE(StartASlowCopyOfAll());
   Button("BitBtnUploadAll")->click();
   EXPECT_FALSE(form_.State().UploadAllRunning);
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
@@ -153,11 +158,7 @@ TEST_F(TransferTabTest, NothingStartsWithoutALoginASelectionOrWhilePlaying) {
 }
 
 TEST_F(TransferTabTest, UnpluggingDuringACopyResetsTheTabAndTheJobEndsAtItsNextCommand) {
-  LogInAndList();
-  ChooseSaveFolder();
-  library_.SlowReadsBy(std::chrono::milliseconds(20));
-  Button("BitBtnUploadAll")->click();
-  ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(FileOf(0)); }));
+  ASSERT_TRUE(StartASlowCopyOfAll());
   library_.Unplug();
   form_.TimerUSBConnectTimer();
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
@@ -195,11 +196,7 @@ TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
 }
 
 TEST_F(TransferTabTest, ClosingTheWindowStopsAJobAndReleasesTheTelephone) {
-  LogInAndList();
-  ChooseSaveFolder();
-  library_.SlowReadsBy(std::chrono::milliseconds(20));
-  Button("BitBtnUploadAll")->click();
-  ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(FileOf(0)); }));
+  ASSERT_TRUE(StartASlowCopyOfAll());
   const usb::DeviceHandle handle = form_.Link().DeviceHandle;
   Button("ButtonExit")->click();
   ASSERT_TRUE(WaitForJobsToEnd());
