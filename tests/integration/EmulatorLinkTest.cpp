@@ -3,9 +3,12 @@
 #include "platform/usb/EmulatorDeviceLibrary.h"
 
 #include "ChildProcess.h"
+#include "LateReplyChecks.h"
+#include "RecordingMessageService.h"
 #include "TempFolder.h"
 #include "TestTelephone.h"
 #include "WavWriter.h"
+#include "phone/Content.h"
 #include "phone/PhoneServer.h"
 #include "platform/speex/SpeexCodec.h"
 
@@ -148,6 +151,26 @@ TEST_F(EmulatorLinkTest, AStalledReplyFailsWithinTheTimeoutWhileTheCountStillAns
   EXPECT_LT(std::chrono::steady_clock::now() - started, 2500ms);
 }
 
+TEST_F(EmulatorLinkTest, AReplyLaterThanTheNextCommandCostsThatCommandItsReplyOnly) {
+  // Late beyond the read time-out and the quiet wait before the next command.
+  phone::FaultPlan faults;
+  faults.AddRule(phone::FaultRule::Kind::Stall, "2@2:1400");
+  ServedTelephone phone(folder_.Path(), std::move(faults));
+  ASSERT_TRUE(WaitForCount(library_, 1));
+  library_.SetTimeouts(800, 800);
+  const DeviceHandle handle = Open();
+  Bytes reply;
+  ASSERT_EQ(Exchange(library_, handle, {2, 0, 0, 0, 0, 0, 0, 0}, 19, reply), kSuccess);
+  EXPECT_EQ(Exchange(library_, handle, {2, 1, 0, 0, 0, 0, 0, 0}, 19, reply), kTimedOut);
+  // The late reply arrives while this command is under way: refused.
+  EXPECT_NE(Exchange(library_, handle, {2, 0, 0, 0, 0, 0, 0, 0}, 19, reply), kSuccess);
+  ASSERT_EQ(Exchange(library_, handle, {2, 1, 0, 0, 0, 0, 0, 0}, 19, reply), kSuccess);
+  const auto header = phone.Model().Header(1);
+  EXPECT_EQ(reply, Bytes(header.begin(), header.end()));
+  // A reply longer than the read asked for is another command's.
+  ASSERT_EQ(Exchange(library_, handle, {4, 0, 0, 0, 0, 0, 0, 0}, 2, reply), kFailure);
+}
+
 TEST_F(EmulatorLinkTest, ALeftoverSocketOfADeadEmulatorDoesNotCount) {
   {
     ServedTelephone phone(folder_.Path());
@@ -177,11 +200,12 @@ TEST_F(EmulatorLinkTest, TwoTelephonesAreNumberedInOrder) {
 // The program itself: plugged in by starting it, pulled out by killing it.
 class EmulatorProgramTest : public EmulatorLinkTest {
  protected:
-  testing::ChildProcess Start(std::vector<std::string> extra) {
+  std::vector<std::string> Argv(std::vector<std::string> extra) {
     std::vector<std::string> argv{PARLOMAX_PHONE_PROGRAM, "--folder", folder_.Path().string()};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    return testing::ChildProcess(argv);
+    return argv;
   }
+  testing::ChildProcess Start(std::vector<std::string> extra) { return testing::ChildProcess(Argv(extra)); }
 };
 
 TEST_F(EmulatorProgramTest, KillingTheProgramFailsAPendingReadAndTheCountDrops) {
@@ -242,6 +266,54 @@ TEST_F(EmulatorProgramTest, AWavFileComesBackOutOfTheTelephonesMemoryAsEncoded) 
     done += size;
   }
   EXPECT_EQ(payload, speex::SpeexEncoder().Encode(sound));
+}
+
+// The reply to the `occurrence`-th command with `code` comes after the read
+// gave up, but before the next command: the user is still reading the error.
+class LateEmulatorReplyTest : public EmulatorProgramTest {
+ protected:
+  static constexpr unsigned kRecordings = 5;
+  static constexpr unsigned kSeed = 3;
+
+  LateEmulatorReplyTest() : expected_({9, 1, 7, 4}, phone::GenerateRecordings(kRecordings, kSeed)) {}
+
+  void Plug(const std::string& lateCommand) {
+    phone_ = std::make_unique<testing::ChildProcess>(
+        Argv({"--generate", std::to_string(kRecordings), "--seed", std::to_string(kSeed), "--stall",
+              lateCommand + ":600"}));
+    EXPECT_TRUE(WaitForCount(library_, 1));
+    link_.emplace(library_, messages_);
+    EXPECT_TRUE(link_->OpenFirstDevice());
+    link_->LoggedIn = true;
+    library_.SetTimeouts(300, 300);
+    messages_.TakeTimeToClose(500ms);
+  }
+  // The recording that the n-th memory read (from 1) of a copy belongs to.
+  std::uint16_t RecordingOfMemoryRead(unsigned n) const {
+    for (std::uint16_t i = 0;; ++i) {
+      const unsigned chunks = (catalogue::PayloadLength(expected_.Header(i)) + 255) / 256;
+      if (n <= chunks) return i;
+      n -= chunks;
+    }
+  }
+
+  const phone::TelephoneModel expected_;
+  std::unique_ptr<testing::ChildProcess> phone_;
+  testing::RecordingMessageService messages_;
+  std::optional<device::DeviceLink> link_;
+};
+
+TEST_F(LateEmulatorReplyTest, EveryLaterFileOfACopyIsExact) {
+  Plug("3@2");
+  testing::TempFolder saved;
+  testing::ExpectCopiesExactAfterALateReply(*link_, messages_, expected_, saved.Path(),
+                                            RecordingOfMemoryRead(2));
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB读数据错误", "全部文件上传结束"}));
+}
+
+TEST_F(LateEmulatorReplyTest, EveryLaterRowOfTheListShowsItsOwnRecording) {
+  Plug("2@2");
+  testing::ExpectListRowsTrueAfterALateReply(*link_, expected_, 1);
 }
 
 TEST_F(EmulatorProgramTest, RefusesBadInputWithAMessageInsteadOfServing) {

@@ -4,6 +4,9 @@
 
 #include "platform/usb/UsbDeviceLibrary.h"
 
+#include "LateReplyChecks.h"
+#include "RecordingMessageService.h"
+#include "TempFolder.h"
 #include "TestTelephone.h"
 #include "UsbTelephone.h"
 
@@ -121,6 +124,54 @@ TEST_F(UsbDeviceLibraryTest, AnUnpluggedTelephoneFailsAndCountsNoMore) {
     if (count) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(count, 0u);
+}
+
+// A telephone whose reply comes after the read gave up, but before the next
+// command (the user is still reading the error message): that reply must not
+// be taken for the next command's.
+class LateUsbReplyTest : public UsbDeviceLibraryTest {
+ protected:
+  void SetUp() override {
+    UsbDeviceLibraryTest::SetUp();
+    if (IsSkipped()) return;
+    model_ = testing::MakeTelephone({testing::MakeRecording(700, 1), testing::MakeRecording(600, 2),
+                                     testing::MakeRecording(513, 3), testing::MakeRecording(300, 4)});
+    telephone_.emplace(model_);
+    link_.emplace(*library_, messages_);
+    ASSERT_TRUE(link_->OpenFirstDevice());
+    link_->LoggedIn = true;
+    library_->SetTimeouts(300, 300);
+    messages_.TakeTimeToClose(std::chrono::milliseconds(500));
+  }
+  testing::RecordingMessageService messages_;
+  std::optional<device::DeviceLink> link_;
+};
+
+TEST_F(LateUsbReplyTest, EveryLaterFileOfACopyIsExact) {
+  telephone_->DelayReply(3, 2, std::chrono::milliseconds(600));  // recording 0, second chunk
+  testing::TempFolder folder;
+  testing::ExpectCopiesExactAfterALateReply(*link_, messages_, *model_, folder.Path(), 0);
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB读数据错误", "全部文件上传结束"}));
+}
+
+TEST_F(LateUsbReplyTest, EveryLaterRowOfTheListShowsItsOwnRecording) {
+  telephone_->DelayReply(2, 2, std::chrono::milliseconds(600));  // recording 1's header
+  testing::ExpectListRowsTrueAfterALateReply(*link_, *model_, 1);
+}
+
+TEST_F(LateUsbReplyTest, AReplyLaterThanTheNextCommandCostsThatCommandItsReplyOnly) {
+  // Late beyond the read time-out and the quiet wait before the next command.
+  library_->SetTimeouts(800, 800);
+  telephone_->DelayReply(2, 2, std::chrono::milliseconds(1400));
+  const DeviceHandle handle = link_->DeviceHandle;
+  Bytes reply;
+  ASSERT_EQ(Exchange(handle, {2, 0, 0, 0, 0, 0, 0, 0}, 19, reply), kSuccess);
+  EXPECT_EQ(Exchange(handle, {2, 1, 0, 0, 0, 0, 0, 0}, 19, reply), kTimedOut);
+  // The late reply arrives while this command is under way: refused.
+  EXPECT_NE(Exchange(handle, {2, 2, 0, 0, 0, 0, 0, 0}, 19, reply), kSuccess);
+  ASSERT_EQ(Exchange(handle, {2, 3, 0, 0, 0, 0, 0, 0}, 19, reply), kSuccess);
+  const auto header = model_->Header(3);
+  EXPECT_EQ(reply, Bytes(header.begin(), header.end()));
 }
 
 }  // namespace

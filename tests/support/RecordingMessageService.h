@@ -2,7 +2,9 @@
 
 #include "platform/shell/MessageService.h"
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace parlomax::testing {
@@ -20,14 +22,26 @@ class RecordingMessageService final : public shell::MessageService {
   };
 
   void Show(const QString& caption, const QString& text, shell::MessageIcon icon) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back({caption, text, icon});
+    std::chrono::milliseconds reading{};
+    {
+      std::lock_guard lock(mutex_);
+      messages_.push_back({caption, text, icon});
+      reading = readingTime_;
+    }
+    // Like a user who reads the box before closing it.
+    if (reading.count() > 0) std::this_thread::sleep_for(reading);
   }
 
   bool AskOkCancel(const QString& text) override {
     std::lock_guard lock(mutex_);
     messages_.push_back({shell::kQuestionCaption, text, shell::MessageIcon::Warning, true});
     return answer_;
+  }
+
+  // Every box stays open this long before it is closed.
+  void TakeTimeToClose(std::chrono::milliseconds reading) {
+    std::lock_guard lock(mutex_);
+    readingTime_ = reading;
   }
 
   void AnswerQuestionsWith(bool ok) {
@@ -57,6 +71,7 @@ class RecordingMessageService final : public shell::MessageService {
   mutable std::mutex mutex_;
   std::vector<Message> messages_;
   bool answer_ = true;
+  std::chrono::milliseconds readingTime_{};
 };
 
 }  // namespace parlomax::testing

@@ -98,6 +98,19 @@ void UsbTelephone::ShortenNextReply(std::size_t bytes) {
   shortNext_ = bytes;
 }
 
+void UsbTelephone::DelayReply(std::uint8_t code, unsigned occurrence, std::chrono::milliseconds delay) {
+  std::lock_guard lock(mutex_);
+  delays_.push_back({code, occurrence, delay});
+}
+
+void UsbTelephone::ReleaseDueReplies() {
+  const auto now = std::chrono::steady_clock::now();
+  while (!inFlight_.empty() && inFlight_.front().due <= now) {
+    fifo_.insert(fifo_.end(), inFlight_.front().bytes.begin(), inFlight_.front().bytes.end());
+    inFlight_.pop_front();
+  }
+}
+
 void UsbTelephone::Unplug() {
   {
     std::lock_guard lock(mutex_);
@@ -186,6 +199,7 @@ void UsbTelephone::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
   if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
     // The setup packet: request type, request, value, index, length.
     controls_.emplace_back(bytes[1], static_cast<std::uint16_t>(bytes[2] | bytes[3] << 8));
+    ReleaseDueReplies();
     if (bytes[1] == 0x12) fifo_.clear();  // purge
     done_.push_back(std::move(submitted));
   } else if ((urb->endpoint & 0x80) == 0) {
@@ -194,10 +208,17 @@ void UsbTelephone::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     if (command.size() == 8 && std::find(ignored_.begin(), ignored_.end(), command[0]) == ignored_.end()) {
       std::array<std::uint8_t, 8> frame;
       std::copy(command.begin(), command.end(), frame.begin());
+      const unsigned occurrence = ++seen_[command[0]];
       if (auto reply = model_->Answer(frame)) {
         if (shortNext_) reply->resize(std::min(reply->size(), *shortNext_));
         shortNext_.reset();
-        fifo_.insert(fifo_.end(), reply->begin(), reply->end());
+        auto due = std::chrono::steady_clock::now();
+        for (const Delay& d : delays_) {
+          if (d.code == command[0] && d.occurrence == occurrence) due += d.delay;
+        }
+        // The telephone answers in order: nothing overtakes a late reply.
+        if (!inFlight_.empty()) due = std::max(due, inFlight_.back().due);
+        inFlight_.push_back({due, std::move(*reply)});
       }
     }
     submitted.status = 0;
@@ -207,6 +228,7 @@ void UsbTelephone::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
   } else {
     waiting_.push_back(std::move(submitted));
   }
+  ReleaseDueReplies();
   FillWaitingReads();
   g_object_unref(buffer);
   Complete(client, 0, 0);
@@ -225,6 +247,8 @@ void UsbTelephone::FillWaitingReads() {
 
 void UsbTelephone::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
   std::unique_lock lock(mutex_);
+  ReleaseDueReplies();
+  FillWaitingReads();
   if (done_.empty()) {
     lock.unlock();
     Complete(client, -1, EAGAIN);

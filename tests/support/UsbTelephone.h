@@ -2,6 +2,7 @@
 
 #include "phone/TelephoneModel.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -38,6 +39,9 @@ class UsbTelephone {
   void IgnoreCommand(std::uint8_t code);
   // The next reply carries only its first `bytes` bytes.
   void ShortenNextReply(std::size_t bytes);
+  // The `occurrence`-th command (from 1) with this code is answered `delay`
+  // late; the replies after it come in order behind it.
+  void DelayReply(std::uint8_t code, unsigned occurrence, std::chrono::milliseconds delay);
   // Pulls the cable: the device leaves the bus and fails every request.
   void Unplug();
 
@@ -56,6 +60,16 @@ class UsbTelephone {
   void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
   void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
   void FillWaitingReads();  // with mutex_ held
+  void ReleaseDueReplies();  // with mutex_ held
+  struct Reply {
+    std::chrono::steady_clock::time_point due;
+    std::vector<std::uint8_t> bytes;
+  };
+  struct Delay {
+    std::uint8_t code;
+    unsigned occurrence;
+    std::chrono::milliseconds delay;
+  };
 
   std::shared_ptr<phone::TelephoneModel> model_;
   UMockdevTestbed* testbed_ = nullptr;
@@ -64,6 +78,9 @@ class UsbTelephone {
   std::mutex mutex_;
   bool unplugged_ = false;
   std::deque<std::uint8_t> fifo_;  // reply bytes not yet read
+  std::deque<Reply> inFlight_;     // replies the telephone has yet to send
+  std::vector<Delay> delays_;
+  unsigned seen_[256] = {};
   std::deque<Urb> waiting_;        // IN transfers waiting for bytes
   std::deque<Urb> done_;           // transfers ready to be reaped
   std::vector<std::pair<std::uint8_t, std::uint16_t>> controls_;

@@ -33,6 +33,10 @@ struct LibraryCall {
 // A telephone on a cable, without a cable: the device library answered by a
 // TelephoneModel in the same process, with switches that make it misbehave
 // the way a real link does, and a record of every call made on it.
+//
+// A reply is there as soon as its command has been written, and every write
+// drops what is left of the reply before, so no byte of one command's reply
+// can reach another command's read; a shortened reply is delivered short.
 class InProcessDeviceLibrary final : public usb::DeviceLibrary {
  public:
   explicit InProcessDeviceLibrary(std::shared_ptr<TelephoneModel> model);

@@ -1,5 +1,6 @@
 #include "platform/usb/EmulatorDeviceLibrary.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -14,6 +15,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kSpinBeforeSleeping = std::chrono::microseconds(60);
+// How long the link must stay silent before whatever a failed exchange left
+// on its way is taken to have all arrived.
+constexpr auto kQuietPeriod = std::chrono::milliseconds(300);
 
 // Waits until `fd` is ready for `events` or the deadline passes; false on
 // time-out or error.
@@ -64,9 +68,38 @@ struct EmulatorDeviceLibrary::Connection {
     return true;
   }
 
+  // After a failed read the telephone may still be sending that reply: the
+  // link is read and thrown away until it has been quiet for a while (never
+  // longer than a read may wait), so that the next command's read starts
+  // with the next command's reply. With `io` held.
+  void Settle(std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+      const auto quietUntil = std::min(deadline, Clock::now() + kQuietPeriod);
+      if (!WaitFor(fd, POLLIN, quietUntil)) break;
+      std::uint8_t scrap[512];
+      if (::recv(fd, scrap, sizeof(scrap), MSG_DONTWAIT) == 0) break;  // the emulator has gone
+      if (Clock::now() >= deadline) break;
+    }
+    unsettled = false;
+    checkNextReply = true;
+  }
+  // A failed read: nothing it got may reach the caller or another read.
+  Status Fail(Status status, std::uint8_t* buffer, std::uint32_t size) {
+    std::fill_n(buffer, size, 0);
+    unsettled = true;
+    checkNextReply = false;
+    return status;
+  }
+
   const int fd;
   std::mutex io;
   long long receiveTimeoutMs = -1;
+  // A read failed; the next command waits until the link is quiet.
+  bool unsettled = false;
+  // The first reply after settling may still be the late one: it counts
+  // only when nothing else follows it.
+  bool checkNextReply = false;
 };
 
 EmulatorDeviceLibrary::EmulatorDeviceLibrary(std::filesystem::path folder)
@@ -107,6 +140,7 @@ Status EmulatorDeviceLibrary::Write(DeviceHandle handle, const std::uint8_t* buf
   const auto connection = connections_.Find(handle);
   if (!connection) return kInvalidHandle;
   std::lock_guard io(connection->io);
+  if (connection->unsettled) connection->Settle(std::chrono::milliseconds(readTimeoutMs_.load()));
   const auto deadline = Clock::now() + std::chrono::milliseconds(writeTimeoutMs_.load());
   for (;;) {
     // A command nearly always fits at once; waiting is for a full queue only.
@@ -128,31 +162,51 @@ Status EmulatorDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, st
   if (!connection) return kInvalidHandle;
   std::lock_guard io(connection->io);
   const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_.load());
+  const Status status = Receive(*connection, buffer, size, deadline, bytesRead);
+  if (status != kSuccess) {
+    bytesRead = 0;
+    return connection->Fail(status, buffer, size);
+  }
+  if (connection->checkNextReply) {
+    // Another reply right behind this one means that this was the late
+    // reply of the failed command and this command's own follows: refused.
+    connection->checkNextReply = false;
+    if (WaitFor(connection->fd, POLLIN, Clock::now() + kQuietPeriod)) {
+      bytesRead = 0;
+      return connection->Fail(kFailure, buffer, size);
+    }
+  }
+  return kSuccess;
+}
+
+Status EmulatorDeviceLibrary::Receive(Connection& connection, std::uint8_t* buffer,
+                                      std::uint32_t size, Clock::time_point deadline,
+                                      std::uint32_t& bytesRead) {
+  // A reply longer than asked for cannot be this command's.
+  const auto received = [&](ssize_t n) {
+    if (static_cast<std::size_t>(n) > size) return kFailure;
+    bytesRead = static_cast<std::uint32_t>(n);
+    return kSuccess;
+  };
   // An emulator answers within microseconds. Asking again for a moment
   // before going to sleep saves the sleep and the wake-up, which cost more
   // than the whole exchange and would more than double the time to read a
   // long list; a reply that takes longer is waited for the ordinary way.
   const auto spinUntil = Clock::now() + kSpinBeforeSleeping;
   while (Clock::now() < spinUntil) {
-    const ssize_t n = ::recv(connection->fd, buffer, size, MSG_DONTWAIT);
-    if (n > 0) {
-      bytesRead = static_cast<std::uint32_t>(n);
-      return kSuccess;
-    }
+    const ssize_t n = ::recv(connection.fd, buffer, size, MSG_DONTWAIT | MSG_TRUNC);
+    if (n > 0) return received(n);
     if (n == 0) return kNoDevice;
     if (errno != EAGAIN && errno != EINTR) return kFailure;
   }
   for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0 || !connection->SetReceiveTimeout(left)) return kTimedOut;
+    if (left <= 0 || !connection.SetReceiveTimeout(left)) return kTimedOut;
     // One blocking receive: a reply is one message, and the receive time-out
     // bounds the wait without a separate poll for every reply.
-    const ssize_t n = ::recv(connection->fd, buffer, size, 0);
-    if (n > 0) {
-      bytesRead = static_cast<std::uint32_t>(n);
-      return kSuccess;
-    }
+    const ssize_t n = ::recv(connection.fd, buffer, size, MSG_TRUNC);
+    if (n > 0) return received(n);
     if (n == 0) return kNoDevice;  // the emulator has gone
     if (errno == EAGAIN || errno == EWOULDBLOCK) return kTimedOut;
     if (errno != EINTR) return kFailure;

@@ -5,6 +5,7 @@
 #include "platform/usb/HandleTable.h"
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -13,7 +14,15 @@ namespace parlomax::usb {
 // Telephones played by emulator programs on this machine: every running
 // emulator counts as a telephone on the cable. Each command goes out as one
 // message on the emulator's socket and each reply comes back as one, so a
-// short reply arrives short, as on a USB bulk pipe.
+// short reply arrives short, as on a USB bulk pipe, and the caller reads the
+// missing bytes as zeros.
+//
+// No byte of one command's reply is ever delivered to another command's
+// read: a reply longer than asked for is refused; after a failed read, the
+// next command waits until the link stays quiet (at most a read time-out)
+// and what arrives meanwhile is thrown away; a late reply that comes after
+// the next command has gone out makes that command's read fail instead of
+// being taken for its reply.
 class EmulatorDeviceLibrary final : public DeviceLibrary {
  public:
   explicit EmulatorDeviceLibrary(std::filesystem::path folder = DefaultEmulatorFolder());
@@ -31,6 +40,9 @@ class EmulatorDeviceLibrary final : public DeviceLibrary {
 
  private:
   struct Connection;
+  // One reply message, waited for until `deadline`.
+  static Status Receive(Connection& connection, std::uint8_t* buffer, std::uint32_t size,
+                        std::chrono::steady_clock::time_point deadline, std::uint32_t& bytesRead);
 
   const std::filesystem::path folder_;
   std::atomic<std::uint32_t> readTimeoutMs_{5000};

@@ -21,6 +21,15 @@ constexpr BridgeChip kTelephoneChips[] = {
 
 constexpr int kInterface = 0;
 constexpr unsigned kControlTimeoutMs = 1000;
+// How long the IN pipe must stay silent before whatever a failed exchange
+// left on its way is taken to have all arrived.
+constexpr std::chrono::milliseconds kQuietPeriod{300};
+
+using Clock = std::chrono::steady_clock;
+
+long long MillisecondsUntil(Clock::time_point deadline) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+}
 
 const BridgeChip* ChipOf(libusb_device* device) {
   libusb_device_descriptor descriptor{};
@@ -82,7 +91,7 @@ class TelephoneList {
 }  // namespace
 
 // One open telephone. Its transfers are serialised; bytes that arrived
-// beyond what a read asked for wait for the next read.
+// beyond what a read asked for wait for the next read of the same reply.
 struct UsbDeviceLibrary::Telephone {
   ~Telephone() {
     if (claimed) libusb_release_interface(handle, kInterface);
@@ -93,13 +102,60 @@ struct UsbDeviceLibrary::Telephone {
                                    kControlTimeoutMs) >= 0;
   }
 
+  // Reads whole packets from the IN pipe for at most `timeoutMs`; the bytes
+  // go to the end of `into`. Gives libusb's result.
+  int ReadPackets(std::size_t bytes, long long timeoutMs, std::vector<std::uint8_t>& into) {
+    const std::size_t want = std::max<std::size_t>((bytes + packetSize - 1) / packetSize, 1) * packetSize;
+    std::vector<std::uint8_t> packets(want);
+    int got = 0;
+    const int r = libusb_bulk_transfer(handle, endpointIn, packets.data(), static_cast<int>(want), &got,
+                                       static_cast<unsigned>(std::max<long long>(timeoutMs, 1)));
+    if (got > 0) into.insert(into.end(), packets.begin(), packets.begin() + got);
+    return r;
+  }
+  // True when anything arrives on the IN pipe within `window`.
+  bool SomethingArrives(std::chrono::milliseconds window) {
+    std::vector<std::uint8_t> scrap;
+    ReadPackets(packetSize, window.count(), scrap);
+    return !scrap.empty();
+  }
+  // After a failed read the telephone may still be sending that reply. The
+  // chip's buffers are purged, then the pipe is read and thrown away until it
+  // has been quiet for a while (never longer than a read may wait), so that
+  // the next command's read starts with the next command's reply.
+  void Settle(std::chrono::milliseconds limit) {
+    Control(chip->purgeRequest, chip->purgeValue);
+    pending.clear();
+    const auto deadline = Clock::now() + limit;
+    while (MillisecondsUntil(deadline) > 0) {
+      std::vector<std::uint8_t> scrap;
+      const long long wait = std::min<long long>(kQuietPeriod.count(), MillisecondsUntil(deadline));
+      const int r = ReadPackets(packetSize, wait, scrap);
+      if (scrap.empty() || (r != 0 && r != LIBUSB_ERROR_TIMEOUT)) break;
+    }
+    unsettled = false;
+    checkNextReply = true;
+  }
+  // A failed read: nothing it gathered may reach another read.
+  Status Fail(Status status) {
+    pending.clear();
+    unsettled = true;
+    checkNextReply = false;
+    return status;
+  }
+
   libusb_device_handle* handle = nullptr;
   const BridgeChip* chip = nullptr;
   std::uint8_t endpointIn = 0;
   std::uint8_t endpointOut = 0;
   std::uint16_t packetSize = 64;
   bool claimed = false;
-  std::vector<std::uint8_t> pending;
+  std::vector<std::uint8_t> pending;  // what the read under way has gathered
+  // A read failed; the next command waits until the pipe is quiet.
+  bool unsettled = false;
+  // The first reply after settling may still be the late one: it counts
+  // only when nothing else follows it.
+  bool checkNextReply = false;
   std::mutex io;
 };
 
@@ -176,6 +232,7 @@ Status UsbDeviceLibrary::Write(DeviceHandle handle, const std::uint8_t* buffer, 
   const auto telephone = open_.Find(handle);
   if (!telephone) return kInvalidHandle;
   std::lock_guard io(telephone->io);
+  if (telephone->unsettled) telephone->Settle(std::chrono::milliseconds(readTimeoutMs_.load()));
   int written = 0;
   const int r = libusb_bulk_transfer(telephone->handle, telephone->endpointOut,
                                      const_cast<std::uint8_t*>(buffer), static_cast<int>(size),
@@ -191,29 +248,30 @@ Status UsbDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, std::ui
   const auto telephone = open_.Find(handle);
   if (!telephone) return kInvalidHandle;
   std::lock_guard io(telephone->io);
-  using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_.load());
   std::vector<std::uint8_t>& pending = telephone->pending;
-  std::vector<std::uint8_t> packets;
   while (pending.size() < size) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return kTimedOut;
-    // Whole packets only: a device may always send a full one, and the
-    // bytes past what was asked for are kept for the next read.
-    const std::size_t packet = telephone->packetSize;
-    const std::size_t want = ((size - pending.size() + packet - 1) / packet) * packet;
-    packets.resize(want);
-    int got = 0;
-    const int r = libusb_bulk_transfer(telephone->handle, telephone->endpointIn, packets.data(),
-                                       static_cast<int>(want), &got, static_cast<unsigned>(left));
-    if (got > 0) pending.insert(pending.end(), packets.begin(), packets.begin() + got);
-    if (r != 0 && r != LIBUSB_ERROR_TIMEOUT) return StatusOf(r);
-    if (r == LIBUSB_ERROR_TIMEOUT && pending.size() < size) return kTimedOut;
+    const long long left = MillisecondsUntil(deadline);
+    if (left <= 0) return telephone->Fail(kTimedOut);
+    // Whole packets only: a device may always send a full one.
+    const int r = telephone->ReadPackets(size - pending.size(), left, pending);
+    if (r != 0 && r != LIBUSB_ERROR_TIMEOUT) return telephone->Fail(StatusOf(r));
+    if (r == LIBUSB_ERROR_TIMEOUT && pending.size() < size) return telephone->Fail(kTimedOut);
+  }
+  if (telephone->checkNextReply) {
+    // Bytes beyond this reply mean that what was read was the late reply of
+    // the failed command and this command's own is still coming: refused.
+    telephone->checkNextReply = false;
+    if (pending.size() > size || telephone->SomethingArrives(kQuietPeriod)) {
+      return telephone->Fail(kFailure);
+    }
   }
   std::copy_n(pending.begin(), size, buffer);
-  pending.erase(pending.begin(), pending.begin() + size);
   bytesRead = size;
+  // More than the reply is nobody's reply: it is dropped, and the pipe is
+  // let settle before the next command in case more of it is on its way.
+  if (pending.size() > size) telephone->unsettled = true;
+  pending.clear();
   return kSuccess;
 }
 

@@ -28,6 +28,15 @@ struct BridgeChip {
 // Telephones on the USB cable, through libusb: a vendor-specific interface 0
 // with one bulk OUT pipe for the 8-byte commands and one bulk IN pipe for
 // the replies, read as a stream of bytes.
+//
+// A read returns exactly the size asked for: a reply that comes short is
+// waited for until the read time-out, and the read then fails. No byte of
+// one command's reply is ever delivered to another command's read: a failed
+// read drops what it gathered, and before the next command goes out the
+// chip is purged and the pipe read until it stays quiet (at most a read
+// time-out), so a reply that comes late is thrown away. If it comes later
+// still, after the next command, that command's reply is refused (the read
+// fails) rather than mistaken for it. Bytes beyond a reply are dropped.
 class UsbDeviceLibrary final : public DeviceLibrary {
  public:
   UsbDeviceLibrary();
