@@ -63,7 +63,10 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
       lastShown = now;
     }
   }
-  file.Close();
+  if (!file.Finish(state.LastRecordingComplete())) {
+    context.messages.Warn(kCreateFileFailedMessage);
+    return CopyOutcome::Stop;
+  }
   return failed ? CopyOutcome::PayloadFailed : CopyOutcome::Copied;
 }
 

@@ -56,8 +56,10 @@ struct CopyContext {
 // Copies recording `recordIndex` of the telephone into the save folder as a
 // .spx file named for record number `fileNumber`: the 19 header bytes as the
 // telephone sent them, then the payload in chunks of at most 256 bytes. A
-// file of the same name is replaced without asking. Whatever arrived stays in
-// the file when the copy is stopped or fails part-way.
+// file of the same name is replaced without asking once the copy is
+// complete. Whatever arrived is kept when the copy is stopped or fails
+// part-way: under the file's name when there was no such file, else beside
+// the earlier file (which stays as it was) as "<name>.part".
 CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::uint32_t fileNumber,
                           CopyState& state);
 

@@ -1,10 +1,12 @@
 #include "transfer/FileWriter.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace parlomax::transfer {
@@ -27,7 +29,7 @@ void WriteAll(int fd, const std::vector<std::uint8_t>& block) {
 FileWriter::FileWriter() : thread_([this] { Run(); }) { filling_.reserve(kBlockSize); }
 
 FileWriter::~FileWriter() {
-  Close();
+  Finish(false);
   {
     std::lock_guard lock(mutex_);
     quit_ = true;
@@ -36,10 +38,18 @@ FileWriter::~FileWriter() {
   thread_.join();
 }
 
-bool FileWriter::Open(const QString& path) {
-  Close();
-  const QByteArray name = QFile::encodeName(path);
-  const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+QString FileWriter::PartialName(const QString& target) {
+  const QFileInfo info(target);
+  return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".partial");
+}
+
+bool FileWriter::Open(const QString& target) {
+  Finish(false);
+  target_ = QFile::encodeName(target).toStdString();
+  partial_ = QFile::encodeName(PartialName(target)).toStdString();
+  struct stat info {};
+  targetExisted_ = ::lstat(target_.c_str(), &info) == 0;
+  const int fd = ::open(partial_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   std::lock_guard lock(mutex_);
   fd_ = fd;
@@ -63,15 +73,25 @@ void FileWriter::Hand(std::vector<std::uint8_t>&& block) {
   changed_.notify_all();
 }
 
-void FileWriter::Close() {
+bool FileWriter::Finish(bool complete) {
   if (!filling_.empty()) {
     Hand(std::move(filling_));
     filling_ = {};
   }
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return queue_.empty() && !writing_; });
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  int fd = -1;
+  {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.empty() && !writing_; });
+    std::swap(fd, fd_);
+  }
+  if (fd < 0) return true;
+  // The copy is on the disk before it takes the place of the earlier file,
+  // so that a crash in between cannot leave neither.
+  if (complete && targetExisted_) ::fdatasync(fd);
+  ::close(fd);
+  if ((complete || !targetExisted_) && ::rename(partial_.c_str(), target_.c_str()) == 0) return true;
+  ::rename(partial_.c_str(), (target_ + ".part").c_str());
+  return !complete;
 }
 
 void FileWriter::Run() {

@@ -4,6 +4,7 @@
 #include "WindowWithEmulator.h"
 #include "catalogue/RecordingTexts.h"
 #include "phone/Content.h"
+#include "transfer/FileWriter.h"
 
 #include <fstream>
 #include <iterator>
@@ -51,6 +52,15 @@ class CopyWithEmulatorTest : public testing::WindowWithEmulator {
     bytes.insert(bytes.end(), payload.begin(), payload.end());
     return bytes;
   }
+  // Waits until the copy of recording `index` is under way, some way in.
+  bool WaitUntilCopying(std::uint16_t index) {
+    const auto beingWritten = transfer::FileWriter::PartialName(
+        QString::fromStdString(FileOf(index).string())).toStdString();
+    return PumpUntil([&] {
+      std::error_code ec;
+      return std::filesystem::file_size(beingWritten, ec) > 19 + 4096 && !ec;
+    }, 20000);
+  }
   bool WaitForTheCopy() {
     return PumpUntil([&] { return form_.CopyJobThreadsAlive() == 0; }, 60000);
   }
@@ -80,10 +90,7 @@ TEST_F(CopyWithEmulatorTest, PullingTheCableMidCopyKeepsWhatArrivedAndANewTeleph
   auto phone = PlugInTheTelephone({"--latency", "2"});
   ListAndChooseTheFolder();
   Button("BitBtnUploadAll")->click();
-  ASSERT_TRUE(PumpUntil([&] {
-    std::error_code ec;
-    return std::filesystem::file_size(FileOf(1), ec) > 19 + 4096 && !ec;
-  }, 20000));
+  ASSERT_TRUE(WaitUntilCopying(1));
   phone->Signal(SIGKILL);
   phone->Wait();
   ASSERT_TRUE(WaitForTheCopy());
@@ -107,6 +114,32 @@ TEST_F(CopyWithEmulatorTest, PullingTheCableMidCopyKeepsWhatArrivedAndANewTeleph
   ASSERT_TRUE(WaitForTheCopy());
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
   for (std::uint16_t i = 0; i < kRecordings; ++i) EXPECT_EQ(ReadFile(FileOf(i)), ExpectedFile(i)) << i;
+}
+
+TEST_F(CopyWithEmulatorTest, PullingTheCableDuringACopyAgainKeepsEveryEarlierFile) {
+  auto first = PlugInTheTelephone();
+  ListAndChooseTheFolder();
+  Button("BitBtnUploadAll")->click();
+  ASSERT_TRUE(WaitForTheCopy());
+  first.reset();
+  ASSERT_TRUE(PumpUntil([&] { return !Button("BitBtnRefersh")->isEnabled(); }, 3000));
+
+  auto again = PlugInTheTelephone({"--latency", "2"});
+  ListAndChooseTheFolder();
+  Button("BitBtnUploadAll")->click();
+  ASSERT_TRUE(WaitUntilCopying(1));
+  again->Signal(SIGKILL);
+  again->Wait();
+  ASSERT_TRUE(WaitForTheCopy());
+
+  // What the first copy made is all still there, byte for byte; what the
+  // interrupted one received lies beside it.
+  for (std::uint16_t i = 0; i < kRecordings; ++i) EXPECT_EQ(ReadFile(FileOf(i)), ExpectedFile(i)) << i;
+  const Bytes part = ReadFile(FileOf(1).string() + ".part");
+  const Bytes full = ExpectedFile(1);
+  ASSERT_GT(part.size(), 19u + 4096);
+  ASSERT_LT(part.size(), full.size());
+  EXPECT_TRUE(std::equal(part.begin(), part.end(), full.begin()));
 }
 
 }  // namespace

@@ -69,15 +69,17 @@ TEST(FileWriter, KeepsEveryByteInOrderAcrossBlocksAndFiles) {
     writer.Append(piece.data(), piece.size());
     expected.insert(expected.end(), piece.begin(), piece.end());
   }
-  writer.Close();
+  EXPECT_TRUE(writer.Finish(true));
   EXPECT_EQ(ReadFile(folder / "a"), expected);
 
   std::ofstream(folder / "b") << std::string(100, 'x');
   ASSERT_TRUE(writer.Open(QString::fromStdString((folder / "b").string())));
   writer.Append(expected.data(), 3);
-  writer.Close();
+  EXPECT_TRUE(writer.Finish(true));
   EXPECT_EQ(ReadFile(folder / "b"), Bytes(expected.begin(), expected.begin() + 3));
   EXPECT_FALSE(writer.Open(QStringLiteral("/nonexistent/folder/c")));
+  // Nothing is left under the hidden name a copy has while it is written.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
 }
 
 TEST_F(CopyRecordingTest, AFileIsTheHeaderAsReceivedThenThePayload) {
@@ -140,6 +142,31 @@ TEST_F(CopyRecordingTest, AnExistingFileIsReplacedWithoutAQuestion) {
   ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied);
   EXPECT_EQ(ReadFile(FileOf(0, 1)), Expected(0));
   EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_F(CopyRecordingTest, ACopyThatDoesNotCompleteLeavesTheEarlierFileAsItWas) {
+  Plug({testing::MakeRecording(1000, 5), testing::MakeRecording(2000, 6)});
+  ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied);
+  ASSERT_EQ(Copy(1, 2), CopyOutcome::Copied);
+  const auto part = [](const std::filesystem::path& file) { return file.string() + ".part"; };
+  std::ofstream(part(FileOf(0, 1))) << "an older part";
+
+  library_->UnplugAfterWrites(3);  // the header and two chunks, then the cable comes out
+  EXPECT_EQ(Copy(0, 1), CopyOutcome::PayloadFailed);
+  library_->PlugIn();
+  ASSERT_TRUE(link_->OpenFirstDevice());
+  int chunksAllowed = 3;
+  EXPECT_EQ(Copy(1, 2, [&] { return chunksAllowed-- <= 0; }), CopyOutcome::Copied);
+
+  for (const auto& [index, received] : {std::pair{0, 512u}, std::pair{1, 768u}}) {
+    const auto index16 = static_cast<std::uint16_t>(index);
+    EXPECT_EQ(ReadFile(FileOf(index16, index + 1)), Expected(index16));
+    const Bytes expected = Expected(index16);
+    EXPECT_EQ(ReadFile(part(FileOf(index16, index + 1))),
+              Bytes(expected.begin(), expected.begin() + 19 + received));
+  }
+  // Two recordings and what each interrupted copy received: nothing hidden.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 4);
 }
 
 TEST_F(CopyRecordingTest, AFailedChunkKeepsWhatArrivedAndSaysSo) {
