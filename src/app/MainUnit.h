@@ -6,6 +6,8 @@
 #include "device/DeviceLink.h"
 #include "app/WindowTransferView.h"
 #include "device/PasswordUnit.h"
+#include "platform/shell/JobUpdates.h"
+#include "platform/shell/ThreadChannel.h"
 #include "transfer/CopyJob.h"
 
 #include <QWidget>
@@ -102,14 +104,19 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   QTimer* TimerPlayer = nullptr;
   device::TPasswordDlg* passwordDlg_ = nullptr;
 
-  WindowTransferView transferView_{*this};
-  // Every copy job whose thread has not yet ended, and the current job of
-  // each kind (none once it has ended). A stopped job may still be finishing
-  // its last exchange when the next job starts.
-  std::vector<std::unique_ptr<transfer::CopyJob>> jobs_;
+  // Work handed to the window's thread by the worker threads.
+  shell::ThreadChannel channel_;
+  shell::JobUpdates copyUpdates_{channel_};
+  // Every copy job whose thread has not yet ended, with the view it reports
+  // to, and the current job of each kind (none once it has ended). A stopped
+  // job may still be finishing its last exchange when the next job starts.
+  struct CopyJobRun {
+    std::unique_ptr<WindowTransferView> view;
+    std::unique_ptr<transfer::CopyJob> job;
+  };
+  std::vector<CopyJobRun> jobs_;
   transfer::CopyJob* allJob_ = nullptr;
   transfer::CopyJob* selectedJob_ = nullptr;
-  std::uint64_t jobGeneration_ = 0;
 };
 
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled);

@@ -38,6 +38,8 @@ void TMainForm::ResetDeviceTab() {
   ui_.ListViewMCU->clear();
   state_.UploadSelectedRunning = false;
   state_.UploadAllRunning = false;
+  // A job still running is doomed; what it reports until it notices is not shown.
+  copyUpdates_.Retire();
   ResetUploadProgress();
   ui_.BitBtnUpload->setText(QStringLiteral("上传选择"));
   ui_.BitBtnUploadAll->setText(QStringLiteral("上传全部"));

@@ -70,8 +70,9 @@ void TMainForm::StartCopyJob(JobKind kind, std::vector<std::uint16_t> selected) 
   SwitchControlsForCopy(kind, true);
   ResetUploadProgress();
 
-  transfer::JobSetup setup{link_, platform_.messages, transferView_, ui_.EditSave->text(),
-                           ++jobGeneration_};
+  const std::uint64_t generation = copyUpdates_.Begin();
+  auto view = std::make_unique<WindowTransferView>(*this, copyUpdates_, generation);
+  transfer::JobSetup setup{link_, platform_.messages, *view, ui_.EditSave->text(), generation};
   std::unique_ptr<transfer::CopyJob> job;
   if (all) {
     job = std::make_unique<transfer::TStorgeThread>(std::move(setup));
@@ -80,17 +81,17 @@ void TMainForm::StartCopyJob(JobKind kind, std::vector<std::uint16_t> selected) 
   }
   transfer::CopyJob* started = job.get();
   (all ? allJob_ : selectedJob_) = started;
-  jobs_.push_back(std::move(job));
+  jobs_.push_back({std::move(view), std::move(job)});
   // An ended job is forgotten on the window's thread: no stop request can
   // reach it afterwards, and its thread is joined.
   started->Start(all ? transfer::CopyJob::Priority::Lowest : transfer::CopyJob::Priority::Normal,
-                 [this, started] { transferView_.Post([this, started] { ForgetCopyJob(started); }); });
+                 [this, started] { channel_.Post([this, started] { ForgetCopyJob(started); }); });
 }
 
 void TMainForm::ForgetCopyJob(transfer::CopyJob* job) {
   if (allJob_ == job) allJob_ = nullptr;
   if (selectedJob_ == job) selectedJob_ = nullptr;
-  std::erase_if(jobs_, [job](const auto& j) { return j.get() == job; });
+  std::erase_if(jobs_, [job](const CopyJobRun& run) { return run.job.get() == job; });
 }
 
 void TMainForm::StopCopyJob(JobKind kind) {
@@ -100,6 +101,8 @@ void TMainForm::StopCopyJob(JobKind kind) {
     job->RequestStop();
     job->WaitFor(kStopGrace);
   }
+  // What the job still reports until it notices no longer shows.
+  copyUpdates_.Retire();
   SwitchControlsForCopy(kind, false);
   if (all) ui_.BitBtnUploadAll->setText(kUploadAllCaption);
   ResetUploadProgress();
@@ -108,7 +111,8 @@ void TMainForm::StopCopyJob(JobKind kind) {
 void TMainForm::EndCopyJob(JobKind kind, std::uint64_t generation, bool stopped) {
   // A job stopped and then followed by another must not undo the newer
   // job's window.
-  if (generation != jobGeneration_) return;
+  if (!copyUpdates_.IsLatest(generation)) return;
+  copyUpdates_.Retire();
   const bool all = kind == JobKind::AllRecordings;
   ResetUploadProgress();
   SwitchControlsForCopy(kind, false);
@@ -145,8 +149,8 @@ void TMainForm::ShowUploadProgressText(const QString& text) {
 }
 
 void TMainForm::StopAndWaitForJobs() {
-  for (auto& job : jobs_) job->RequestStop();
-  for (auto& job : jobs_) job->Wait();
+  for (auto& run : jobs_) run.job->RequestStop();
+  for (auto& run : jobs_) run.job->Wait();
   jobs_.clear();
   allJob_ = selectedJob_ = nullptr;
 }

@@ -17,37 +17,32 @@ void SetBar(QProgressBar* bar, std::uint32_t value, std::uint32_t maximum) {
 
 }  // namespace
 
-WindowTransferView::WindowTransferView(TMainForm& form) : form_(form) {}
-
-template <typename Change>
-void WindowTransferView::OnWindowThread(Change&& change) {
-  channel_.Post(std::forward<Change>(change));
-}
-
 void WindowTransferView::ShowProgressText(const QString& text) {
-  OnWindowThread([&form = form_, text] { form.ShowUploadProgressText(text); });
+  updates_.Post(job_, [&form = form_, text] { form.ShowUploadProgressText(text); });
 }
 
 void WindowTransferView::SetRecordingBar(std::uint32_t value, std::uint32_t maximum) {
-  OnWindowThread([&form = form_, value, maximum] {
+  updates_.Post(job_, [&form = form_, value, maximum] {
     SetBar(form.Controls().ProgressBarUploadPacket, value, maximum);
   });
 }
 
 void WindowTransferView::SetOverallBar(std::uint32_t value, std::uint32_t maximum) {
-  OnWindowThread([&form = form_, value, maximum] {
+  updates_.Post(job_, [&form = form_, value, maximum] {
     SetBar(form.Controls().ProgressBarUpload, value, maximum);
   });
 }
 
 void WindowTransferView::EndJob(transfer::JobKind kind, std::uint64_t generation, bool stopped) {
-  OnWindowThread([&form = form_, kind, generation, stopped] {
+  // A stopped job's end still restores the tab, unless another job has
+  // started since; the window decides.
+  updates_.PostAlways([&form = form_, kind, generation, stopped] {
     form.EndCopyJob(kind, generation, stopped);
   });
 }
 
 void WindowTransferView::CloseProgram() {
-  OnWindowThread([&form = form_] { form.close(); });
+  updates_.PostAlways([&form = form_] { form.close(); });
 }
 
 }  // namespace parlomax::app

@@ -1,18 +1,19 @@
 #pragma once
 
-#include "platform/shell/ThreadChannel.h"
+#include "platform/shell/JobUpdates.h"
 #include "transfer/TransferView.h"
 
 namespace parlomax::app {
 
 class TMainForm;
 
-// A copy job's progress, handed to the window's thread. Every call returns at
-// once; the window applies the changes in the order they were made.
+// One copy job's progress, handed to the window's thread. Every call returns
+// at once; the window applies the changes in the order they were made, and
+// drops those that arrive after the job stopped being the current one.
 class WindowTransferView final : public transfer::TransferView {
  public:
-  // Made on the window's thread, with the window.
-  explicit WindowTransferView(TMainForm& form);
+  WindowTransferView(TMainForm& form, shell::JobUpdates& updates, std::uint64_t job)
+      : form_(form), updates_(updates), job_(job) {}
 
   void ShowProgressText(const QString& text) override;
   void SetRecordingBar(std::uint32_t value, std::uint32_t maximum) override;
@@ -20,15 +21,10 @@ class WindowTransferView final : public transfer::TransferView {
   void EndJob(transfer::JobKind kind, std::uint64_t generation, bool stopped) override;
   void CloseProgram() override;
 
-  // Any other change for the window, from any thread, in the same order.
-  void Post(std::function<void()> change) { channel_.Post(std::move(change)); }
-
  private:
-  template <typename Change>
-  void OnWindowThread(Change&& change);
-
   TMainForm& form_;
-  shell::ThreadChannel channel_;
+  shell::JobUpdates& updates_;
+  const std::uint64_t job_;
 };
 
 }  // namespace parlomax::app

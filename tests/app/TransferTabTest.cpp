@@ -3,6 +3,7 @@
 #include "TempFolder.h"
 #include "WindowWithTelephone.h"
 #include "catalogue/RecordingTexts.h"
+#include "transfer/FileWriter.h"
 
 #include <QLabel>
 #include <QTabWidget>
@@ -193,6 +194,28 @@ TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"所选择的文件上传结束"});
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
   EXPECT_EQ(EnabledDeviceControls(), kAllOn);
+}
+
+TEST_F(TransferTabTest, AStoppedJobsLastProgressNeverShowsOnTheNextJob) {
+  LogInAndList();
+  ChooseSaveFolder();
+  library_.SlowReadsBy(std::chrono::milliseconds(300));
+  Button("BitBtnUploadAll")->click();
+  // The first recording's file is begun: the job now waits for its first chunk.
+  const auto beingWritten =
+      transfer::FileWriter::PartialName(QString::fromStdString(FileOf(0))).toStdString();
+  ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(beingWritten); }));
+  Button("BitBtnUploadAll")->click();
+  SelectRows({5});
+  Button("BitBtnUpload")->click();
+  // The stopped job has had its chunk and reported it; the new job is still
+  // waiting for its recording's header.
+  ASSERT_TRUE(PumpUntil([&] { return form_.CopyJobThreadsAlive() == 1; }));
+  EXPECT_EQ(Bar("ProgressBarUploadPacket")->value(), 0);
+  EXPECT_NE(Bar("ProgressBarUpload")->maximum(), 8);
+  EXPECT_FALSE(form_.findChild<QLabel*>("LabelUpload")->text().startsWith("上传进度：正在上传第"));
+  library_.SlowReadsBy(std::chrono::milliseconds(0));
+  ASSERT_TRUE(WaitForJobsToEnd());
 }
 
 TEST_F(TransferTabTest, ClosingTheWindowStopsAJobAndReleasesTheTelephone) {
