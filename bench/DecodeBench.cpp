@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   for (const std::size_t size : {std::size_t{500}, std::size_t{5000}}) {
     const std::span<const std::uint8_t> chunk(payload.data(), size);
     const double external = RunsPerSecond(seconds, [&] {
-      if (!decoder.DecodeChunk(chunk, audio::kConversionOutput)) {
+      if (decoder.DecodeChunk(chunk, audio::kConversionOutput) != audio::DecodeResult::Decoded) {
         bench::Fail("the decoder failed");
       }
     });

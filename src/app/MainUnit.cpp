@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -39,7 +40,10 @@ QString InitialSaveFolder() {
 }
 
 TMainForm::TMainForm(const Platform& platform, QWidget* parent)
-    : QWidget(parent), platform_(platform), link_(platform.devices, platform.messages) {
+    : QWidget(parent),
+      platform_(platform),
+      link_(platform.devices, platform.messages),
+      decoder_(platform.decoderProgram) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Parlomax录音电话软件"));
   // System menu, minimise and close; the window cannot be maximised.
@@ -52,6 +56,8 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   setFont(designFont);
 
   ui_ = BuildMainFormControls(this, InitialSaveFolder());
+  playback_ = std::make_unique<PlaybackController>(ui_, state_, platform.messages, channel_, decoder_,
+                                                   platform.sound);
 
   connect(ui_.ButtonExit, &QPushButton::clicked, this, &TMainForm::ButtonExitClick);
   connect(ui_.BitBtnRefersh, &QPushButton::clicked, this, &TMainForm::BitBtnRefershClick);
@@ -67,6 +73,13 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   connect(ui_.ListViewFile, &QTreeWidget::itemSelectionChanged, this,
           &TMainForm::ListViewFileSelectItem);
   connect(ui_.EditSave, &QLineEdit::textChanged, this, &TMainForm::EditSaveChange);
+  connect(ui_.BitBtnPlayStart, &QPushButton::clicked, this, &TMainForm::BitBtnPlayStartClick);
+  connect(ui_.ListViewFile, &QTreeWidget::itemDoubleClicked, this, &TMainForm::BitBtnPlayStartClick);
+  connect(ui_.BitBtnPlayPause, &QPushButton::clicked, this, &TMainForm::BitBtnPlayPauseClick);
+  connect(ui_.BitBtnPlayStop, &QPushButton::clicked, this, &TMainForm::BitBtnPlayStopClick);
+  connect(ui_.BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn1Click);
+  connect(ui_.BitBtn2, &QPushButton::clicked, this, &TMainForm::BitBtn2Click);
+  ui_.TrackBar1->installEventFilter(this);
 
   TimerUSBConnect = StartTimer(this, "TimerUSBConnect");
   TimerPlayer = StartTimer(this, "TimerPlayer");
@@ -74,7 +87,10 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   connect(TimerPlayer, &QTimer::timeout, this, &TMainForm::TimerPlayerTimer);
 }
 
-TMainForm::~TMainForm() { StopAndWaitForJobs(); }
+TMainForm::~TMainForm() {
+  StopAndWaitForJobs();
+  playback_.reset();  // ends the playback and its threads while the window still stands
+}
 
 bool TMainForm::SharedGuardsPass() {
   if (state_.PlayState != PlayState::Stopped) {
@@ -128,6 +144,29 @@ void TMainForm::PageControl1Change(int) {}
 
 void TMainForm::EditSaveChange(const QString&) {}
 
-void TMainForm::TimerPlayerTimer() {}
+void TMainForm::TimerPlayerTimer() { playback_->Refresh(); }
+
+void TMainForm::BitBtnPlayStartClick() { playback_->Play(); }
+
+void TMainForm::BitBtnPlayPauseClick() { playback_->Pause(); }
+
+void TMainForm::BitBtnPlayStopClick() { playback_->Stop(); }
+
+void TMainForm::BitBtn1Click() { playback_->Next(); }
+
+void TMainForm::BitBtn2Click() { playback_->Previous(); }
+
+void TMainForm::TrackBar1Enter() { playback_->SetSeekWatch(true); }
+
+void TMainForm::TrackBar1Exit() { playback_->SetSeekWatch(false); }
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_.TrackBar1) {
+    if (event->type() == QEvent::FocusIn) TrackBar1Enter();
+    if (event->type() == QEvent::FocusOut) TrackBar1Exit();
+    playback_->Watch(*event);
+  }
+  return QWidget::eventFilter(watched, event);  // nothing is taken away from the bar
+}
 
 }  // namespace parlomax::app

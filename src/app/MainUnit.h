@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/MainFormLayout.h"
+#include "app/PlaybackController.h"
 #include "app/Platform.h"
 #include "app/WindowState.h"
+#include "audio/ExternalDecoder.h"
 #include "device/DeviceLink.h"
 #include "app/WindowTransferView.h"
 #include "device/PasswordUnit.h"
@@ -71,10 +73,22 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   void BitBtn3Click();
   void TabSheetComputerShow();
   void ListViewFileSelectItem();
+  void BitBtnPlayStartClick();
+  void BitBtnPlayPauseClick();
+  void BitBtnPlayStopClick();
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void TrackBar1Enter();
+  void TrackBar1Exit();
+
+ public:
+  PlaybackController& Playback() { return *playback_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Watches the position bar: its focus, and the gestures that seek.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Fills the PC list from `folder` and keeps what the listing counted.
@@ -107,6 +121,8 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   // Work handed to the window's thread by the worker threads.
   shell::ThreadChannel channel_;
   shell::JobUpdates copyUpdates_{channel_};
+  audio::ExternalDecoder decoder_;
+  std::unique_ptr<PlaybackController> playback_;
   // Every copy job whose thread has not yet ended, with the view it reports
   // to, and the current job of each kind (none once it has ended). A stopped
   // job may still be finishing its last exchange when the next job starts.

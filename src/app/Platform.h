@@ -13,6 +13,9 @@ class MessageService;
 namespace parlomax::spreadsheet {
 class AutomationFactory;
 }
+namespace parlomax::sound {
+class AudioOutputFactory;
+}
 
 namespace parlomax::app {
 
@@ -23,6 +26,7 @@ struct Platform {
   shell::MessageService& messages;
   shell::FolderChooser& folders;
   spreadsheet::AutomationFactory& automation;
+  sound::AudioOutputFactory& sound;
   // The Speex decoder program: a path, or a name looked up on PATH.
   std::string decoderProgram = "speex";
 };

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "audio/PlayState.h"
+
 #include <atomic>
 #include <cstdint>
 
 namespace parlomax::app {
 
-enum class PlayState { Stopped = 0, Paused = 1, Playing = 2 };
+using audio::PlayState;
 
 // Work the window keeps track of across handlers and worker threads. Workers
 // set and clear these flags from their own threads, hence atomics.

@@ -5,6 +5,7 @@
 #include "platform/shell/PrivateWorkingDirectory.h"
 #include "platform/shell/QtFolderChooser.h"
 #include "platform/shell/QtMessageService.h"
+#include "platform/sound/StkAudioOutput.h"
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "platform/usb/CombinedDeviceLibrary.h"
 #include "platform/usb/EmulatorDeviceLibrary.h"
@@ -22,6 +23,7 @@ int Run(app::ParlomaxApplication& application) {
   shell::QtMessageService messages;
   shell::QtFolderChooser folders;
   spreadsheet::BuiltInAutomation automation;
+  sound::StkAudioOutputFactory sound;
   // Every way of reaching a telephone, in this order: telephones on the USB
   // cable first, then running emulator programs, which count as telephones.
   usb::CombinedDeviceLibrary devices;
@@ -30,7 +32,7 @@ int Run(app::ParlomaxApplication& application) {
 
   const std::string decoder = audio::FindDecoderProgram(
       QCoreApplication::applicationDirPath().toStdString());
-  app::TMainForm mainForm(app::Platform{devices, messages, folders, automation, decoder});
+  app::TMainForm mainForm(app::Platform{devices, messages, folders, automation, sound, decoder});
   // Hidden until the telephone is opened.
   device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
   mainForm.SetPasswordDialog(&passwordDlg);
@@ -45,6 +47,7 @@ int Run(app::ParlomaxApplication& application) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sound::AskForShortSoundServerBuffering();
   app::ParlomaxApplication application(argc, argv);
   try {
     return Run(application);

@@ -23,15 +23,24 @@ bool WriteInput(std::span<const std::uint8_t> chunk) {
 
 }  // namespace
 
-bool ExternalDecoder::DecodeChunk(std::span<const std::uint8_t> chunk,
-                                  const std::string& outputName) const {
+DecodeResult ExternalDecoder::DecodeChunk(std::span<const std::uint8_t> chunk,
+                                          const std::string& outputName) const {
+  const auto held = HoldRuns();
+  return DecodeHeldChunk(chunk, outputName, held);
+}
+
+DecodeResult ExternalDecoder::DecodeHeldChunk(std::span<const std::uint8_t> chunk,
+                                              const std::string& outputName,
+                                              const std::unique_lock<std::mutex>&) const {
   std::error_code ec;
   std::filesystem::remove(outputName, ec);
-  if (!WriteInput(chunk)) return false;
-  const auto status = shell::StartAndWait(program_, {kDecoderInput, outputName});
-  if (status != 0) return false;
+  if (!WriteInput(chunk)) return DecodeResult::Failed;
+  const auto end = shell::StartAndWait(program_, {kDecoderInput, outputName});
+  if (!end.started) return DecodeResult::NotStarted;
+  if (end.exitStatus != 0) return DecodeResult::Failed;
   const auto size = std::filesystem::file_size(outputName, ec);
-  return !ec && size == chunk.size() * kOutputBytesPerPayloadByte;
+  return !ec && size == chunk.size() * kOutputBytesPerPayloadByte ? DecodeResult::Decoded
+                                                                  : DecodeResult::Failed;
 }
 
 std::string FindDecoderProgram(const std::filesystem::path& programFolder) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -16,7 +17,19 @@ inline const std::string kConversionOutput = "temp_trans.wav";
 // Decoded sound: 8 samples of 16 bits for every payload byte.
 inline constexpr std::size_t kOutputBytesPerPayloadByte = 16;
 
+enum class DecodeResult {
+  Decoded,     // the output holds the whole decoded chunk
+  NotStarted,  // the decoder program could not be started at all
+  Failed,      // it ran, but did not leave its whole output
+};
+
 // Speex decoding by the separate decoder program, one chunk per run.
+//
+// Every run writes the same input file, so runs never overlap: each holds
+// the decoder's run lock. A caller that must decide something and act on it
+// without another run coming in between (a player marking a buffer ready
+// only while its playback is still wanted) holds the lock itself and decodes
+// with DecodeHeldChunk.
 class ExternalDecoder {
  public:
   explicit ExternalDecoder(std::string program) : program_(std::move(program)) {}
@@ -24,13 +37,19 @@ class ExternalDecoder {
   const std::string& Program() const { return program_; }
 
   // Writes `chunk` to the decoder's input file and runs the decoder into
-  // `outputName`, waiting for it without time-out. True when the decoder
-  // ran and left its whole output. The output file is removed before the
-  // run, so a file left by an earlier run can never pass for this one's.
-  bool DecodeChunk(std::span<const std::uint8_t> chunk, const std::string& outputName) const;
+  // `outputName`, waiting for it without time-out. The output file is
+  // removed before the run, so a file left by an earlier run can never pass
+  // for this one's.
+  DecodeResult DecodeChunk(std::span<const std::uint8_t> chunk, const std::string& outputName) const;
+
+  std::unique_lock<std::mutex> HoldRuns() const { return std::unique_lock(runs_); }
+  // The same as DecodeChunk, with the lock of HoldRuns() held by the caller.
+  DecodeResult DecodeHeldChunk(std::span<const std::uint8_t> chunk, const std::string& outputName,
+                               const std::unique_lock<std::mutex>& held) const;
 
  private:
   std::string program_;
+  mutable std::mutex runs_;
 };
 
 // The decoder next to the program (in `programFolder`) when there is one,

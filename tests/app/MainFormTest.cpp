@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "RecordingAudioOutput.h"
+
 #include <gtest/gtest.h>
 
 namespace parlomax::app {
@@ -28,7 +30,7 @@ class MainFormTest : public ::testing::Test {
  protected:
   MainFormTest()
       : library_(testing::MakeTelephone({testing::MakeRecording(100)})),
-        form_(Platform{library_, messages_, folders_, automation_}) {}
+        form_(Platform{library_, messages_, folders_, automation_, sound_}) {}
 
   template <typename Widget = QWidget>
   Widget* Find(const char* name) {
@@ -42,6 +44,7 @@ class MainFormTest : public ::testing::Test {
   testing::RecordingMessageService messages_;
   testing::FakeFolderChooser folders_;
   spreadsheet::BuiltInAutomation automation_;
+  testing::RecordingAudioOutputFactory sound_;
   phone::InProcessDeviceLibrary library_;
   TMainForm form_;
 };

@@ -47,7 +47,7 @@ class ExternalDecoderTest : public ::testing::Test {
 TEST_F(ExternalDecoderTest, GivesEightSamplesForEveryPayloadByte) {
   const Bytes payload = speex::SpeexEncoder().Encode(Voice(40000));  // 5000 bytes
   for (std::size_t size : {0u, 20u, 500u, 5000u, 33u, 1u}) {
-    ASSERT_TRUE(decoder_.DecodeChunk(std::span(payload.data(), size), kPlayBuffer1)) << size;
+    ASSERT_EQ(decoder_.DecodeChunk(std::span(payload.data(), size), kPlayBuffer1), DecodeResult::Decoded) << size;
     EXPECT_EQ(fs::file_size(kPlayBuffer1), size * 16) << size;
   }
   // What went in is the chunk and nothing else.
@@ -58,7 +58,7 @@ TEST_F(ExternalDecoderTest, GivesEightSamplesForEveryPayloadByte) {
 TEST_F(ExternalDecoderTest, TheSoundComesBackCloseToWhatWasRecorded) {
   const auto voice = Voice(8000 * 3);
   const Bytes payload = speex::SpeexEncoder().Encode(voice);
-  ASSERT_TRUE(decoder_.DecodeChunk(payload, kConversionOutput));
+  ASSERT_EQ(decoder_.DecodeChunk(payload, kConversionOutput), DecodeResult::Decoded);
   const auto decoded = ReadSamples(kConversionOutput);
   ASSERT_EQ(decoded.size(), voice.size());
   // A speech codec keeps how sound rises and falls rather than its exact
@@ -99,20 +99,24 @@ TEST_F(ExternalDecoderTest, TheSoundComesBackCloseToWhatWasRecorded) {
 
 TEST_F(ExternalDecoderTest, ASecondRunReplacesTheOutput) {
   const Bytes payload = speex::SpeexEncoder().Encode(Voice(8000));
-  ASSERT_TRUE(decoder_.DecodeChunk(payload, kPlayBuffer2));
-  ASSERT_TRUE(decoder_.DecodeChunk(std::span(payload.data(), 40), kPlayBuffer2));
+  ASSERT_EQ(decoder_.DecodeChunk(payload, kPlayBuffer2), DecodeResult::Decoded);
+  ASSERT_EQ(decoder_.DecodeChunk(std::span(payload.data(), 40), kPlayBuffer2), DecodeResult::Decoded);
   EXPECT_EQ(fs::file_size(kPlayBuffer2), 640u);
 }
 
 TEST_F(ExternalDecoderTest, ADecoderThatFailsOrWritesNothingLeavesNoOutputToRead) {
   std::ofstream(kPlayBuffer1) << std::string(16000, 'x');  // from an earlier run
   const Bytes chunk(1000, 7);
-  EXPECT_FALSE(ExternalDecoder("/nonexistent/speex").DecodeChunk(chunk, kPlayBuffer1));
+  EXPECT_EQ(ExternalDecoder("/nonexistent/speex").DecodeChunk(chunk, kPlayBuffer1),
+            DecodeResult::NotStarted);
   EXPECT_FALSE(fs::exists(kPlayBuffer1));
+  EXPECT_EQ(ExternalDecoder("no-such-decoder-on-path").DecodeChunk(chunk, kPlayBuffer1),
+            DecodeResult::NotStarted);
   std::ofstream(kPlayBuffer1) << std::string(16000, 'x');
-  EXPECT_FALSE(ExternalDecoder("true").DecodeChunk(chunk, kPlayBuffer1));  // exits 0, writes nothing
+  // Exits 0 but writes nothing; exits 1.
+  EXPECT_EQ(ExternalDecoder("true").DecodeChunk(chunk, kPlayBuffer1), DecodeResult::Failed);
   EXPECT_FALSE(fs::exists(kPlayBuffer1));
-  EXPECT_FALSE(ExternalDecoder("false").DecodeChunk(chunk, kPlayBuffer1));
+  EXPECT_EQ(ExternalDecoder("false").DecodeChunk(chunk, kPlayBuffer1), DecodeResult::Failed);
 }
 
 TEST(FindDecoderProgram, PrefersTheOneNextToTheProgram) {

@@ -4,6 +4,7 @@
 #include "QtPrinters.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
+#include "RecordingAudioOutput.h"
 #include "UsbTelephone.h"
 #include "app/MainUnit.h"
 #include "catalogue/DeviceList.h"
@@ -36,9 +37,10 @@ TEST(UsbWindow, LogsInListsAndNoticesTheUnplug) {
   testing::RecordingMessageService messages;
   testing::FakeFolderChooser folders;
   spreadsheet::BuiltInAutomation automation;
+  testing::RecordingAudioOutputFactory sound;
   usb::CombinedDeviceLibrary devices;
   devices.AddBackend(std::make_unique<usb::UsbDeviceLibrary>());
-  TMainForm form(Platform{devices, messages, folders, automation});
+  TMainForm form(Platform{devices, messages, folders, automation, sound});
   device::TPasswordDlg dialog(form.Link(), messages, form);
   form.SetPasswordDialog(&dialog);
   form.show();

@@ -4,6 +4,7 @@
 #include "FakeFolderChooser.h"
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "PumpEvents.h"
+#include "RecordingAudioOutput.h"
 #include "RecordingMessageService.h"
 #include "TempFolder.h"
 #include "app/MainUnit.h"
@@ -28,7 +29,7 @@ namespace parlomax::testing {
 class WindowWithEmulator : public ::testing::Test {
  protected:
   WindowWithEmulator()
-      : form_(app::Platform{devices_, messages_, folders_, automation_}), dialog_(form_.Link(), messages_, form_) {
+      : form_(app::Platform{devices_, messages_, folders_, automation_, sound_}), dialog_(form_.Link(), messages_, form_) {
     devices_.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>(sockets_.Path()));
     form_.SetPasswordDialog(&dialog_);
     form_.show();
@@ -61,6 +62,7 @@ class WindowWithEmulator : public ::testing::Test {
   RecordingMessageService messages_;
   FakeFolderChooser folders_;
   spreadsheet::BuiltInAutomation automation_;
+  RecordingAudioOutputFactory sound_;
   usb::CombinedDeviceLibrary devices_;
   app::TMainForm form_;
   device::TPasswordDlg dialog_;

@@ -3,6 +3,7 @@
 #include "FakeFolderChooser.h"
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "PumpEvents.h"
+#include "RecordingAudioOutput.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
 #include "app/MainUnit.h"
@@ -23,7 +24,7 @@ class WindowWithTelephone : public ::testing::Test {
  protected:
   explicit WindowWithTelephone(std::vector<phone::Recording> recordings)
       : library_(MakeTelephone(std::move(recordings), {9, 1, 7, 4})),
-        form_(app::Platform{library_, messages_, folders_, automation_}),
+        form_(app::Platform{library_, messages_, folders_, automation_, sound_}),
         dialog_(form_.Link(), messages_, form_) {
     form_.SetPasswordDialog(&dialog_);
     form_.show();
@@ -64,6 +65,7 @@ class WindowWithTelephone : public ::testing::Test {
   RecordingMessageService messages_;
   FakeFolderChooser folders_;
   spreadsheet::BuiltInAutomation automation_;
+  RecordingAudioOutputFactory sound_;
   phone::InProcessDeviceLibrary library_;
   app::TMainForm form_;
   device::TPasswordDlg dialog_;

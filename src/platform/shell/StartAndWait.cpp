@@ -10,7 +10,7 @@ extern char** environ;
 
 namespace parlomax::shell {
 
-std::optional<int> StartAndWait(const std::string& program, const std::vector<std::string>& arguments) {
+ProgramEnd StartAndWait(const std::string& program, const std::vector<std::string>& arguments) {
   std::vector<std::string> args{program};
   args.insert(args.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
@@ -27,14 +27,14 @@ std::optional<int> StartAndWait(const std::string& program, const std::vector<st
   const int started = onPath ? posix_spawnp(&pid, program.c_str(), &quiet, nullptr, argv.data(), environ)
                              : posix_spawn(&pid, program.c_str(), &quiet, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&quiet);
-  if (started != 0) return std::nullopt;
+  if (started != 0) return {};
 
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return std::nullopt;
+    if (errno != EINTR) return {true, std::nullopt};
   }
-  if (!WIFEXITED(status)) return std::nullopt;
-  return WEXITSTATUS(status);
+  if (!WIFEXITED(status)) return {true, std::nullopt};
+  return {true, WEXITSTATUS(status)};
 }
 
 }  // namespace parlomax::shell

@@ -6,11 +6,16 @@
 
 namespace parlomax::shell {
 
+// How a program run ended.
+struct ProgramEnd {
+  bool started = false;           // false: it could not be started at all
+  std::optional<int> exitStatus;  // set when it ended by exiting
+  bool operator==(int status) const { return exitStatus == status; }
+};
+
 // Starts `program` (a path, or a bare name looked up on PATH) with
 // `arguments`, in the current working directory and with no window or
 // output of its own, and waits for it to end, however long that takes.
-// Gives its exit status, or nothing when it could not be started or did not
-// end by exiting.
-std::optional<int> StartAndWait(const std::string& program, const std::vector<std::string>& arguments);
+ProgramEnd StartAndWait(const std::string& program, const std::vector<std::string>& arguments);
 
 }  // namespace parlomax::shell

@@ -1,0 +1,211 @@
+#include "app/PlaybackController.h"
+
+#include "audio/TimeText.h"
+#include "catalogue/FolderList.h"
+#include "platform/shell/MessageService.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace parlomax::app {
+namespace {
+
+const QString kChooseAFileMessage = QStringLiteral("请先选择需要播放的文件！");
+const QString kStopConvertingMessage = QStringLiteral("请先停止转换！");
+const QString kSelectAFileMessage = QStringLiteral("请先选中文件！");
+const QString kCannotOpenMessage = QStringLiteral("open input spx file error!");
+const QString kIdleTime = QStringLiteral("00:00:00");
+
+}  // namespace
+
+PlaybackController::PlaybackController(const MainFormControls& ui, WindowState& state,
+                                       shell::MessageService& messages,
+                                       shell::ThreadChannel& channel,
+                                       const audio::ExternalDecoder& decoder,
+                                       sound::AudioOutputFactory& outputs)
+    : ui_(ui),
+      state_(state),
+      messages_(messages),
+      updates_(channel),
+      engine_(state.PlayState, decoder, outputs, *this, messages) {}
+
+PlaybackController::~PlaybackController() { updates_.Retire(); }
+
+void PlaybackController::Play() {
+  const int row = FirstSelectedRow();
+  if (row < 0) {
+    messages_.Warn(kChooseAFileMessage);
+    return;
+  }
+  if (state_.ConvertSelectedRunning || state_.ConvertAllRunning) {
+    messages_.Warn(kStopConvertingMessage);
+    return;
+  }
+  if (state_.PlayState == PlayState::Paused) {
+    // The paused recording goes on, whatever row is selected now.
+    state_.PlayState = PlayState::Playing;
+    ui_.BitBtnPlayStart->setEnabled(false);
+    ui_.BitBtnPlayPause->setEnabled(true);
+    return;
+  }
+  if (state_.PlayState == PlayState::Playing) {
+    updates_.Retire();
+    engine_.End();
+    ui_.Label3->setText(kIdleTime);
+    ShowPlaying();
+  }
+  SelectOnly(row);
+  const auto files = catalogue::SearchRecordingFiles(catalogue::FolderPath(ui_.EditInput->text()));
+  ui_.TrackBar1->setValue(0);
+  engine_.SetLastPosition(0);
+  // A file that has gone since the listing cannot be opened either.
+  const std::string path = static_cast<std::size_t>(row) < files.size() ? files[row].string() : std::string();
+  const auto result = path.empty() ? audio::StartResult::CannotOpen : engine_.Start(path, updates_.Begin());
+  if (result != audio::StartResult::CannotOpen) {
+    const auto seconds = static_cast<int>(engine_.PlayFileSize() / 1000 + 1);
+    ui_.TrackBar1->setMaximum(seconds);
+    ui_.Label4->setText(audio::TimeText(static_cast<std::uint32_t>(seconds)));
+  }
+  if (Started(result)) ShowPlaying();
+}
+
+void PlaybackController::Pause() {
+  state_.PlayState = PlayState::Paused;
+  ui_.BitBtnPlayStart->setEnabled(true);
+  ui_.BitBtnPlayPause->setEnabled(false);
+}
+
+void PlaybackController::Stop() {
+  if (state_.PlayState == PlayState::Stopped) return;
+  updates_.Retire();
+  engine_.End();
+  ui_.TrackBar1->setValue(0);
+  ui_.Label3->setText(kIdleTime);
+  engine_.SetLastPosition(0);
+  ui_.BitBtnPlayStart->setEnabled(true);
+  ui_.BitBtnPlayPause->setEnabled(false);
+  ui_.BitBtnPlayStop->setEnabled(false);
+}
+
+void PlaybackController::Refresh() {
+  if (state_.PlayState != PlayState::Stopped) {
+    ui_.BitBtn3->setEnabled(false);
+    return;
+  }
+  ui_.TrackBar1->setValue(0);
+  ui_.Label3->setText(kIdleTime);
+  engine_.SetLastPosition(0);
+  if (!state_.ConvertSelectedRunning && !state_.ConvertAllRunning) {
+    ui_.BitBtnPlayStart->setEnabled(true);
+    ui_.BitBtnPlayPause->setEnabled(false);
+    ui_.BitBtnPlayStop->setEnabled(false);
+    ui_.BitBtn3->setEnabled(true);
+  }
+}
+
+void PlaybackController::Step(int rows) {
+  const int row = FirstSelectedRow();
+  if (row < 0) {
+    messages_.Warn(kSelectAFileMessage);
+    return;
+  }
+  const int last = static_cast<int>(state_.FolderFileCount) - 1;
+  if ((rows > 0 && row >= last) || (rows < 0 && row == 0)) {
+    ui_.ListViewFile->setFocus();
+    return;
+  }
+  SelectOnly(row + rows);
+  Play();
+}
+
+void PlaybackController::Watch(const QEvent& event) {
+  if (!seekWatch_) return;
+  const bool gesture =
+      (event.type() == QEvent::MouseButtonRelease &&
+       static_cast<const QMouseEvent&>(event).button() == Qt::LeftButton) ||
+      event.type() == QEvent::KeyRelease || event.type() == QEvent::Wheel;
+  if (!gesture) return;
+  // After the bar has handled the gesture, so that the seek goes to the
+  // second the bar shows once it has moved.
+  QTimer::singleShot(0, this, [this] {
+    if (seekWatch_) CommitSeek();
+  });
+}
+
+void PlaybackController::CommitSeek() {
+  if (state_.PlayState != PlayState::Playing) {
+    // The bar follows the player only: it springs back.
+    ui_.TrackBar1->setValue(engine_.LastPosition());
+    ui_.ButtonExit->setFocus();
+    return;
+  }
+  ShowPlaying();
+  const std::uint32_t second =
+      audio::SeekSecond(ui_.TrackBar1->value(), ui_.TrackBar1->maximum(), engine_.PlayFileSize());
+  updates_.Retire();
+  engine_.End();
+  ui_.TrackBar1->setValue(static_cast<int>(second));
+  ui_.Label3->setText(audio::TimeText(second));
+  if (!Started(engine_.StartAt(second, updates_.Begin()))) return;
+  ShowPlaying();
+  ui_.ButtonExit->setFocus();
+}
+
+bool PlaybackController::Started(audio::StartResult result) {
+  switch (result) {
+    case audio::StartResult::Started:
+      return true;
+    case audio::StartResult::CannotOpen:
+      updates_.Retire();
+      messages_.Plain(kCannotOpenMessage);
+      return false;
+    case audio::StartResult::DecodeFailed:
+      updates_.Retire();
+      messages_.Warn(audio::DecodeFailureText(engine_.LastDecodeResult(),
+                                              engine_.Decoder().Program(), engine_.PlayPath()));
+      return false;
+  }
+  return false;
+}
+
+void PlaybackController::ShowPlaying() {
+  ui_.BitBtnPlayStart->setEnabled(false);
+  ui_.BitBtnPlayPause->setEnabled(true);
+  ui_.BitBtnPlayStop->setEnabled(true);
+}
+
+int PlaybackController::FirstSelectedRow() const {
+  const QTreeWidget* list = ui_.ListViewFile;
+  for (int row = 0; row < list->topLevelItemCount(); ++row) {
+    if (list->topLevelItem(row)->isSelected()) return row;
+  }
+  return -1;
+}
+
+void PlaybackController::SelectOnly(int row) {
+  ui_.ListViewFile->clearSelection();
+  if (QTreeWidgetItem* item = ui_.ListViewFile->topLevelItem(row)) item->setSelected(true);
+}
+
+void PlaybackController::ShowPosition(std::uint64_t playback, std::int32_t position) {
+  updates_.Post(playback, [this, position] {
+    // Not while the user holds the thumb: the bar is theirs until they let go.
+    if (!ui_.TrackBar1->isSliderDown()) ui_.TrackBar1->setValue(position);
+  });
+}
+
+void PlaybackController::ShowElapsed(std::uint64_t playback, std::uint32_t seconds) {
+  updates_.Post(playback, [this, seconds] { ui_.Label3->setText(audio::TimeText(seconds)); });
+}
+
+void PlaybackController::Warn(std::uint64_t playback, const QString& text) {
+  updates_.Post(playback, [this, text] { messages_.Warn(text); });
+}
+
+}  // namespace parlomax::app

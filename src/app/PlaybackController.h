@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/MainFormLayout.h"
+#include "app/WindowState.h"
+#include "audio/Playback.h"
+#include "platform/shell/JobUpdates.h"
+
+#include <QObject>
+
+class QEvent;
+
+namespace parlomax::shell {
+class MessageService;
+}
+
+namespace parlomax::app {
+
+// The PC tab's player as the window sees it: the play, pause, stop, next and
+// previous buttons, the position bar and its seek, the two times, and the
+// rules that switch them. The playback itself runs in audio::Playback; what
+// its threads report lands here, on the window's thread, and only while
+// their playback is the current one.
+class PlaybackController final : public QObject, public audio::PlaybackView {
+  Q_OBJECT
+
+ public:
+  PlaybackController(const MainFormControls& ui, WindowState& state, shell::MessageService& messages,
+                     shell::ThreadChannel& channel, const audio::ExternalDecoder& decoder,
+                     sound::AudioOutputFactory& outputs);
+  ~PlaybackController() override;
+
+  void Play();
+  void Pause();
+  void Stop();
+  void Refresh();
+  void Next() { Step(+1); }
+  void Previous() { Step(-1); }
+  // The seek watch is on while the position bar has the keyboard focus.
+  void SetSeekWatch(bool on) { seekWatch_ = on; }
+  // Every event for the position bar passes here before the bar sees it;
+  // a left-button release, a key release or a wheel turn commits a seek.
+  void Watch(const QEvent& event);
+
+  audio::Playback& Engine() { return engine_; }
+
+  void ShowPosition(std::uint64_t playback, std::int32_t position) override;
+  void ShowElapsed(std::uint64_t playback, std::uint32_t seconds) override;
+  void Warn(std::uint64_t playback, const QString& text) override;
+
+ private:
+  void Step(int rows);
+  void CommitSeek();
+  // Tells the user why a start failed; false when it did.
+  bool Started(audio::StartResult result);
+  void ShowPlaying();
+  // The first selected row of the file list, or -1.
+  int FirstSelectedRow() const;
+  void SelectOnly(int row);
+
+  const MainFormControls& ui_;
+  WindowState& state_;
+  shell::MessageService& messages_;
+  shell::JobUpdates updates_;
+  audio::Playback engine_;
+  bool seekWatch_ = false;
+};
+
+}  // namespace parlomax::app

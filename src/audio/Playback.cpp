@@ -1,0 +1,250 @@
+#include "audio/Playback.h"
+
+#include "platform/shell/MessageService.h"
+#include "platform/sound/AudioOutput.h"
+
+#include <QFile>
+
+#include <chrono>
+#include <cstdio>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace parlomax::audio {
+namespace {
+
+using namespace std::chrono_literals;
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// The player looks for its next buffer every 10 ms; six looks without one
+// mean the recording has ended. The decoder looks for a free buffer every
+// 100 ms.
+constexpr auto kPlayerPoll = 10ms;
+constexpr int kPlayerPolls = 6;
+constexpr auto kDecoderPoll = 100ms;
+constexpr double kSampleScale = 1.0 / 32768;
+const QString kDecoderCannotOpenMessage = QStringLiteral("Open temp.spx error");
+
+const std::string& BufferFile(int buffer) { return buffer == 1 ? kPlayBuffer1 : kPlayBuffer2; }
+int OtherBuffer(int buffer) { return 3 - buffer; }
+
+File Open(const std::string& path) { return File(std::fopen(path.c_str(), "rb"), &std::fclose); }
+
+std::uint64_t SizeOf(std::FILE* file) {
+  return ::fseeko(file, 0, SEEK_END) == 0 ? static_cast<std::uint64_t>(::ftello(file)) : 0;
+}
+
+// As high as the system lets an ordinary program go; a player that is kept
+// waiting stutters.
+void RaisePriority() { ::setpriority(PRIO_PROCESS, ::gettid(), -20); }
+
+QString FileName(const std::string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path)).section(QLatin1Char('/'), -1);
+}
+
+}  // namespace
+
+QString DecodeFailureText(DecodeResult result, const std::string& program, const std::string& file) {
+  if (result == DecodeResult::NotStarted) {
+    return QStringLiteral("无法启动解码程序 %1，%2 无法解码。")
+        .arg(QFile::decodeName(QByteArray::fromStdString(program)), FileName(file));
+  }
+  return QStringLiteral("解码程序没能解出 %1 的声音，已停止。").arg(FileName(file));
+}
+
+std::uint32_t SeekSecond(int position, int maximum, std::uint32_t fileSize) {
+  const double fraction = maximum > 0 ? static_cast<double>(position) / maximum : 0.0;
+  // Signed: a seek near the start would otherwise wrap around below the header.
+  std::int64_t offset = static_cast<std::int64_t>(fileSize * fraction);
+  offset -= kHeaderBytes;
+  if (offset < 1000) offset = 1000;
+  return static_cast<std::uint32_t>(offset / 1000 + (offset % 1000 > 500 ? 1 : 0));
+}
+
+Playback::Playback(std::atomic<PlayState>& playState, const ExternalDecoder& decoder,
+                   sound::AudioOutputFactory& outputs, PlaybackView& view,
+                   shell::MessageService& messages)
+    : PlayState_(playState), decoder_(decoder), outputs_(outputs), view_(view), messages_(messages) {}
+
+Playback::~Playback() {
+  End();
+  for (auto& d : decoders_) d.thread.join();
+}
+
+StartResult Playback::Start(const std::string& path, std::uint64_t number) {
+  File file = Open(path);
+  if (!file) return StartResult::CannotOpen;
+  PlayPath_ = path;
+  PlayFileSize_ = static_cast<std::uint32_t>(SizeOf(file.get()));
+  ElapsedSeconds_ = 0;
+  return StartFrom(std::move(file), 0, 0, number);
+}
+
+StartResult Playback::StartAt(std::uint32_t second, std::uint64_t number) {
+  ElapsedSeconds_ = second;
+  BufferReady_[0] = BufferReady_[1] = false;
+  File file = Open(PlayPath_);
+  if (!file) return StartResult::CannotOpen;
+  return StartFrom(std::move(file), second * 1000, static_cast<std::int32_t>(second), number);
+}
+
+StartResult Playback::StartFrom(File file, std::uint32_t startOffset, std::int32_t position,
+                                std::uint64_t number) {
+  WaitForPlayer();
+  ForgetEndedDecoders();
+  std::vector<std::uint8_t> chunk(kPlayChunkBytes);
+  std::size_t got = 0;
+  if (::fseeko(file.get(), kHeaderBytes + static_cast<off_t>(startOffset), SEEK_SET) == 0) {
+    got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+  }
+  file.reset();
+  {
+    // A decoder thread of an earlier playback checks whether it is still
+    // wanted, and marks its buffers, under this same lock: once this
+    // playback's number is in place it can touch nothing of this one.
+    const auto held = decoder_.HoldRuns();
+    decodingFor_ = number;
+    BufferReady_[0] = BufferReady_[1] = false;
+    NextDecodeBuffer_ = 1;
+    NextPlayBuffer_ = 1;
+    StartOffset_ = startOffset;
+    lastDecode_ = decoder_.DecodeHeldChunk(std::span(chunk.data(), got), kPlayBuffer1, held);
+    if (lastDecode_ != DecodeResult::Decoded) {
+      decodingFor_ = 0;
+      return StartResult::DecodeFailed;
+    }
+    BufferReady_[0] = true;
+    NextDecodeBuffer_ = 2;
+  }
+  PlayState_ = PlayState::Playing;
+  DecodingActive_ = true;
+  player_ = std::thread(&Playback::PlayerThread, this, number, position);
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  decoders_.push_back({std::thread([this, number, path = PlayPath_, startOffset, ended] {
+                         DecoderThread(number, path, startOffset);
+                         *ended = true;
+                       }),
+                       ended});
+  return StartResult::Started;
+}
+
+void Playback::End() {
+  PlayState_ = PlayState::Stopped;
+  DecodingActive_ = false;
+  decodingFor_ = 0;
+  WaitForPlayer();
+}
+
+void Playback::WaitForPlayer() {
+  if (player_.joinable()) player_.join();
+}
+
+bool Playback::Decoding(std::uint64_t number) const {
+  return DecodingActive_ && decodingFor_ == number;
+}
+
+void Playback::ForgetEndedDecoders() {
+  std::erase_if(decoders_, [](DecoderRun& d) {
+    if (!*d.ended) return false;
+    d.thread.join();
+    return true;
+  });
+}
+
+std::size_t Playback::DecoderThreadsAlive() {
+  ForgetEndedDecoders();
+  return decoders_.size();
+}
+
+void Playback::PlayerThread(std::uint64_t number, std::int32_t position) {
+  RaisePriority();
+  sound::OpenedOutput opened = outputs_.Open();
+  bool outputWorks = opened.output != nullptr;
+  std::vector<std::uint8_t> bytes(kSamplesPerSecond * 2);
+  while (outputWorks && PlayState_ != PlayState::Stopped) {
+    if (PlayState_ == PlayState::Paused) {
+      // Silence keeps the output going, paced by its own blocking.
+      outputWorks = opened.output->Tick(0.0);
+      continue;
+    }
+    const int buffer = NextPlayBuffer_;
+    int polls = 0;
+    while (!BufferReady_[buffer - 1] && polls < kPlayerPolls) {
+      std::this_thread::sleep_for(kPlayerPoll);
+      ++polls;
+    }
+    if (!BufferReady_[buffer - 1]) {
+      PlayState_ = PlayState::Stopped;  // the recording has ended
+      std::this_thread::sleep_for(kPlayerPoll);
+      continue;
+    }
+    File file = Open(BufferFile(buffer));
+    for (int block = 0; file && block < kBlocksPerBuffer && !std::feof(file.get()); ++block) {
+      const std::size_t samples = std::fread(bytes.data(), 2, kSamplesPerSecond, file.get());
+      if (PlayState_ != PlayState::Playing) {
+        // Paused or stopped: the rest of this buffer is dropped.
+        outputWorks = opened.output->Tick(0.0);
+        if (PlayState_ == PlayState::Stopped) ElapsedSeconds_ = 0;
+        break;
+      }
+      LastPosition_ = ++position;
+      view_.ShowPosition(number, position);
+      for (std::size_t i = 0; i < samples && outputWorks; ++i) {
+        const auto sample = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        outputWorks = opened.output->Tick(sample * kSampleScale);
+      }
+      if (!outputWorks) break;
+      view_.ShowElapsed(number, ++ElapsedSeconds_);
+    }
+    file.reset();
+    BufferReady_[buffer - 1] = false;
+    NextPlayBuffer_ = OtherBuffer(buffer);
+    std::this_thread::sleep_for(kPlayerPoll);
+  }
+  if (!outputWorks) {
+    const QString reason = QString::fromStdString(opened.output ? std::string() : opened.error);
+    view_.Warn(number, reason.isEmpty()
+                           ? QStringLiteral("声音输出设备出错，播放已停止。")
+                           : QStringLiteral("没有可用的声音输出设备，无法播放（%1）。").arg(reason));
+    PlayState_ = PlayState::Stopped;
+  }
+  ElapsedSeconds_ = 0;
+  opened.output.reset();  // plays out what it still holds
+  view_.ShowElapsed(number, 0);
+  // The decoder of a playback that ended by itself has nothing more to do.
+  std::uint64_t mine = number;
+  decodingFor_.compare_exchange_strong(mine, 0);
+}
+
+void Playback::DecoderThread(std::uint64_t number, std::string path, std::uint32_t startOffset) {
+  File file = Open(path);
+  if (!file) {
+    messages_.Warn(kDecoderCannotOpenMessage);
+    return;
+  }
+  const std::uint64_t size = SizeOf(file.get());
+  // Start and seek decoded the first five seconds already.
+  std::uint64_t at = kHeaderBytes + std::uint64_t{startOffset} + kPlayChunkBytes;
+  ::fseeko(file.get(), static_cast<off_t>(at), SEEK_SET);
+  std::vector<std::uint8_t> chunk(kPlayChunkBytes);
+  while (Decoding(number)) {
+    const int buffer = NextDecodeBuffer_;
+    if (at >= size) break;  // the whole payload has been read
+    const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+    at = got < chunk.size() ? size : at + got;
+    while (BufferReady_[buffer - 1] && Decoding(number)) std::this_thread::sleep_for(kDecoderPoll);
+    const auto held = decoder_.HoldRuns();
+    if (!Decoding(number) || BufferReady_[buffer - 1]) break;
+    const DecodeResult result = decoder_.DecodeHeldChunk(std::span(chunk.data(), got), BufferFile(buffer), held);
+    if (result != DecodeResult::Decoded) {
+      // Nothing stale or missing is played: the player ends after what it has.
+      view_.Warn(number, DecodeFailureText(result, decoder_.Program(), path));
+      break;
+    }
+    BufferReady_[buffer - 1] = true;
+    NextDecodeBuffer_ = OtherBuffer(buffer);
+  }
+}
+
+}  // namespace parlomax::audio
