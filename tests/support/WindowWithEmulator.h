@@ -28,8 +28,12 @@ namespace parlomax::testing {
 // parlomax-phone program and the real timers ticking.
 class WindowWithEmulator : public ::testing::Test {
  protected:
-  WindowWithEmulator()
-      : form_(app::Platform{devices_, messages_, folders_, automation_, sound_}), dialog_(form_.Link(), messages_, form_) {
+  // `sound`: where the player's sound goes (a recorder when left out);
+  // `decoder`: the decoder program, for the tests that play or convert.
+  explicit WindowWithEmulator(sound::AudioOutputFactory* sound = nullptr, std::string decoder = "speex")
+      : form_(app::Platform{devices_, messages_, folders_, automation_, sound ? *sound : sound_,
+                            std::move(decoder)}),
+        dialog_(form_.Link(), messages_, form_) {
     devices_.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>(sockets_.Path()));
     form_.SetPasswordDialog(&dialog_);
     form_.show();

@@ -22,9 +22,10 @@ namespace parlomax::testing {
 // a user drives them.
 class WindowWithTelephone : public ::testing::Test {
  protected:
-  explicit WindowWithTelephone(std::vector<phone::Recording> recordings)
+  // `decoder`: the decoder program, for the tests that play or convert.
+  explicit WindowWithTelephone(std::vector<phone::Recording> recordings, std::string decoder = "speex")
       : library_(MakeTelephone(std::move(recordings), {9, 1, 7, 4})),
-        form_(app::Platform{library_, messages_, folders_, automation_, sound_}),
+        form_(app::Platform{library_, messages_, folders_, automation_, sound_, std::move(decoder)}),
         dialog_(form_.Link(), messages_, form_) {
     form_.SetPasswordDialog(&dialog_);
     form_.show();

@@ -1,0 +1,244 @@
+// The PC tab's player driven as a user drives it, with the real decoder
+// program and an output that records what it is given, twenty times faster
+// than real time.
+#include "QtPrinters.h"
+#include "SpxFiles.h"
+#include "TempFolder.h"
+#include "WindowWithTelephone.h"
+#include "platform/shell/PrivateWorkingDirectory.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QSlider>
+
+#include <map>
+
+namespace parlomax::app {
+namespace {
+
+class PlaybackTabTest : public testing::WindowWithTelephone {
+ protected:
+  PlaybackTabTest() : WindowWithTelephone({}, PARLOMAX_DECODER_PROGRAM) {
+    sound_.SetSpeed(20);
+    const std::vector<std::pair<const char*, std::size_t>> files{
+        {kTwelve, 12000}, {kSixty, 60000}, {kThree, 3000}, {kSeven, 7000}};
+    for (const auto& [name, bytes] : files) {
+      testing::WriteSpx(folder_ / name, testing::TonePayload(bytes, 330 + bytes / 100));
+    }
+    folders_.answer = QString::fromStdString(folder_.Path().string());
+    Button("BitBtn3")->click();
+    for (int row = 0; row < Files()->topLevelItemCount(); ++row) {
+      rows_[Files()->topLevelItem(row)->text(1).toStdString()] = row;
+    }
+    // Focus goes where a user's would only in the active window.
+    form_.activateWindow();
+    QApplication::setActiveWindow(&form_);
+  }
+  ~PlaybackTabTest() override { form_.BitBtnPlayStopClick(); }
+
+  QTreeWidget* Files() { return form_.findChild<QTreeWidget*>("ListViewFile"); }
+  QSlider* Bar() { return form_.findChild<QSlider*>("TrackBar1"); }
+  QString Text(const char* label) { return form_.findChild<QLabel*>(label)->text(); }
+  PlayState State() { return form_.State().PlayState; }
+  // Rows are in the folder's search order: they are found by name.
+  void Select(std::initializer_list<const char*> names) {
+    Files()->clearSelection();
+    for (const char* name : names) Files()->topLevelItem(rows_.at(name))->setSelected(true);
+  }
+  void SelectRow(int row) {
+    Files()->clearSelection();
+    Files()->topLevelItem(row)->setSelected(true);
+  }
+  std::vector<std::string> Selected() {
+    std::vector<std::string> names;
+    for (int r = 0; r < Files()->topLevelItemCount(); ++r) {
+      if (Files()->topLevelItem(r)->isSelected()) names.push_back(Files()->topLevelItem(r)->text(1).toStdString());
+    }
+    return names;
+  }
+  std::string NameOfRow(int row) { return Files()->topLevelItem(row)->text(1).toStdString(); }
+  std::string Playing() { return std::filesystem::path(form_.Playback().Engine().PlayPath()).filename(); }
+  // Play, pause, stop: which of the three are enabled.
+  std::vector<bool> PlayButtons() {
+    return {Button("BitBtnPlayStart")->isEnabled(), Button("BitBtnPlayPause")->isEnabled(),
+            Button("BitBtnPlayStop")->isEnabled()};
+  }
+  // A key let go on the position bar while it has the focus.
+  void ReleaseAKeyOnTheBar() {
+    Bar()->setFocus();
+    ASSERT_TRUE(Bar()->hasFocus());
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(Bar(), &release);
+  }
+
+  static constexpr const char* kTwelve = "03171401_0001.spx";
+  static constexpr const char* kSixty = "03171402_0002.spx";
+  static constexpr const char* kThree = "03171403_0003.spx";
+  static constexpr const char* kSeven = "03171404_0004.spx";
+
+  shell::PrivateWorkingDirectory work_{std::filesystem::temp_directory_path()};
+  testing::TempFolder folder_;
+  std::map<std::string, int> rows_;
+};
+
+const std::vector<bool> kPlaying{false, true, true};
+const std::vector<bool> kPaused{true, false, true};
+const std::vector<bool> kStopped{true, false, false};
+
+TEST_F(PlaybackTabTest, PlayShowsTheLengthMovesTheBarAndTheRefreshNoticesTheEnd) {
+  Select({kSixty});
+  Button("BitBtnPlayStart")->click();
+  EXPECT_EQ(State(), PlayState::Playing);
+  EXPECT_EQ(Bar()->maximum(), 61);
+  EXPECT_EQ(Text("Label4"), "00:01:01");
+  EXPECT_EQ(PlayButtons(), kPlaying);
+  ASSERT_TRUE(testing::PumpUntil([&] { return Bar()->value() >= 3 && Text("Label3") >= "00:00:03"; }));
+  form_.TimerPlayerTimer();
+  EXPECT_FALSE(Button("BitBtn3")->isEnabled());  // no other folder while playing
+
+  Select({kTwelve});
+  form_.BitBtnPlayStartClick();  // the 12-second recording, to its end
+  EXPECT_EQ(Text("Label4"), "00:00:13");
+  ASSERT_TRUE(testing::PumpUntil([&] { return State() == PlayState::Stopped; }, 10000));
+  // The window's own refresh brings the controls back within a tick.
+  ASSERT_TRUE(testing::PumpUntil([&] { return PlayButtons() == kStopped; }, 1500));
+  EXPECT_EQ(Text("Label3"), "00:00:00");
+  EXPECT_EQ(Bar()->value(), 0);
+  EXPECT_EQ(Text("Label4"), "00:00:13");  // the last total stays
+  EXPECT_TRUE(Button("BitBtn3")->isEnabled());
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_F(PlaybackTabTest, PlayTakesTheFirstSelectedRowAndAnotherRowRestartsFromItsStart) {
+  Files()->clearSelection();
+  for (int row : {3, 1, 2}) Files()->topLevelItem(row)->setSelected(true);
+  form_.BitBtnPlayStartClick();
+  EXPECT_EQ(Selected(), std::vector<std::string>{NameOfRow(1)});
+  EXPECT_EQ(Playing(), NameOfRow(1));
+  ASSERT_TRUE(testing::PumpUntil([&] { return Bar()->value() >= 2; }));
+
+  Select({kThree});
+  form_.BitBtnPlayStartClick();
+  EXPECT_EQ(Playing(), kThree);
+  EXPECT_EQ(Bar()->value(), 0);
+  EXPECT_EQ(Bar()->maximum(), 4);
+  // What the ended playback still had on its way never reaches the bar.
+  ASSERT_TRUE(testing::PumpUntil([&] { return Bar()->value() >= 1; }));
+  EXPECT_LE(Bar()->value(), 4);
+}
+
+TEST_F(PlaybackTabTest, PauseResumeAndStopSwitchTheButtons) {
+  form_.BitBtnPlayStopClick();  // stopped already: nothing happens
+  EXPECT_EQ(State(), PlayState::Stopped);
+  Select({kSixty});
+  form_.BitBtnPlayStartClick();
+  form_.BitBtnPlayPauseClick();
+  EXPECT_EQ(State(), PlayState::Paused);
+  EXPECT_EQ(PlayButtons(), kPaused);
+  Select({kTwelve});
+  form_.BitBtnPlayStartClick();  // resumes what was paused
+  EXPECT_EQ(State(), PlayState::Playing);
+  EXPECT_EQ(Playing(), kSixty);
+  EXPECT_EQ(PlayButtons(), kPlaying);
+
+  ASSERT_TRUE(testing::PumpUntil([&] { return Bar()->value() >= 2; }));
+  form_.BitBtnPlayStopClick();
+  EXPECT_EQ(State(), PlayState::Stopped);
+  EXPECT_EQ(PlayButtons(), kStopped);
+  EXPECT_EQ(Bar()->value(), 0);
+  EXPECT_EQ(Text("Label3"), "00:00:00");
+  testing::PumpUntil([] { return false; }, 200);  // anything the player still sent
+  EXPECT_EQ(Bar()->value(), 0);
+  EXPECT_EQ(Text("Label3"), "00:00:00");
+}
+
+TEST_F(PlaybackTabTest, NextAndPreviousStepThroughTheListAndStopAtItsEnds) {
+  form_.BitBtn1Click();
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"请先选中文件！"});
+
+  SelectRow(3);
+  form_.BitBtn1Click();  // the last row: the list gets the focus, nothing plays
+  EXPECT_EQ(State(), PlayState::Stopped);
+  EXPECT_TRUE(Files()->hasFocus());
+  form_.BitBtn2Click();
+  EXPECT_EQ(Selected(), std::vector<std::string>{NameOfRow(2)});
+  EXPECT_EQ(Playing(), NameOfRow(2));
+
+  SelectRow(0);
+  form_.BitBtn2Click();  // the first row
+  EXPECT_EQ(Playing(), NameOfRow(2));
+  form_.BitBtnPlayPauseClick();
+  form_.BitBtn1Click();  // while paused: the row moves, the paused recording goes on
+  EXPECT_EQ(Selected(), std::vector<std::string>{NameOfRow(1)});
+  EXPECT_EQ(State(), PlayState::Playing);
+  EXPECT_EQ(Playing(), NameOfRow(2));
+}
+
+TEST_F(PlaybackTabTest, AGestureOnTheBarSeeksWhilePlayingAndSpringsBackWhilePaused) {
+  Select({kSixty});
+  form_.BitBtnPlayStartClick();
+  ASSERT_TRUE(testing::PumpUntil([&] { return Bar()->value() >= 2; }));
+  Bar()->setValue(30);
+  ReleaseAKeyOnTheBar();
+  ASSERT_TRUE(testing::PumpUntil([&] { return Button("ButtonExit")->hasFocus(); }));
+  EXPECT_EQ(State(), PlayState::Playing);
+  EXPECT_GE(Bar()->value(), 29);
+  EXPECT_GE(form_.Playback().Engine().ElapsedSeconds(), 29u);
+  EXPECT_EQ(PlayButtons(), kPlaying);
+
+  form_.BitBtnPlayPauseClick();
+  ASSERT_TRUE(testing::PumpUntil([&] { return form_.Playback().Engine().LastPosition() >= 30; }));
+  testing::PumpUntil([] { return false; }, 100);
+  const int heldAt = form_.Playback().Engine().LastPosition();
+  Bar()->setValue(5);
+  ReleaseAKeyOnTheBar();
+  ASSERT_TRUE(testing::PumpUntil([&] { return Button("ButtonExit")->hasFocus(); }));
+  EXPECT_EQ(Bar()->value(), heldAt);
+  EXPECT_EQ(State(), PlayState::Paused);
+}
+
+TEST_F(PlaybackTabTest, EveryControlInQuickSuccessionLeavesNoThreadBehind) {
+  sound_.SetSpeed(50);
+  for (int round = 0; round < 6; ++round) {
+    SelectRow(round % 4);
+    form_.BitBtnPlayStartClick();
+    testing::PumpUntil([] { return false; }, 40);
+    form_.BitBtnPlayPauseClick();
+    form_.BitBtnPlayStartClick();
+    Bar()->setValue(Bar()->maximum() / 2);
+    ReleaseAKeyOnTheBar();
+    testing::PumpUntil([] { return false; }, 30);
+    form_.BitBtn1Click();
+    form_.TimerPlayerTimer();
+    form_.BitBtn2Click();
+    testing::PumpUntil([] { return false; }, 30);
+    form_.BitBtnPlayStopClick();
+  }
+  EXPECT_EQ(State(), PlayState::Stopped);
+  EXPECT_TRUE(messages_.Messages().empty());
+  EXPECT_TRUE(testing::PumpUntil([&] { return form_.Playback().Engine().DecoderThreadsAlive() == 0; }));
+  EXPECT_EQ(sound_.Alive(), 0);
+}
+
+TEST_F(PlaybackTabTest, RefusalsAndAFileThatHasGone) {
+  form_.BitBtnPlayStartClick();
+  Select({kTwelve});
+  form_.State().ConvertAllRunning = true;
+  form_.BitBtnPlayStartClick();
+  form_.State().ConvertAllRunning = false;
+  // The last row's file goes: the search now ends a row short.
+  std::filesystem::remove(folder_ / NameOfRow(3));
+  SelectRow(3);
+  form_.BitBtnPlayStartClick();
+  const auto shown = messages_.Messages();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].text, "请先选择需要播放的文件！");
+  EXPECT_EQ(shown[1].text, "请先停止转换！");
+  EXPECT_EQ(shown[2].text, "open input spx file error!");
+  EXPECT_EQ(shown[2].icon, shell::MessageIcon::None);
+  EXPECT_EQ(State(), PlayState::Stopped);
+}
+
+}  // namespace
+}  // namespace parlomax::app
