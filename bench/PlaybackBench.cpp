@@ -10,6 +10,7 @@
 #include "BenchSupport.h"
 #include "FakeFolderChooser.h"
 #include "PrivateSoundServer.h"
+#include "RecordingFolderBrowser.h"
 #include "SpxFiles.h"
 #include "app/MainUnit.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
@@ -151,7 +152,8 @@ int main(int argc, char** argv) {
   folders.answer = QString::fromStdString(folder.Path().string());
   spreadsheet::BuiltInAutomation automation;
   TimedOutputs outputs;
-  app::TMainForm form(app::Platform{devices, messages, folders, automation, outputs,
+  testing::RecordingFolderBrowser browser;
+  app::TMainForm form(app::Platform{devices, messages, folders, automation, outputs, browser,
                                     PARLOMAX_DECODER_PROGRAM});
   form.show();
   form.BitBtn3Click();

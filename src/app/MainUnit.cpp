@@ -58,6 +58,8 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   ui_ = BuildMainFormControls(this, InitialSaveFolder());
   playback_ = std::make_unique<PlaybackController>(ui_, state_, platform.messages, channel_, decoder_,
                                                    platform.sound);
+  conversion_ = std::make_unique<ConversionController>(ui_, state_, platform.messages, platform.folders,
+                                                       platform.browser, channel_, decoder_);
 
   connect(ui_.ButtonExit, &QPushButton::clicked, this, &TMainForm::ButtonExitClick);
   connect(ui_.BitBtnRefersh, &QPushButton::clicked, this, &TMainForm::BitBtnRefershClick);
@@ -80,6 +82,9 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   connect(ui_.BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn1Click);
   connect(ui_.BitBtn2, &QPushButton::clicked, this, &TMainForm::BitBtn2Click);
   ui_.TrackBar1->installEventFilter(this);
+  connect(ui_.BitBtnOutput, &QPushButton::clicked, this, &TMainForm::BitBtnOutputClick);
+  connect(ui_.BitBtn4, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);
+  connect(ui_.BitBtn5, &QPushButton::clicked, this, &TMainForm::BitBtn5Click);
 
   TimerUSBConnect = StartTimer(this, "TimerUSBConnect");
   TimerPlayer = StartTimer(this, "TimerPlayer");
@@ -89,7 +94,10 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
 
 TMainForm::~TMainForm() {
   StopAndWaitForJobs();
-  playback_.reset();  // ends the playback and its threads while the window still stands
+  // Playback and conversion end, and their threads with them, while the
+  // window still stands.
+  conversion_.reset();
+  playback_.reset();
 }
 
 bool TMainForm::SharedGuardsPass() {
@@ -155,6 +163,12 @@ void TMainForm::BitBtnPlayStopClick() { playback_->Stop(); }
 void TMainForm::BitBtn1Click() { playback_->Next(); }
 
 void TMainForm::BitBtn2Click() { playback_->Previous(); }
+
+void TMainForm::BitBtnOutputClick() { conversion_->ChooseOutputFolder(); }
+
+void TMainForm::BitBtn4Click() { conversion_->StartOrCancel(audio::ConversionKind::Selected); }
+
+void TMainForm::BitBtn5Click() { conversion_->StartOrCancel(audio::ConversionKind::All); }
 
 void TMainForm::TrackBar1Enter() { playback_->SetSeekWatch(true); }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ConversionController.h"
 #include "app/MainFormLayout.h"
 #include "app/PlaybackController.h"
 #include "app/Platform.h"
@@ -80,9 +81,13 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   void BitBtn2Click();
   void TrackBar1Enter();
   void TrackBar1Exit();
+  void BitBtnOutputClick();
+  void BitBtn4Click();
+  void BitBtn5Click();
 
  public:
   PlaybackController& Playback() { return *playback_; }
+  ConversionController& Conversion() { return *conversion_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -123,6 +128,7 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   shell::JobUpdates copyUpdates_{channel_};
   audio::ExternalDecoder decoder_;
   std::unique_ptr<PlaybackController> playback_;
+  std::unique_ptr<ConversionController> conversion_;
   // Every copy job whose thread has not yet ended, with the view it reports
   // to, and the current job of each kind (none once it has ended). A stopped
   // job may still be finishing its last exchange when the next job starts.

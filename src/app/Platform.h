@@ -6,6 +6,7 @@ namespace parlomax::usb {
 class DeviceLibrary;
 }
 namespace parlomax::shell {
+class FolderBrowser;
 class FolderChooser;
 class MessageService;
 }
@@ -27,6 +28,7 @@ struct Platform {
   shell::FolderChooser& folders;
   spreadsheet::AutomationFactory& automation;
   sound::AudioOutputFactory& sound;
+  shell::FolderBrowser& browser;
   // The Speex decoder program: a path, or a name looked up on PATH.
   std::string decoderProgram = "speex";
 };

@@ -3,6 +3,7 @@
 #include "audio/ExternalDecoder.h"
 #include "device/PasswordUnit.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
+#include "platform/shell/QtFolderBrowser.h"
 #include "platform/shell/QtFolderChooser.h"
 #include "platform/shell/QtMessageService.h"
 #include "platform/sound/StkAudioOutput.h"
@@ -24,6 +25,7 @@ int Run(app::ParlomaxApplication& application) {
   shell::QtFolderChooser folders;
   spreadsheet::BuiltInAutomation automation;
   sound::StkAudioOutputFactory sound;
+  shell::QtFolderBrowser browser;
   // Every way of reaching a telephone, in this order: telephones on the USB
   // cable first, then running emulator programs, which count as telephones.
   usb::CombinedDeviceLibrary devices;
@@ -32,7 +34,7 @@ int Run(app::ParlomaxApplication& application) {
 
   const std::string decoder = audio::FindDecoderProgram(
       QCoreApplication::applicationDirPath().toStdString());
-  app::TMainForm mainForm(app::Platform{devices, messages, folders, automation, sound, decoder});
+  app::TMainForm mainForm(app::Platform{devices, messages, folders, automation, sound, browser, decoder});
   // Hidden until the telephone is opened.
   device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
   mainForm.SetPasswordDialog(&passwordDlg);

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 
 #include "RecordingAudioOutput.h"
+#include "RecordingFolderBrowser.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ class MainFormTest : public ::testing::Test {
  protected:
   MainFormTest()
       : library_(testing::MakeTelephone({testing::MakeRecording(100)})),
-        form_(Platform{library_, messages_, folders_, automation_, sound_}) {}
+        form_(Platform{library_, messages_, folders_, automation_, sound_, browser_}) {}
 
   template <typename Widget = QWidget>
   Widget* Find(const char* name) {
@@ -45,6 +46,7 @@ class MainFormTest : public ::testing::Test {
   testing::FakeFolderChooser folders_;
   spreadsheet::BuiltInAutomation automation_;
   testing::RecordingAudioOutputFactory sound_;
+  testing::RecordingFolderBrowser browser_;
   phone::InProcessDeviceLibrary library_;
   TMainForm form_;
 };

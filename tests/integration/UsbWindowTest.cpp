@@ -5,6 +5,7 @@
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
 #include "RecordingAudioOutput.h"
+#include "RecordingFolderBrowser.h"
 #include "UsbTelephone.h"
 #include "app/MainUnit.h"
 #include "catalogue/DeviceList.h"
@@ -38,9 +39,10 @@ TEST(UsbWindow, LogsInListsAndNoticesTheUnplug) {
   testing::FakeFolderChooser folders;
   spreadsheet::BuiltInAutomation automation;
   testing::RecordingAudioOutputFactory sound;
+  testing::RecordingFolderBrowser browser;
   usb::CombinedDeviceLibrary devices;
   devices.AddBackend(std::make_unique<usb::UsbDeviceLibrary>());
-  TMainForm form(Platform{devices, messages, folders, automation, sound});
+  TMainForm form(Platform{devices, messages, folders, automation, sound, browser});
   device::TPasswordDlg dialog(form.Link(), messages, form);
   form.SetPasswordDialog(&dialog);
   form.show();

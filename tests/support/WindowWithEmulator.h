@@ -5,6 +5,7 @@
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "PumpEvents.h"
 #include "RecordingAudioOutput.h"
+#include "RecordingFolderBrowser.h"
 #include "RecordingMessageService.h"
 #include "TempFolder.h"
 #include "app/MainUnit.h"
@@ -32,7 +33,7 @@ class WindowWithEmulator : public ::testing::Test {
   // `decoder`: the decoder program, for the tests that play or convert.
   explicit WindowWithEmulator(sound::AudioOutputFactory* sound = nullptr, std::string decoder = "speex")
       : form_(app::Platform{devices_, messages_, folders_, automation_, sound ? *sound : sound_,
-                            std::move(decoder)}),
+                            browser_, std::move(decoder)}),
         dialog_(form_.Link(), messages_, form_) {
     devices_.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>(sockets_.Path()));
     form_.SetPasswordDialog(&dialog_);
@@ -67,6 +68,7 @@ class WindowWithEmulator : public ::testing::Test {
   FakeFolderChooser folders_;
   spreadsheet::BuiltInAutomation automation_;
   RecordingAudioOutputFactory sound_;
+  RecordingFolderBrowser browser_;
   usb::CombinedDeviceLibrary devices_;
   app::TMainForm form_;
   device::TPasswordDlg dialog_;

@@ -4,6 +4,7 @@
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "PumpEvents.h"
 #include "RecordingAudioOutput.h"
+#include "RecordingFolderBrowser.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
 #include "app/MainUnit.h"
@@ -25,7 +26,7 @@ class WindowWithTelephone : public ::testing::Test {
   // `decoder`: the decoder program, for the tests that play or convert.
   explicit WindowWithTelephone(std::vector<phone::Recording> recordings, std::string decoder = "speex")
       : library_(MakeTelephone(std::move(recordings), {9, 1, 7, 4})),
-        form_(app::Platform{library_, messages_, folders_, automation_, sound_, std::move(decoder)}),
+        form_(app::Platform{library_, messages_, folders_, automation_, sound_, browser_, std::move(decoder)}),
         dialog_(form_.Link(), messages_, form_) {
     form_.SetPasswordDialog(&dialog_);
     form_.show();
@@ -67,6 +68,7 @@ class WindowWithTelephone : public ::testing::Test {
   FakeFolderChooser folders_;
   spreadsheet::BuiltInAutomation automation_;
   RecordingAudioOutputFactory sound_;
+  RecordingFolderBrowser browser_;
   phone::InProcessDeviceLibrary library_;
   app::TMainForm form_;
   device::TPasswordDlg dialog_;

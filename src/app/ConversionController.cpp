@@ -1,0 +1,197 @@
+#include "app/ConversionController.h"
+
+#include "catalogue/FolderList.h"
+#include "platform/shell/FolderBrowser.h"
+#include "platform/shell/FolderChooser.h"
+#include "platform/shell/MessageService.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace parlomax::app {
+namespace {
+
+using audio::ConversionKind;
+
+const QString kStopPlayingMessage = QStringLiteral("请先停止播放文件！");
+const QString kChooseOutputMessage = QStringLiteral("请选择转换的输出目录！");
+const QString kChooseFilesMessage = QStringLiteral("请选择需要转换的文件！");
+const QString kCancelCaption = QStringLiteral("停止转换");
+
+void SetBar(QProgressBar* bar, std::uint32_t value, std::uint32_t maximum) {
+  // An empty range would make the bar an endless busy animation.
+  bar->setRange(0, maximum == 0 ? 1 : static_cast<int>(maximum));
+  bar->setValue(static_cast<int>(value));
+}
+
+}  // namespace
+
+// One job's progress, handed to the window's thread. Bars and label of a job
+// that was cancelled, or followed by another, are dropped; its end is still
+// applied while no later job has started.
+class ConversionController::JobView final : public audio::ConversionView {
+ public:
+  JobView(ConversionController& owner, ConversionKind kind, std::uint64_t job)
+      : owner_(owner), kind_(kind), job_(job) {}
+
+  void ShowFileName(const QString& name) override {
+    owner_.updates_.Post(job_, [this, name] { Label()->setText(name); });
+  }
+  void SetFileBar(std::uint32_t value, std::uint32_t maximum) override {
+    owner_.updates_.Post(job_, [this, value, maximum] { SetBar(owner_.ui_.ProgressBar1, value, maximum); });
+  }
+  void SetTotalBar(std::uint32_t value, std::uint32_t maximum) override {
+    owner_.updates_.Post(job_, [this, value, maximum] { SetBar(owner_.ui_.ProgressBar2, value, maximum); });
+  }
+  void RestoreControls() override {
+    Latest([this] { owner_.Restore(kind_); });
+  }
+  void EndJob(bool completed) override {
+    Latest([this, completed] { owner_.End(kind_, completed); });
+  }
+  void ErrorStop() override {
+    Latest([this] { owner_.ErrorStop(kind_); });
+  }
+
+ private:
+  QLabel* Label() const { return kind_ == ConversionKind::Selected ? owner_.ui_.Label10 : owner_.ui_.Label11; }
+  template <typename Change>
+  void Latest(Change change) {
+    owner_.updates_.PostAlways([this, change] {
+      if (owner_.updates_.IsLatest(job_)) change();
+    });
+  }
+
+  ConversionController& owner_;
+  const ConversionKind kind_;
+  const std::uint64_t job_;
+};
+
+ConversionController::ConversionController(const MainFormControls& ui, WindowState& state,
+                                           shell::MessageService& messages,
+                                           shell::FolderChooser& folders,
+                                           shell::FolderBrowser& browser,
+                                           shell::ThreadChannel& channel,
+                                           const audio::ExternalDecoder& decoder)
+    : ui_(ui),
+      state_(state),
+      messages_(messages),
+      folders_(folders),
+      browser_(browser),
+      channel_(channel),
+      decoder_(decoder),
+      updates_(channel) {}
+
+ConversionController::~ConversionController() {
+  updates_.Retire();
+  for (auto& run : jobs_) run.job->RequestStop();
+  jobs_.clear();  // each waits for its thread
+}
+
+void ConversionController::ChooseOutputFolder() {
+  const auto folder = folders_.ChooseFolder(QStringLiteral("请选择目录:"), QDir::homePath());
+  if (folder) ui_.EditOutput->setText(folder->isEmpty() ? QStringLiteral("/") : *folder);
+}
+
+std::atomic<bool>& ConversionController::FlagOf(ConversionKind kind) {
+  return kind == ConversionKind::Selected ? state_.ConvertSelectedRunning : state_.ConvertAllRunning;
+}
+
+QPushButton* ConversionController::ButtonOf(ConversionKind kind) const {
+  return kind == ConversionKind::Selected ? ui_.BitBtn4 : ui_.BitBtn5;
+}
+
+QPushButton* ConversionController::OtherButton(ConversionKind kind) const {
+  return kind == ConversionKind::Selected ? ui_.BitBtn5 : ui_.BitBtn4;
+}
+
+void ConversionController::StartOrCancel(ConversionKind kind) {
+  std::atomic<bool>& running = FlagOf(kind);
+  if (running) {
+    // The job stops at its next look at its flag; what it still reports
+    // until then is not shown, but its end puts the controls back.
+    running = false;
+    updates_.Retire();
+    return;
+  }
+  if (state_.PlayState != PlayState::Stopped) {
+    messages_.Warn(kStopPlayingMessage);
+    return;
+  }
+  if (ui_.EditOutput->text().isEmpty()) {
+    messages_.Warn(kChooseOutputMessage);
+    return;
+  }
+  if (kind == ConversionKind::Selected && ui_.ListViewFile->selectedItems().isEmpty()) {
+    messages_.Warn(kChooseFilesMessage);
+    return;
+  }
+  if (kind == ConversionKind::All) ui_.ListViewFile->clearSelection();
+  Start(kind);
+}
+
+void ConversionController::Start(ConversionKind kind) {
+  FlagOf(kind) = true;
+  for (QWidget* w : std::initializer_list<QWidget*>{ui_.BitBtnPlayStart, ui_.BitBtnPlayPause, ui_.BitBtnPlayStop,
+                                                    ui_.BitBtn1, ui_.BitBtn2, ui_.BitBtn3, ui_.BitBtnOutput,
+                                                    OtherButton(kind)}) {
+    w->setEnabled(false);
+  }
+  ButtonOf(kind)->setText(kCancelCaption);
+
+  std::vector<bool> selected;
+  for (int row = 0; row < ui_.ListViewFile->topLevelItemCount(); ++row) {
+    selected.push_back(ui_.ListViewFile->topLevelItem(row)->isSelected());
+  }
+  const std::uint64_t number = updates_.Begin();
+  auto view = std::make_unique<JobView>(*this, kind, number);
+  auto job = std::make_unique<audio::ConversionJob>(audio::ConversionSetup{
+      kind, decoder_, messages_, *view, FlagOf(kind), catalogue::FolderPath(ui_.EditInput->text()),
+      catalogue::FolderPath(ui_.EditOutput->text()), std::move(selected), state_.FolderFileCount,
+      state_.ConversionWorkTotal});
+  audio::ConversionJob* started = job.get();
+  jobs_.push_back({std::move(view), std::move(job)});
+  started->Start(shell::WorkerThread::Priority::Normal,
+                 [this, started] { channel_.Post([this, started] { Forget(started); }); });
+}
+
+void ConversionController::Forget(audio::ConversionJob* job) {
+  std::erase_if(jobs_, [job](const Run& run) { return run.job.get() == job; });
+}
+
+void ConversionController::Restore(ConversionKind kind) {
+  for (QWidget* w : std::initializer_list<QWidget*>{ui_.BitBtnPlayStart, ui_.BitBtnPlayPause, ui_.BitBtnPlayStop,
+                                                    ui_.BitBtn1, ui_.BitBtn2, ui_.BitBtn3, ui_.BitBtnOutput,
+                                                    OtherButton(kind)}) {
+    w->setEnabled(true);
+  }
+}
+
+void ConversionController::End(ConversionKind kind, bool completed) {
+  ui_.ProgressBar2->setValue(0);
+  if (completed) browser_.ShowFolder(ui_.EditOutput->text());
+  BackToRest(kind);
+}
+
+void ConversionController::ErrorStop(ConversionKind kind) {
+  ui_.ProgressBar1->setValue(0);
+  ui_.ProgressBar2->setValue(0);
+  for (QWidget* w : {ui_.BitBtn3, ui_.BitBtnOutput, ui_.BitBtn1, ui_.BitBtn2, OtherButton(kind)}) {
+    w->setEnabled(true);
+  }
+  BackToRest(kind);
+}
+
+void ConversionController::BackToRest(ConversionKind kind) {
+  (kind == ConversionKind::Selected ? ui_.Label10 : ui_.Label11)->clear();
+  FlagOf(kind) = false;
+  ButtonOf(kind)->setText(kind == ConversionKind::Selected ? QStringLiteral("转换选择")
+                                                          : QStringLiteral("转换全部"));
+  updates_.Retire();
+}
+
+}  // namespace parlomax::app

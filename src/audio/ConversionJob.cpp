@@ -1,0 +1,178 @@
+#include "audio/ConversionJob.h"
+
+#include "audio/Playback.h"
+#include "audio/WavHeader.h"
+#include "catalogue/FolderList.h"
+#include "platform/shell/MessageService.h"
+
+#include <QFile>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+namespace parlomax::audio {
+namespace {
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+using Clock = std::chrono::steady_clock;
+
+// The bars are redrawn a few dozen times a second at most: a job converts
+// hundreds of chunks a second.
+constexpr auto kBarRefresh = std::chrono::milliseconds(20);
+
+File Open(const std::filesystem::path& path, const char* mode) {
+  return File(std::fopen(path.c_str(), mode), &std::fclose);
+}
+
+std::uint64_t SizeOf(std::FILE* file) {
+  return ::fseeko(file, 0, SEEK_END) == 0 ? static_cast<std::uint64_t>(::ftello(file)) : 0;
+}
+
+// Whole chunks of payload behind the header; none in a file too short to
+// hold even the header.
+std::uint32_t ChunksIn(std::uint64_t fileSize) {
+  return fileSize > kHeaderBytes ? static_cast<std::uint32_t>((fileSize - kHeaderBytes) / kConversionChunkBytes) : 0;
+}
+
+bool WriteHeader(std::FILE* out, std::uint32_t dataSize) {
+  const auto header = WavHeader(dataSize);
+  return std::fseek(out, 0, SEEK_SET) == 0 && std::fwrite(header.data(), header.size(), 1, out) == 1;
+}
+
+QString NameOf(const std::filesystem::path& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path.filename().string()));
+}
+
+}  // namespace
+
+std::filesystem::path WavFileFor(const std::filesystem::path& folder, const std::filesystem::path& spx) {
+  return folder / (spx.filename().string() + ".wav");
+}
+
+void ConversionJob::Execute() {
+  if (setup_.kind == ConversionKind::Selected) {
+    ConvertSelectedThread();
+  } else {
+    ConvertAllThread();
+  }
+}
+
+void ConversionJob::ConvertSelectedThread() {
+  const auto files = catalogue::SearchRecordingFiles(setup_.inputFolder);
+  const std::size_t rows = std::min<std::size_t>({setup_.folderFileCount, files.size(), setup_.selectedRows.size()});
+  std::uint64_t payload = 0;
+  for (std::size_t i = 0; i < rows; ++i) {
+    std::error_code ec;
+    const auto size = setup_.selectedRows[i] ? std::filesystem::file_size(files[i], ec) : 0;
+    if (!ec && size > kHeaderBytes) payload += size - kHeaderBytes;
+  }
+  total_ = static_cast<std::uint32_t>(payload / kConversionChunkBytes);
+  for (std::size_t i = 0; i < rows && Wanted(); ++i) {
+    if (setup_.selectedRows[i] && ConvertFile(files[i]) == FileResult::Failed) return;
+  }
+  End(kSelectedConvertedMessage);
+}
+
+void ConversionJob::ConvertAllThread() {
+  const auto files = catalogue::SearchRecordingFiles(setup_.inputFolder);
+  if (files.empty()) {
+    // Nothing to convert: said as the listing says it, and no success.
+    setup_.messages.Warn(catalogue::kNoSupportedFilesMessage);
+    setup_.view.RestoreControls();
+    setup_.view.EndJob(false);
+    return;
+  }
+  total_ = setup_.workTotal;
+  for (std::size_t i = 0; i < files.size() && Wanted(); ++i) {
+    if (ConvertFile(files[i]) == FileResult::Failed) return;
+  }
+  End(kAllConvertedMessage);
+}
+
+ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path& spx) {
+  File in = Open(spx, "rb");
+  if (!in) {
+    FailWith(kOpenFileFailedMessage);
+    return FileResult::Failed;
+  }
+  setup_.view.ShowFileName(NameOf(spx));
+  File out = Open(WavFileFor(setup_.outputFolder, spx), "w+b");
+  if (!out) {
+    in.reset();
+    FailWith(kCreateFileFailedMessage);
+    return FileResult::Failed;
+  }
+  setup_.view.SetTotalBar(totalDone_, total_);
+  const std::uint32_t chunks = ChunksIn(SizeOf(in.get()));
+  setup_.view.SetFileBar(0, chunks);
+  WriteHeader(out.get(), chunks * kConvertedChunkBytes);
+  ::fseeko(in.get(), kHeaderBytes, SEEK_SET);
+
+  std::vector<std::uint8_t> chunk(kConversionChunkBytes);
+  std::vector<std::uint8_t> samples(kConvertedChunkBytes);
+  std::uint32_t written = 0;
+  bool decoderMissing = false;
+  auto lastShown = Clock::now();
+  // No further than the chunks the header was written for, nor than the
+  // file still holds.
+  while (written < chunks && Wanted() &&
+         std::fread(chunk.data(), 1, chunk.size(), in.get()) == chunk.size()) {
+    std::fill(samples.begin(), samples.end(), 0);
+    {
+      // The decoder's output is read back before any other run may replace it.
+      const auto held = setup_.decoder.HoldRuns();
+      const DecodeResult result = setup_.decoder.DecodeHeldChunk(chunk, kConversionOutput, held);
+      if (result == DecodeResult::NotStarted) {
+        decoderMissing = true;
+        break;
+      }
+      // A run that left less than its half second is made up with silence,
+      // so that the chunk still counts what the header says.
+      if (result == DecodeResult::Decoded) {
+        if (File decoded = Open(kConversionOutput, "rb")) {
+          [[maybe_unused]] const auto got = std::fread(samples.data(), 1, samples.size(), decoded.get());
+        }
+      }
+    }
+    if (std::fwrite(samples.data(), samples.size(), 1, out.get()) != 1) break;  // a full disk
+    ++written;
+    ++totalDone_;
+    const auto now = Clock::now();
+    if (now - lastShown >= kBarRefresh || written == chunks) {
+      setup_.view.SetFileBar(written, chunks);
+      setup_.view.SetTotalBar(totalDone_, total_);
+      lastShown = now;
+    }
+  }
+  setup_.view.SetFileBar(0, chunks);
+  // A file cut short says how much sound it really holds.
+  if (written != chunks) WriteHeader(out.get(), written * kConvertedChunkBytes);
+  in.reset();
+  out.reset();
+  if (decoderMissing) {
+    FailWith(DecodeFailureText(DecodeResult::NotStarted, setup_.decoder.Program(), spx.string()));
+    return FileResult::Failed;
+  }
+  return FileResult::Done;
+}
+
+void ConversionJob::End(const QString& successMessage) {
+  const bool completed = Wanted();
+  setup_.view.RestoreControls();
+  if (completed) setup_.messages.Warn(successMessage);
+  {
+    const auto held = setup_.decoder.HoldRuns();
+    std::error_code ec;
+    std::filesystem::remove(kDecoderInput, ec);
+    std::filesystem::remove(kConversionOutput, ec);
+  }
+  setup_.view.EndJob(completed);
+}
+
+void ConversionJob::FailWith(const QString& message) {
+  setup_.messages.Warn(message);
+  setup_.view.ErrorStop();
+}
+
+}  // namespace parlomax::audio

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "audio/ExternalDecoder.h"
+#include "platform/shell/WorkerThread.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace parlomax::shell {
+class MessageService;
+}
+
+namespace parlomax::audio {
+
+// Conversion decodes half a second, 500 payload bytes, a decoder run, and
+// writes 8000 bytes of samples for it.
+inline constexpr std::uint32_t kConversionChunkBytes = 500;
+inline constexpr std::uint32_t kConvertedChunkBytes = 8000;
+
+inline const QString kOpenFileFailedMessage = QStringLiteral("打开文件失败！");
+inline const QString kCreateFileFailedMessage = QStringLiteral("创建文件失败！");
+inline const QString kSelectedConvertedMessage = QStringLiteral("转换选择文件成功！");
+inline const QString kAllConvertedMessage = QStringLiteral("转换全部文件成功！");
+
+enum class ConversionKind { Selected, All };
+
+// How a conversion job's progress reaches the window. Called on the job's
+// thread; an implementation hands each change to the window's thread and
+// returns without waiting, in the order of the calls.
+class ConversionView {
+ public:
+  virtual ~ConversionView() = default;
+  // The name of the file being converted (empty: none).
+  virtual void ShowFileName(const QString& name) = 0;
+  // The bar of the file being converted: one step per chunk.
+  virtual void SetFileBar(std::uint32_t value, std::uint32_t maximum) = 0;
+  // The bar over the whole job: one step per chunk.
+  virtual void SetTotalBar(std::uint32_t value, std::uint32_t maximum) = 0;
+  // The job ran its course (to the end, or cancelled): the controls it
+  // disabled come back.
+  virtual void RestoreControls() = 0;
+  // Then its last word: bars and label at rest, its flag cleared, its
+  // button's caption back, and the output folder shown when `completed`.
+  virtual void EndJob(bool completed) = 0;
+  // A file that could not be opened or made, or a decoder that cannot run,
+  // ended the job: bars and label at rest, its flag cleared, the caption
+  // back and the other controls given back (the play buttons excepted).
+  virtual void ErrorStop() = 0;
+};
+
+struct ConversionSetup {
+  ConversionKind kind = ConversionKind::All;
+  const ExternalDecoder& decoder;
+  shell::MessageService& messages;
+  ConversionView& view;
+  // The job's flag: set while it runs; clearing it asks the job to stop.
+  std::atomic<bool>& running;
+  std::filesystem::path inputFolder;
+  std::filesystem::path outputFolder;
+  // Selected: whether each listed row was selected when the job started,
+  // and how many rows were listed.
+  std::vector<bool> selectedRows;
+  std::uint32_t folderFileCount = 0;
+  // All: the conversion work the last listing counted.
+  std::uint32_t workTotal = 0;
+};
+
+// "<name>.wav" of a recording file's name, in `folder`.
+std::filesystem::path WavFileFor(const std::filesystem::path& folder, const std::filesystem::path& spx);
+
+// Converts the recordings of a folder into WAV files, one decoder run per
+// half second of sound, on a thread of its own. A WAV file never claims
+// more sound than it holds: one cut short has its sizes rewritten.
+class ConversionJob final : public shell::WorkerThread {
+ public:
+  explicit ConversionJob(ConversionSetup setup) : setup_(std::move(setup)) {}
+  ~ConversionJob() override { StopAndWait(); }
+
+ protected:
+  void Execute() override;
+
+ private:
+  enum class FileResult { Done, Failed };
+  void ConvertSelectedThread();
+  void ConvertAllThread();
+  FileResult ConvertFile(const std::filesystem::path& spx);
+  bool Wanted() const { return setup_.running && !StopRequested(); }
+  void End(const QString& successMessage);
+  void FailWith(const QString& message);
+
+  ConversionSetup setup_;
+  std::uint32_t total_ = 0;
+  std::uint32_t totalDone_ = 0;
+};
+
+}  // namespace parlomax::audio

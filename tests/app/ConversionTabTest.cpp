@@ -1,0 +1,112 @@
+// The PC tab's conversion to WAV driven as a user drives it, with the real
+// decoder program.
+#include "QtPrinters.h"
+#include "SpxFiles.h"
+#include "TempFolder.h"
+#include "WindowWithTelephone.h"
+#include "platform/shell/PrivateWorkingDirectory.h"
+
+#include <QLabel>
+
+namespace parlomax::app {
+namespace {
+
+class ConversionTabTest : public testing::WindowWithTelephone {
+ protected:
+  ConversionTabTest() : WindowWithTelephone({}, PARLOMAX_DECODER_PROGRAM) {
+    for (int i = 0; i < 3; ++i) {
+      testing::WriteSpx(input_ / ("0317143" + std::to_string(i) + "_000" + std::to_string(i + 1) + ".spx"),
+                        testing::TonePayload(3000 + 20000 * i, 440), i + 1);
+    }
+    folders_.answer = QString::fromStdString(input_.Path().string());
+    Button("BitBtn3")->click();
+  }
+  ~ConversionTabTest() override {
+    // A job still running is let go of before the window goes.
+    form_.State().ConvertSelectedRunning = false;
+    form_.State().ConvertAllRunning = false;
+    testing::PumpUntil([&] { return form_.Conversion().JobThreadsAlive() == 0; });
+  }
+
+  void ChooseOutput() {
+    folders_.answer = QString::fromStdString(output_.Path().string());
+    form_.BitBtnOutputClick();
+  }
+  QTreeWidget* Files() { return form_.findChild<QTreeWidget*>("ListViewFile"); }
+  bool WaitForTheJob() {
+    return testing::PumpUntil([&] { return form_.Conversion().JobThreadsAlive() == 0; }, 20000);
+  }
+  // The controls a running job keeps out of reach, enabled or not.
+  std::vector<bool> Reachable(const char* otherJob) {
+    std::vector<bool> on;
+    for (const char* name : {"BitBtnPlayStart", "BitBtnPlayPause", "BitBtnPlayStop", "BitBtn1", "BitBtn2",
+                             "BitBtn3", "BitBtnOutput", otherJob}) {
+      on.push_back(Button(name)->isEnabled());
+    }
+    return on;
+  }
+  std::size_t WavFiles() {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(output_.Path()), {}));
+  }
+
+  shell::PrivateWorkingDirectory work_{std::filesystem::temp_directory_path()};
+  testing::TempFolder input_, output_;
+};
+
+TEST_F(ConversionTabTest, EachButtonChecksPlaybackTheOutputFolderAndTheSelectionFirst) {
+  form_.State().PlayState = PlayState::Paused;
+  form_.BitBtn4Click();
+  form_.State().PlayState = PlayState::Stopped;
+  form_.BitBtn5Click();
+  folders_.answer.reset();
+  form_.BitBtnOutputClick();  // cancelled: still no folder
+  Files()->clearSelection();
+  ChooseOutput();
+  form_.BitBtn4Click();
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"请先停止播放文件！", "请选择转换的输出目录！",
+                                                     "请选择需要转换的文件！"}));
+  EXPECT_EQ(form_.findChild<QLineEdit*>("EditOutput")->text(), QString::fromStdString(output_.Path().string()));
+  EXPECT_EQ(folders_.prompts.back(), "请选择目录:");
+  EXPECT_EQ(form_.Conversion().JobThreadsAlive(), 0u);
+}
+
+TEST_F(ConversionTabTest, ConvertingTheSelectionLocksThePlayerAndEndsByShowingTheFolder) {
+  ChooseOutput();
+  Files()->topLevelItem(1)->setSelected(true);
+  form_.BitBtn4Click();
+  EXPECT_TRUE(form_.State().ConvertSelectedRunning);
+  EXPECT_EQ(Button("BitBtn4")->text(), "停止转换");
+  EXPECT_EQ(Reachable("BitBtn5"), std::vector<bool>(8, false));
+  form_.TimerPlayerTimer();  // the refresh gives nothing back while a job runs
+  EXPECT_FALSE(Button("BitBtnPlayStart")->isEnabled());
+
+  ASSERT_TRUE(WaitForTheJob());
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"转换选择文件成功！"});
+  EXPECT_EQ(WavFiles(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(output_ / (Files()->topLevelItem(1)->text(1).toStdString() + ".wav")));
+  EXPECT_EQ(browser_.shown, std::vector<QString>{QString::fromStdString(output_.Path().string())});
+  EXPECT_FALSE(form_.State().ConvertSelectedRunning);
+  EXPECT_EQ(Button("BitBtn4")->text(), "转换选择");
+  EXPECT_TRUE(form_.findChild<QLabel*>("Label10")->text().isEmpty());
+  EXPECT_EQ(Reachable("BitBtn5"), std::vector<bool>(8, true));
+}
+
+TEST_F(ConversionTabTest, ConvertAllClearsTheSelectionAndASecondClickCancels) {
+  ChooseOutput();
+  Files()->topLevelItem(0)->setSelected(true);
+  form_.BitBtn5Click();
+  EXPECT_TRUE(Files()->selectedItems().isEmpty());
+  EXPECT_EQ(Button("BitBtn5")->text(), "停止转换");
+  EXPECT_FALSE(Button("BitBtn4")->isEnabled());
+  form_.BitBtn5Click();  // cancel
+  EXPECT_FALSE(form_.State().ConvertAllRunning);
+  ASSERT_TRUE(WaitForTheJob());
+  EXPECT_EQ(Button("BitBtn5")->text(), "转换全部");
+  EXPECT_TRUE(Button("BitBtn4")->isEnabled());
+  EXPECT_TRUE(messages_.Texts().empty());
+  EXPECT_TRUE(browser_.shown.empty());
+  EXPECT_LT(WavFiles(), 3u);
+}
+
+}  // namespace
+}  // namespace parlomax::app

@@ -1,0 +1,232 @@
+// The WAV conversion job with the real decoder program.
+#include "audio/ConversionJob.h"
+
+#include "PumpEvents.h"
+#include "RecordingMessageService.h"
+#include "SpxFiles.h"
+#include "TempFolder.h"
+#include "audio/WavHeader.h"
+#include "catalogue/FolderList.h"
+#include "platform/shell/PrivateWorkingDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+namespace parlomax::audio {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t Le32(const Bytes& b, std::size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t{b[at + 3]} << 24;
+}
+
+// What a job showed, as it showed it.
+class RecordingConversionView final : public ConversionView {
+ public:
+  std::function<void(const QString&)> onFile;
+  std::function<void(std::uint32_t)> onFileBar;
+
+  void ShowFileName(const QString& name) override {
+    Note("file " + name);
+    if (onFile) onFile(name);
+  }
+  void SetFileBar(std::uint32_t value, std::uint32_t maximum) override {
+    Note(QStringLiteral("file bar %1/%2").arg(value).arg(maximum));
+    if (onFileBar) onFileBar(value);
+  }
+  void SetTotalBar(std::uint32_t value, std::uint32_t maximum) override {
+    std::lock_guard lock(mutex_);
+    totalMaximum_ = maximum;
+    lastTotal_ = value;
+  }
+  void RestoreControls() override { Note("restore"); }
+  void EndJob(bool completed) override { Note(completed ? "end completed" : "end cancelled"); }
+  void ErrorStop() override { Note("error stop"); }
+
+  std::vector<QString> Events() const { std::lock_guard lock(mutex_); return events_; }
+  QString Last() const { std::lock_guard lock(mutex_); return events_.empty() ? QString() : events_.back(); }
+  std::uint32_t TotalMaximum() const { std::lock_guard lock(mutex_); return totalMaximum_; }
+  std::uint32_t LastTotal() const { std::lock_guard lock(mutex_); return lastTotal_; }
+
+ private:
+  void Note(const QString& event) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(event);
+  }
+  mutable std::mutex mutex_;
+  std::vector<QString> events_;
+  std::uint32_t totalMaximum_ = 0, lastTotal_ = 0;
+};
+
+class ConversionJobTest : public ::testing::Test {
+ protected:
+  // A recording file whose payload is `bytes` long (a file of 19 + bytes).
+  Bytes Recording(const std::string& name, std::size_t bytes, double pitch = 440) {
+    const Bytes payload = testing::TonePayload(bytes, pitch);
+    testing::WriteSpx(input_ / name, payload);
+    return payload;
+  }
+  void Run(ConversionKind kind, std::vector<bool> selected = {}, std::uint32_t workTotal = 0,
+           const ExternalDecoder* decoder = nullptr) {
+    running_ = true;
+    const auto rows = static_cast<std::uint32_t>(selected.size());
+    ConversionJob job({kind, decoder ? *decoder : decoder_, messages_, view_, running_, input_.Path(),
+                       output_.Path(), std::move(selected), rows, workTotal});
+    job.Start(shell::WorkerThread::Priority::Normal);
+    job.Wait();
+  }
+  Bytes Wav(const std::string& spx) { return ReadFile(output_ / (spx + ".wav")); }
+  // The data a WAV file must hold: every whole 500-byte chunk, decoded on its own.
+  static Bytes Converted(const Bytes& payload) {
+    const Bytes whole(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(payload.size() / 500 * 500));
+    const auto samples = testing::DecodedInChunks(whole, 500);
+    Bytes bytes(samples.size() * 2);
+    std::memcpy(bytes.data(), samples.data(), bytes.size());
+    return bytes;
+  }
+  static void ExpectWav(const Bytes& wav, const Bytes& data) {
+    ASSERT_GE(wav.size(), kWavHeaderSize);
+    const auto header = WavHeader(static_cast<std::uint32_t>(data.size()));
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), wav.begin()));
+    EXPECT_EQ(Le32(wav, 4), data.size() + 36);
+    EXPECT_EQ(Le32(wav, 40), data.size());
+    EXPECT_TRUE(Bytes(wav.begin() + kWavHeaderSize, wav.end()) == data);
+  }
+
+  shell::PrivateWorkingDirectory work_{fs::temp_directory_path()};
+  testing::TempFolder input_, output_;
+  ExternalDecoder decoder_{PARLOMAX_DECODER_PROGRAM};
+  testing::RecordingMessageService messages_;
+  RecordingConversionView view_;
+  std::atomic<bool> running_{false};
+};
+
+TEST(WavHeader, IsThe44BytesOfMono8000Hz16BitPcm) {
+  const auto h = WavHeader(192000);
+  const Bytes b(h.begin(), h.end());
+  EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
+  EXPECT_EQ(Le32(b, 4), 192036u);
+  EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
+  EXPECT_EQ(Le32(b, 16), 16u);
+  EXPECT_EQ(Le32(b, 20), 1u | 1u << 16);  // PCM, one channel
+  EXPECT_EQ(Le32(b, 24), 8000u);
+  EXPECT_EQ(Le32(b, 28), 16000u);
+  EXPECT_EQ(Le32(b, 32), 2u | 16u << 16);  // 2-byte frames of 16 bits
+  EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data");
+  EXPECT_EQ(Le32(b, 40), 192000u);
+}
+
+TEST_F(ConversionJobTest, EveryFileBecomesAWavOfItsWholeHalfSeconds) {
+  const Bytes twelve = Recording("03171430_0007.spx", 12000);  // 12,019 bytes: 24 chunks
+  const Bytes odd = Recording("b.spx", 1234, 330);            // 1,253 bytes: 2 chunks
+  Recording("c.spx", 400);                                      // under 500 bytes of payload
+  std::ofstream(input_ / "d.spx") << "short";                  // not even a header
+  Run(ConversionKind::All, {}, 24 + 1 + 3 + 1 + 1);
+
+  const Bytes wav = Wav("03171430_0007.spx");
+  EXPECT_EQ(wav.size(), 192044u);
+  ExpectWav(wav, Converted(twelve));
+  ExpectWav(Wav("b.spx"), Converted(odd));
+  EXPECT_EQ(Converted(odd).size(), 16000u);
+  ExpectWav(Wav("c.spx"), {});
+  ExpectWav(Wav("d.spx"), {});
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"转换全部文件成功！"});
+  EXPECT_EQ(view_.Last(), "end completed");
+  EXPECT_EQ(view_.TotalMaximum(), 30u);
+  EXPECT_EQ(view_.LastTotal(), 26u);
+  EXPECT_FALSE(fs::exists(kDecoderInput));
+  EXPECT_FALSE(fs::exists(kConversionOutput));
+}
+
+TEST_F(ConversionJobTest, TheSelectedRowsAreConvertedAndNoOthers) {
+  // Five files; the rows are the folder's search order.
+  for (int i = 0; i < 5; ++i) Recording("0" + std::to_string(i) + ".spx", 1000 + 600 * i);
+  const auto files = catalogue::SearchRecordingFiles(input_.Path());
+  std::vector<bool> selected(5, false);
+  selected[0] = selected[2] = true;
+  Run(ConversionKind::Selected, selected);
+  std::uint64_t payload = 0;
+  for (int i = 0; i < 5; ++i) {
+    const std::string name = files[i].filename().string();
+    EXPECT_EQ(fs::exists(output_ / (name + ".wav")), selected[i]) << name;
+    if (selected[i]) payload += fs::file_size(files[i]) - 19;
+  }
+  EXPECT_EQ(view_.TotalMaximum(), payload / 500);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"转换选择文件成功！"});
+}
+
+TEST_F(ConversionJobTest, ACancelLeavesTheFileUnderWayTellingTheTruthAndMakesNoMore) {
+  for (const char* name : {"1.spx", "2.spx", "3.spx"}) Recording(name, 60000);
+  const auto files = catalogue::SearchRecordingFiles(input_.Path());
+  const QString second = QString::fromStdString(files[1].filename().string());
+  bool inSecond = false;
+  view_.onFile = [&](const QString& name) { inSecond = name == second; };
+  view_.onFileBar = [&](std::uint32_t value) {
+    if (inSecond && value > 0) running_ = false;  // the user cancels
+  };
+  Run(ConversionKind::All, {}, 3 * 121);
+
+  const Bytes first = Wav(files[0].filename().string());
+  EXPECT_EQ(first.size(), 44u + 120 * 8000);
+  const Bytes cut = Wav(files[1].filename().string());
+  ASSERT_GT(cut.size(), 44u);
+  ASSERT_LT(cut.size(), 44u + 120 * 8000);
+  EXPECT_EQ(Le32(cut, 40), cut.size() - 44);
+  EXPECT_EQ(Le32(cut, 4), cut.size() - 8);
+  EXPECT_FALSE(fs::exists(output_ / (files[2].filename().string() + ".wav")));
+  EXPECT_TRUE(messages_.Texts().empty());
+  EXPECT_EQ(view_.Last(), "end cancelled");
+  EXPECT_FALSE(fs::exists(kDecoderInput));
+  EXPECT_FALSE(fs::exists(kConversionOutput));
+}
+
+TEST_F(ConversionJobTest, AFileThatCannotBeReadOrWrittenStopsTheJob) {
+  Recording("a.spx", 1000);
+  fs::create_symlink(input_ / "nowhere", input_ / "b.spx");  // listed, but unreadable
+  Run(ConversionKind::All, {}, 4);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"打开文件失败！"});
+  EXPECT_EQ(view_.Last(), "error stop");
+
+  messages_.Clear();
+  fs::remove(input_ / "b.spx");
+  fs::remove_all(output_.Path());
+  Run(ConversionKind::All, {}, 3);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"创建文件失败！"});
+  EXPECT_EQ(view_.Last(), "error stop");
+}
+
+TEST_F(ConversionJobTest, ADecoderRunThatFailsGivesSilenceButOneThatCannotStartStopsTheJob) {
+  Recording("a.spx", 2000);
+  const ExternalDecoder failing("false");
+  Run(ConversionKind::All, {}, 5, &failing);
+  ExpectWav(Wav("a.spx"), Bytes(4 * 8000, 0));
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"转换全部文件成功！"});
+
+  messages_.Clear();
+  const ExternalDecoder missing("/nonexistent/speex");
+  Run(ConversionKind::All, {}, 5, &missing);
+  ExpectWav(Wav("a.spx"), {});  // what it holds, and no more than that
+  ASSERT_EQ(messages_.Texts().size(), 1u);
+  EXPECT_TRUE(messages_.Texts()[0].contains("/nonexistent/speex"));
+  EXPECT_EQ(view_.Last(), "error stop");
+}
+
+TEST_F(ConversionJobTest, ConvertingAllOfAnEmptyFolderSaysSoAndMakesNothing) {
+  Run(ConversionKind::All, {}, 0);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"此目录没有任何可支持的文件！"});
+  EXPECT_EQ(view_.Last(), "end cancelled");
+  EXPECT_TRUE(fs::is_empty(output_.Path()));
+}
+
+}  // namespace
+}  // namespace parlomax::audio
