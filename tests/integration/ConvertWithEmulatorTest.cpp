@@ -88,7 +88,7 @@ TEST_F(ConvertWithEmulatorTest, CopiedRecordingsBecomeWavFilesAnyReaderTakesAsTh
     EXPECT_EQ(ReadByPython(wav), expected.str()) << wav;
     const Bytes bytes = ReadFile(wav);
     ASSERT_EQ(bytes.size(), 44 + samples.size() * 2);
-    EXPECT_EQ(std::memcmp(bytes.data() + 44, samples.data(), samples.size() * 2), 0);
+    EXPECT_TRUE(samples.empty() || std::memcmp(bytes.data() + 44, samples.data(), samples.size() * 2) == 0);
   }
   EXPECT_EQ(files, 3);
 }
