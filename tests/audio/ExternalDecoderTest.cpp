@@ -97,6 +97,13 @@ TEST_F(ExternalDecoderTest, TheSoundComesBackCloseToWhatWasRecorded) {
   EXPECT_GT(best, 0.7);
 }
 
+TEST_F(ExternalDecoderTest, ALongPayloadDecodesAsOneContinuousSound) {
+  // Over two of the program's reads: no seam where one read ends.
+  const Bytes payload = speex::SpeexEncoder().Encode(Voice(8000 * 150));
+  ASSERT_EQ(decoder_.DecodeChunk(payload, kConversionOutput), DecodeResult::Decoded);
+  EXPECT_EQ(ReadSamples(kConversionOutput), speex::SpeexDecoder().Decode(payload));
+}
+
 TEST_F(ExternalDecoderTest, ASecondRunReplacesTheOutput) {
   const Bytes payload = speex::SpeexEncoder().Encode(Voice(8000));
   ASSERT_EQ(decoder_.DecodeChunk(payload, kPlayBuffer2), DecodeResult::Decoded);

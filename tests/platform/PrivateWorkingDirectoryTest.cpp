@@ -41,6 +41,12 @@ TEST(PrivateWorkingDirectory, PrefersTheUsersRuntimeFolder) {
     PrivateWorkingDirectory dir;
     EXPECT_EQ(dir.Path().parent_path(), runtime);
   }
+  // Without one, a folder in memory, when the system has one.
+  ::unsetenv("XDG_RUNTIME_DIR");
+  if (fs::is_directory("/dev/shm")) {
+    PrivateWorkingDirectory dir;
+    EXPECT_EQ(dir.Path().parent_path(), "/dev/shm");
+  }
   if (old) {
     ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
   } else {

@@ -11,13 +11,17 @@
 namespace parlomax::shell {
 namespace {
 
+bool Usable(const char* folder) {
+  std::error_code ec;
+  return folder && *folder && std::filesystem::is_directory(folder, ec) && ::access(folder, W_OK | X_OK) == 0;
+}
+
+// A folder in memory where there is one: the scratch files are rewritten
+// twice for every second of sound a conversion makes, and a disk would only
+// be worn by them.
 std::filesystem::path DefaultParent() {
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(runtime, ec) && ::access(runtime, W_OK | X_OK) == 0) {
-      return runtime;
-    }
-  }
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); Usable(runtime)) return runtime;
+  if (Usable("/dev/shm")) return "/dev/shm";
   std::error_code ec;
   auto temp = std::filesystem::temp_directory_path(ec);
   return ec ? std::filesystem::path("/tmp") : temp;

@@ -12,7 +12,8 @@ namespace parlomax::shell {
 class PrivateWorkingDirectory {
  public:
   // Creates the folder under `parent`; an empty parent means the user's
-  // runtime folder ($XDG_RUNTIME_DIR) when there is one, else the temp folder.
+  // runtime folder ($XDG_RUNTIME_DIR) when there is one, else /dev/shm, else
+  // the temp folder.
   // Throws std::runtime_error when the folder cannot be made or entered.
   explicit PrivateWorkingDirectory(const std::filesystem::path& parent = {});
   ~PrivateWorkingDirectory();

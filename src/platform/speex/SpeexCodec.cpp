@@ -64,17 +64,20 @@ SpeexDecoder::~SpeexDecoder() {
 
 void SpeexDecoder::Decode(std::span<const std::uint8_t> payload,
                           std::vector<std::int16_t>& samples) {
-  samples.reserve(samples.size() + payload.size() * kSamplesPerByte);
-  std::array<spx_int16_t, kFrameSamples> frame;
+  const std::size_t from = samples.size();
+  samples.resize(from + payload.size() * kSamplesPerByte);
+  DecodeInto(payload, samples.data() + from);
+}
+
+void SpeexDecoder::DecodeInto(std::span<const std::uint8_t> payload, std::int16_t* samples) {
   std::array<char, kFrameBytes> bytes;
   const std::size_t whole = payload.size() / kFrameBytes * kFrameBytes;
-  for (std::size_t at = 0; at < whole; at += kFrameBytes) {
+  for (std::size_t at = 0; at < whole; at += kFrameBytes, samples += kFrameSamples) {
     std::copy_n(payload.begin() + at, kFrameBytes, bytes.begin());
     speex_bits_read_from(bits_, bytes.data(), static_cast<int>(kFrameBytes));
-    if (speex_decode_int(state_, bits_, frame.data()) != 0) frame.fill(0);
-    samples.insert(samples.end(), frame.begin(), frame.end());
+    if (speex_decode_int(state_, bits_, samples) != 0) std::fill_n(samples, kFrameSamples, 0);
   }
-  samples.insert(samples.end(), (payload.size() - whole) * kSamplesPerByte, 0);
+  std::fill_n(samples, (payload.size() - whole) * kSamplesPerByte, 0);
 }
 
 std::vector<std::int16_t> SpeexDecoder::Decode(std::span<const std::uint8_t> payload) {

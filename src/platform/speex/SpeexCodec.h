@@ -47,6 +47,8 @@ class SpeexDecoder {
 
   // Appends the samples of `payload` to `samples`.
   void Decode(std::span<const std::uint8_t> payload, std::vector<std::int16_t>& samples);
+  // Writes the payload.size() * 8 samples of `payload` to `samples`.
+  void DecodeInto(std::span<const std::uint8_t> payload, std::int16_t* samples);
   std::vector<std::int16_t> Decode(std::span<const std::uint8_t> payload);
 
  private:
