@@ -3,10 +3,10 @@
 #include <RtWvOut.h>
 #include <Stk.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <exception>
-#include <thread>
+
+#include <sys/prctl.h>
 
 namespace parlomax::sound {
 namespace {
@@ -18,11 +18,10 @@ constexpr int kBufferFrames = 512;
 constexpr int kBuffers = 4;
 
 // RtWvOut waits for room by sleeping a millisecond at a time, which wakes
-// the player a thousand times a second for nothing. A sample that took this
-// long to hand over found the buffers full; they then still hold about
-// 256 ms of sound, so the player can rest a quarter of that at once.
-constexpr auto kBlocked = std::chrono::microseconds(500);
-constexpr auto kRest = std::chrono::milliseconds(64);
+// the player a thousand times a second. Its buffers hold 256 ms of sound
+// when it waits, so the system may let those sleeps run a few milliseconds
+// longer and serve several with one wake-up.
+constexpr unsigned long kTimerSlackNs = 5'000'000;
 
 class StkAudioOutput final : public AudioOutput {
  public:
@@ -30,9 +29,7 @@ class StkAudioOutput final : public AudioOutput {
 
   bool Tick(double sample) override {
     try {
-      const auto before = std::chrono::steady_clock::now();
       output_.tick(sample);
-      if (std::chrono::steady_clock::now() - before >= kBlocked) std::this_thread::sleep_for(kRest);
       return true;
     } catch (const std::exception&) {  // StkError or RtAudioError
       return false;  // the stream could not be started or has broken down
@@ -48,6 +45,9 @@ class StkAudioOutput final : public AudioOutput {
 void AskForShortSoundServerBuffering() { ::setenv("PULSE_LATENCY_MSEC", "100", 0); }
 
 OpenedOutput StkAudioOutputFactory::Open() {
+  // For the calling thread alone: the player, which makes the output and
+  // feeds it.
+  ::prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
   // RtWvOut opens its stream at STK's global rate, whatever rate it is given;
   // left at its default of 44,100 the sound would play 5.5 times too fast.
   stk::Stk::setSampleRate(kSampleRate);
