@@ -39,7 +39,7 @@ void TMainForm::BitBtnExportClick() {
   } catch (const std::exception& e) {
     // A call that failed half-way: the standard error box, and the name box
     // is given back so that the user can try again.
-    platform_.messages.ShowException(QString::fromLocal8Bit(e.what()));
+    platform_.messages.ShowException(QString::fromUtf8(e.what()));
   }
   ui_.EditFileList->setEnabled(true);
 }

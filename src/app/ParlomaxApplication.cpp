@@ -2,7 +2,9 @@
 
 #include "platform/shell/MessageService.h"
 
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <exception>
 
@@ -11,13 +13,23 @@ namespace parlomax::app {
 ParlomaxApplication::ParlomaxApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("parlomax"));
   setApplicationDisplayName(shell::kPlainCaption);
+  InstallChineseQtTranslations(*this);
+}
+
+bool InstallChineseQtTranslations(QCoreApplication& application) {
+  auto* translator = new QTranslator(&application);
+  if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
 }
 
 bool ParlomaxApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
-    ShowStandardExceptionMessage(QString::fromLocal8Bit(e.what()));
+    ShowStandardExceptionMessage(QString::fromUtf8(e.what()));
   } catch (...) {
     ShowStandardExceptionMessage(QString());
   }

@@ -13,6 +13,12 @@ class ParlomaxApplication final : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Qt's own texts (the folder chooser, the standard buttons of message boxes)
+// in Simplified Chinese, like the rest of the window. False when Qt's
+// translations are not installed: the program still works, those texts in
+// English.
+bool InstallChineseQtTranslations(QCoreApplication& application);
+
 // The standard box for an exception: its text (empty for one that carries
 // none), the program's name as caption, and the error icon.
 void ShowStandardExceptionMessage(const QString& text);

@@ -2,6 +2,7 @@
 #include "app/ParlomaxApplication.h"
 #include "audio/ExternalDecoder.h"
 #include "device/PasswordUnit.h"
+#include "platform/shell/ExitSignals.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 #include "platform/shell/QtFolderBrowser.h"
 #include "platform/shell/QtFolderChooser.h"
@@ -38,6 +39,13 @@ int Run(app::ParlomaxApplication& application) {
   // Hidden until the telephone is opened.
   device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
   mainForm.SetPasswordDialog(&passwordDlg);
+  // A logout, Ctrl+C or kill ends the program as its exit button does (jobs
+  // asked to stop, the telephone released), then leaves every event loop,
+  // an open dialog's included; the working folder goes on the way out.
+  shell::ExitSignals exitSignals([&mainForm] {
+    mainForm.close();
+    QCoreApplication::exit(0);
+  });
   mainForm.show();
   const int result = application.exec();
   // Copy jobs still waiting on one of their messages are let go before the
@@ -54,7 +62,7 @@ int main(int argc, char** argv) {
   try {
     return Run(application);
   } catch (const std::exception& e) {
-    app::ShowStandardExceptionMessage(QString::fromLocal8Bit(e.what()));
+    app::ShowStandardExceptionMessage(QString::fromUtf8(e.what()));
   } catch (...) {
     app::ShowStandardExceptionMessage(QString());
   }

@@ -4,17 +4,34 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <fstream>
+#include <string_view>
 
 namespace parlomax::catalogue {
 namespace {
 
-constexpr const char* kExtension = ".spx";
+constexpr std::string_view kExtension = ".spx";
 
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// ".spx" in any mix of cases, as the platform the program comes from matches it.
 bool EndsWithExtension(const std::string& name) {
-  const std::string extension = kExtension;
-  return name.size() >= extension.size() &&
-         name.compare(name.size() - extension.size(), extension.size(), extension) == 0;
+  if (name.size() < kExtension.size()) return false;
+  const auto tail = std::string_view(name).substr(name.size() - kExtension.size());
+  return std::equal(tail.begin(), tail.end(), kExtension.begin(),
+                    [](char a, char b) { return Lower(a) == b; });
+}
+
+// Names in the order that platform's search gives them: letters compared
+// without regard to case, then byte by byte.
+bool ComesBefore(const std::filesystem::path& a, const std::filesystem::path& b) {
+  const std::string x = a.filename().string(), y = b.filename().string();
+  const auto folded = std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(),
+                                                   [](char p, char q) { return Lower(p) < Lower(q); });
+  const auto foldedBack = std::lexicographical_compare(y.begin(), y.end(), x.begin(), x.end(),
+                                                       [](char p, char q) { return Lower(p) < Lower(q); });
+  return folded || (!foldedBack && x < y);
 }
 
 ColumnTexts NoRecordingTexts() {
@@ -35,6 +52,7 @@ std::vector<std::filesystem::path> SearchRecordingFiles(const std::filesystem::p
     if (entry.is_directory(typeError)) continue;
     files.push_back(entry.path());
   }
+  std::sort(files.begin(), files.end(), ComesBefore);
   return files;
 }
 

@@ -18,9 +18,10 @@ inline const QString kNoSupportedFilesMessage = QStringLiteral("此目录没有�
 // Conversion moves half a second, 500 payload bytes, per step.
 inline constexpr std::uint32_t kConversionStepBytes = 500;
 
-// The recording files of a folder: every entry whose name ends in ".spx",
-// folders excepted, in the order the file system gives them (not sorted).
-// Row k of the PC list is entry k of a new search of the same folder.
+// The recording files of a folder: every entry whose name ends in ".spx"
+// (in any case), folders excepted, sorted by name without regard to case,
+// then byte by byte. Row k of the PC list is entry k of a new search of the
+// same folder: listing, playback, stepping and conversion all search here.
 std::vector<std::filesystem::path> SearchRecordingFiles(const std::filesystem::path& folder);
 
 // A path from the folder text shown in the window.

@@ -2,6 +2,13 @@
 #include "QtPrinters.h"
 #include "TempFolder.h"
 #include "WindowWithTelephone.h"
+#include "app/ParlomaxApplication.h"
+#include "platform/shell/QtMessageService.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <thread>
 
 namespace parlomax::app {
 namespace {
@@ -41,6 +48,31 @@ TEST_F(ExportButtonTest, AFailedSaveShowsTheErrorAndGivesTheNameBoxBack) {
   EXPECT_EQ(messages_.Messages()[0].icon, shell::MessageIcon::Error);
   EXPECT_TRUE(Edit("EditFileList")->isEnabled());
   EXPECT_FALSE(std::filesystem::exists(folder_ / "gone"));
+}
+
+TEST_F(ExportButtonTest, UnderQtsChineseTheBoxesAndASaveFailureSpeakChinese) {
+  ASSERT_TRUE(InstallChineseQtTranslations(*QApplication::instance()));
+  shell::QtMessageService boxes;
+  std::thread worker([&] { boxes.Warn(QStringLiteral("全部文件上传结束")); });
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(testing::PumpUntil([&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+    }
+    return box != nullptr;
+  }));
+  EXPECT_EQ(box->button(QMessageBox::Ok)->text(), "确定");
+  box->button(QMessageBox::Ok)->click();
+  worker.join();
+
+  LogInAndList();
+  SaveInto(folder_ / "gone");
+  Button("BitBtnExport")->click();
+  ASSERT_EQ(messages_.Texts().size(), 1u);
+  const QString text = messages_.Texts()[0];
+  EXPECT_TRUE(text.startsWith("无法保存文件 ")) << text.toStdString();
+  EXPECT_TRUE(text.contains(QString::fromStdString((folder_ / "gone" / "电话列表List.xls").string())))
+      << text.toStdString();
 }
 
 TEST_F(ExportButtonTest, PlaybackOrConversionRefusesTheExport) {

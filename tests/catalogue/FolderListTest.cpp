@@ -88,6 +88,21 @@ TEST_F(FolderListTest, ListsTheSpxFilesInSearchOrderFromTheirHeaders) {
   }
 }
 
+TEST_F(FolderListTest, RecordingsAreListedInNameOrderWhateverOrderTheyWereMade) {
+  // Made in a scrambled order, some with their extension in capitals.
+  for (const char* name : {"03171405_0005.spx", "03171401_0001.SPX", "b.spx", "03171404_0004.spx",
+                           "B.spx", "03171402_0002.Spx", "a.spx", "03171403_0003.spx"}) {
+    WriteRecording(folder_ / name, 1000, 1000);
+  }
+  List();
+  const std::vector<QString> expected{"03171401_0001.SPX", "03171402_0002.Spx", "03171403_0003.spx",
+                                      "03171404_0004.spx", "03171405_0005.spx", "a.spx",
+                                      "B.spx", "b.spx"};
+  EXPECT_EQ(Names(), expected);
+  // Row i is still the search's (i + 1)-th file.
+  EXPECT_EQ(SearchOrder(), expected);
+}
+
 TEST_F(FolderListTest, AFolderWithoutRecordingsIsEmptiedAndSaysSo) {
   std::ofstream(folder_ / "readme.txt") << "x";
   view_.rows.push_back({});

@@ -33,8 +33,7 @@ PrivateWorkingDirectory::PrivateWorkingDirectory(const std::filesystem::path& pa
   const auto base = parent.empty() ? DefaultParent() : parent;
   std::string pattern = (base / "parlomax-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("Cannot create a working folder in " + base.string() + ": " +
-                             std::strerror(errno));
+    throw std::runtime_error("无法在 " + base.string() + " 中建立工作文件夹：" + std::strerror(errno));
   }
   path_ = pattern;
   std::error_code ec;
@@ -42,7 +41,7 @@ PrivateWorkingDirectory::PrivateWorkingDirectory(const std::filesystem::path& pa
   std::filesystem::current_path(path_, ec);
   if (ec) {
     std::filesystem::remove_all(path_, ec);
-    throw std::runtime_error("Cannot enter the working folder " + pattern);
+    throw std::runtime_error("无法进入工作文件夹 " + pattern);
   }
 }
 

@@ -12,7 +12,7 @@ namespace parlomax::shell {
 
 ThreadChannel::ThreadChannel(QObject* parent)
     : QObject(parent), wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-  if (wakeFd_ < 0) throw std::runtime_error("cannot make an event descriptor");
+  if (wakeFd_ < 0) throw std::runtime_error("无法建立线程间的通知（eventfd）");
   notifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &ThreadChannel::RunPending);
 }

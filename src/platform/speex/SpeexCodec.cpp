@@ -16,7 +16,7 @@ constexpr spx_int32_t kQuality = 4;
 }  // namespace
 
 SpeexEncoder::SpeexEncoder() : state_(speex_encoder_init(&speex_nb_mode)), bits_(new SpeexBits) {
-  if (state_ == nullptr) throw std::runtime_error("cannot start the Speex encoder");
+  if (state_ == nullptr) throw std::runtime_error("无法启动 Speex 编码器");
   spx_int32_t quality = kQuality;
   speex_encoder_ctl(state_, SPEEX_SET_QUALITY, &quality);
   speex_bits_init(bits_);
@@ -49,7 +49,7 @@ std::vector<std::uint8_t> SpeexEncoder::Encode(std::span<const std::int16_t> sam
 }
 
 SpeexDecoder::SpeexDecoder() : state_(speex_decoder_init(&speex_nb_mode)), bits_(new SpeexBits) {
-  if (state_ == nullptr) throw std::runtime_error("cannot start the Speex decoder");
+  if (state_ == nullptr) throw std::runtime_error("无法启动 Speex 解码器");
   // Perceptual enhancement is on by default in the decoder; say so plainly.
   spx_int32_t enhance = 1;
   speex_decoder_ctl(state_, SPEEX_SET_ENH, &enhance);

@@ -18,30 +18,30 @@ bool Is(const QString& name, const char* expected) {
 }
 
 [[noreturn]] void Unknown(const char* kind, const QString& name) {
-  throw AutomationError(std::string("unknown ") + kind + " '" + name.toStdString() + "'");
+  throw AutomationError("表格服务不认识" + std::string(kind) + "“" + name.toStdString() + "”");
 }
 
 std::int32_t ToInt(const Variant& v, const char* what) {
   if (const auto* i = std::get_if<std::int32_t>(&v)) return *i;
   if (const auto* d = std::get_if<double>(&v)) return static_cast<std::int32_t>(*d);
-  throw AutomationError(std::string(what) + " must be a number");
+  throw AutomationError(std::string(what) + "应当是数字");
 }
 
 double ToDouble(const Variant& v, const char* what) {
   if (const auto* d = std::get_if<double>(&v)) return *d;
   if (const auto* i = std::get_if<std::int32_t>(&v)) return *i;
-  throw AutomationError(std::string(what) + " must be a number");
+  throw AutomationError(std::string(what) + "应当是数字");
 }
 
 QString ToText(const Variant& v, const char* what) {
   if (const auto* s = std::get_if<QString>(&v)) return *s;
   if (const auto* i = std::get_if<std::int32_t>(&v)) return QString::number(*i);
   if (const auto* d = std::get_if<double>(&v)) return QString::number(*d, 'g', 15);
-  throw AutomationError(std::string(what) + " must be a text");
+  throw AutomationError(std::string(what) + "应当是文字");
 }
 
 void NoArguments(const Arguments& arguments, const QString& name) {
-  if (!arguments.empty()) throw AutomationError(name.toStdString() + " takes no arguments");
+  if (!arguments.empty()) throw AutomationError(name.toStdString() + "不需要参数");
 }
 
 struct Server {
@@ -51,8 +51,8 @@ struct Server {
   ObjectRef selection;
 
   SheetModel& Sheet() {
-    if (quit) throw AutomationError("the application has quit");
-    if (!sheet) throw AutomationError("there is no workbook");
+    if (quit) throw AutomationError("表格服务已经退出");
+    if (!sheet) throw AutomationError("还没有工作簿");
     return *sheet;
   }
 };
@@ -67,20 +67,20 @@ struct Place {
 
 Place CellsAt(const Arguments& arguments) {
   if (arguments.empty()) return {};
-  if (arguments.size() != 2) throw AutomationError("Cells takes a row and a column");
-  const int row = ToInt(arguments[0], "a row");
-  const int column = ToInt(arguments[1], "a column");
+  if (arguments.size() != 2) throw AutomationError("Cells 需要行号和列号");
+  const int row = ToInt(arguments[0], "行号");
+  const int column = ToInt(arguments[1], "列号");
   if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
-    throw AutomationError("no such cell");
+    throw AutomationError("没有这个单元格");
   }
   return {Place::Kind::Cell, row, column};
 }
 
 Place Line(Place::Kind kind, const Arguments& arguments) {
-  if (arguments.size() != 1) throw AutomationError("a row or column number is needed");
-  const int n = ToInt(arguments[0], "a row or column number");
+  if (arguments.size() != 1) throw AutomationError("需要行号或列号");
+  const int n = ToInt(arguments[0], "行号或列号");
   const int limit = kind == Place::Kind::Row ? kMaxRows : kMaxColumns;
-  if (n < 1 || n > limit) throw AutomationError("no such row or column");
+  if (n < 1 || n > limit) throw AutomationError("没有这一行或这一列");
   return kind == Place::Kind::Row ? Place{kind, n, 0} : Place{kind, 0, n};
 }
 
@@ -98,16 +98,16 @@ void Restyle(SheetModel& sheet, const Place& place, const std::function<void(Cel
     if (!cell.style) cell.style = sheet.defaultStyle;
     change(*cell.style);
   } else {
-    throw AutomationError("cell formats are kept for single cells or the whole sheet only");
+    throw AutomationError("单元格格式只能设给一个单元格或整张表");
   }
 }
 
 class FontObject final : public AutomationObject {
  public:
   FontObject(ServerRef server, Place place) : server_(std::move(server)), place_(place) {}
-  Variant Get(const QString& property, const Arguments&) override { Unknown("property", property); }
+  Variant Get(const QString& property, const Arguments&) override { Unknown("属性", property); }
   void Set(const QString& property, const Variant& value) override {
-    if (place_.kind != Place::Kind::All) throw AutomationError("fonts are kept for the whole sheet only");
+    if (place_.kind != Place::Kind::All) throw AutomationError("字体只能设给整张表");
     SheetFont& font = server_->Sheet().font;
     if (Is(property, "Size")) {
       font.size = ToDouble(value, "Size");
@@ -118,10 +118,10 @@ class FontObject final : public AutomationObject {
       font.bold = style.contains(QStringLiteral("加粗")) || style.contains(QLatin1String("Bold"), Qt::CaseInsensitive);
       font.italic = style.contains(QStringLiteral("倾斜")) || style.contains(QLatin1String("Italic"), Qt::CaseInsensitive);
     } else {
-      Unknown("property", property);
+      Unknown("属性", property);
     }
   }
-  Variant Call(const QString& method, const Arguments&) override { Unknown("method", method); }
+  Variant Call(const QString& method, const Arguments&) override { Unknown("方法", method); }
 
  private:
   ServerRef server_;
@@ -131,7 +131,7 @@ class FontObject final : public AutomationObject {
 class InteriorObject final : public AutomationObject {
  public:
   InteriorObject(ServerRef server, Place place) : server_(std::move(server)), place_(place) {}
-  Variant Get(const QString& property, const Arguments&) override { Unknown("property", property); }
+  Variant Get(const QString& property, const Arguments&) override { Unknown("属性", property); }
   void Set(const QString& property, const Variant& value) override {
     std::function<void(CellStyle&)> change;
     if (Is(property, "ColorIndex")) {
@@ -144,11 +144,11 @@ class InteriorObject final : public AutomationObject {
       const auto v = ToInt(value, "PatternColorIndex");
       change = [v](CellStyle& s) { s.patternColorIndex = v; };
     } else {
-      Unknown("property", property);
+      Unknown("属性", property);
     }
     Restyle(server_->Sheet(), place_, change);
   }
-  Variant Call(const QString& method, const Arguments&) override { Unknown("method", method); }
+  Variant Call(const QString& method, const Arguments&) override { Unknown("方法", method); }
 
  private:
   ServerRef server_;
@@ -164,19 +164,19 @@ class RangeObject final : public AutomationObject, public std::enable_shared_fro
     server_->Sheet();
     if (Is(property, "Font")) return ObjectRef(std::make_shared<FontObject>(server_, place_));
     if (Is(property, "Interior")) return ObjectRef(std::make_shared<InteriorObject>(server_, place_));
-    Unknown("property", property);
+    Unknown("属性", property);
   }
 
   void Set(const QString& property, const Variant& value) override {
     SheetModel& sheet = server_->Sheet();
     if (Is(property, "Value")) {
-      if (place_.kind != Place::Kind::Cell) throw AutomationError("a value goes into one cell");
+      if (place_.kind != Place::Kind::Cell) throw AutomationError("一个值只能写进一个单元格");
       sheet.At(place_.row, place_.column).text = ToText(value, "Value");
     } else if (Is(property, "NumberFormatLocal")) {
       const QString format = ToText(value, "NumberFormatLocal");
       if (format != QLatin1String("@") && format != QStringLiteral("G/通用格式") &&
           format.compare(QLatin1String("General"), Qt::CaseInsensitive) != 0) {
-        throw AutomationError("unknown number format '" + format.toStdString() + "'");
+        throw AutomationError("不认识的数字格式“" + format.toStdString() + "”");
       }
       const bool text = format == QLatin1String("@");
       Restyle(sheet, place_, [text](CellStyle& s) { s.textFormat = text; });
@@ -184,19 +184,19 @@ class RangeObject final : public AutomationObject, public std::enable_shared_fro
       const auto alignment = ToInt(value, "HorizontalAlignment");
       Restyle(sheet, place_, [alignment](CellStyle& s) { s.horizontalAlignment = alignment; });
     } else if (Is(property, "RowHeight")) {
-      if (place_.kind != Place::Kind::Row) throw AutomationError("RowHeight belongs to a row");
+      if (place_.kind != Place::Kind::Row) throw AutomationError("RowHeight 只能设给一行");
       sheet.rowHeights[place_.row] = ToDouble(value, "RowHeight");
     } else if (Is(property, "ColumnWidth")) {
-      if (place_.kind != Place::Kind::Column) throw AutomationError("ColumnWidth belongs to a column");
+      if (place_.kind != Place::Kind::Column) throw AutomationError("ColumnWidth 只能设给一列");
       sheet.columnWidths[place_.column] = ToDouble(value, "ColumnWidth");
     } else {
-      Unknown("property", property);
+      Unknown("属性", property);
     }
   }
 
   Variant Call(const QString& method, const Arguments& arguments) override {
     NoArguments(arguments, method);
-    if (!Is(method, "Select")) Unknown("method", method);
+    if (!Is(method, "Select")) Unknown("方法", method);
     server_->Sheet();
     server_->selection = shared_from_this();
     return {};
@@ -217,12 +217,12 @@ class WorksheetObject final : public AutomationObject {
   explicit WorksheetObject(ServerRef server) : server_(std::move(server)) {}
   Variant Get(const QString& property, const Arguments& arguments) override {
     if (Is(property, "Cells")) return Range(server_, CellsAt(arguments));
-    Unknown("property", property);
+    Unknown("属性", property);
   }
-  void Set(const QString& property, const Variant&) override { Unknown("property", property); }
+  void Set(const QString& property, const Variant&) override { Unknown("属性", property); }
   Variant Call(const QString& method, const Arguments& arguments) override {
     NoArguments(arguments, method);
-    if (!Is(method, "Select")) Unknown("method", method);
+    if (!Is(method, "Select")) Unknown("方法", method);
     server_->Sheet();  // the one sheet is always the active one
     return {};
   }
@@ -235,18 +235,18 @@ class WorkbookObject final : public AutomationObject {
  public:
   explicit WorkbookObject(ServerRef server) : server_(std::move(server)) {}
   Variant Get(const QString& property, const Arguments& arguments) override {
-    if (!Is(property, "Sheets")) Unknown("property", property);
-    if (arguments.size() != 1 || ToInt(arguments[0], "a sheet number") != 1) {
-      throw AutomationError("the workbook has one sheet, Sheets(1)");
+    if (!Is(property, "Sheets")) Unknown("属性", property);
+    if (arguments.size() != 1 || ToInt(arguments[0], "表号") != 1) {
+      throw AutomationError("工作簿只有一张表：Sheets(1)");
     }
     server_->Sheet();
     return ObjectRef(std::make_shared<WorksheetObject>(server_));
   }
-  void Set(const QString& property, const Variant&) override { Unknown("property", property); }
+  void Set(const QString& property, const Variant&) override { Unknown("属性", property); }
   Variant Call(const QString& method, const Arguments& arguments) override {
-    if (!Is(method, "SaveAs")) Unknown("method", method);
-    if (arguments.empty()) throw AutomationError("SaveAs needs a file name");
-    const QString name = ToText(arguments[0], "a file name");
+    if (!Is(method, "SaveAs")) Unknown("方法", method);
+    if (arguments.empty()) throw AutomationError("SaveAs 需要文件名");
+    const QString name = ToText(arguments[0], "文件名");
     const auto bytes = XlsFile(server_->Sheet());
     // Written beside the target and renamed over it only when complete: a
     // failure never leaves half a workbook under the name.
@@ -255,7 +255,7 @@ class WorkbookObject final : public AutomationObject {
         file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
             static_cast<qint64>(bytes.size()) ||
         !file.commit()) {
-      throw AutomationError("cannot save " + name.toStdString() + ": " + file.errorString().toStdString());
+      throw AutomationError("无法保存文件 " + name.toStdString() + "：" + file.errorString().toStdString());
     }
     return {};
   }
@@ -267,11 +267,11 @@ class WorkbookObject final : public AutomationObject {
 class WorkbooksObject final : public AutomationObject {
  public:
   explicit WorkbooksObject(ServerRef server) : server_(std::move(server)) {}
-  Variant Get(const QString& property, const Arguments&) override { Unknown("property", property); }
-  void Set(const QString& property, const Variant&) override { Unknown("property", property); }
+  Variant Get(const QString& property, const Arguments&) override { Unknown("属性", property); }
+  void Set(const QString& property, const Variant&) override { Unknown("属性", property); }
   Variant Call(const QString& method, const Arguments&) override {
-    if (!Is(method, "Add")) Unknown("method", method);
-    if (server_->quit) throw AutomationError("the application has quit");
+    if (!Is(method, "Add")) Unknown("方法", method);
+    if (server_->quit) throw AutomationError("表格服务已经退出");
     server_->sheet.emplace();
     server_->selection.reset();
     return ObjectRef(std::make_shared<WorkbookObject>(server_));
@@ -295,23 +295,23 @@ class ApplicationObject final : public AutomationObject {
     if (Is(property, "Columns")) return Range(server_, Line(Place::Kind::Column, arguments));
     if (Is(property, "Rows")) return Range(server_, Line(Place::Kind::Row, arguments));
     if (Is(property, "Selection")) {
-      if (!server_->selection) throw AutomationError("nothing is selected");
+      if (!server_->selection) throw AutomationError("没有选中任何单元格");
       return server_->selection;
     }
     if (Is(property, "Visible")) return server_->visible;
-    Unknown("property", property);
+    Unknown("属性", property);
   }
 
   void Set(const QString& property, const Variant& value) override {
-    if (!Is(property, "Visible")) Unknown("property", property);
+    if (!Is(property, "Visible")) Unknown("属性", property);
     const auto* visible = std::get_if<bool>(&value);
-    if (!visible) throw AutomationError("Visible must be true or false");
+    if (!visible) throw AutomationError("Visible 应当是真或假");
     server_->visible = *visible;
   }
 
   Variant Call(const QString& method, const Arguments& arguments) override {
     NoArguments(arguments, method);
-    if (!Is(method, "Quit")) Unknown("method", method);
+    if (!Is(method, "Quit")) Unknown("方法", method);
     server_->quit = true;
     server_->selection.reset();
     return {};
@@ -327,7 +327,7 @@ class ApplicationObject final : public AutomationObject {
 
 ObjectRef AsObject(const Variant& value, const QString& what) {
   if (const auto* object = std::get_if<ObjectRef>(&value); object && *object) return *object;
-  throw AutomationError(what.toStdString() + " is not an object");
+  throw AutomationError(what.toStdString() + "不是对象");
 }
 
 ObjectRef StartSpreadsheetServer() { return std::make_shared<ApplicationObject>(); }
