@@ -46,3 +46,27 @@ function(parlomax_test name)
     DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# parlomax_test_finds(target [DECODER] [PHONE] [WINDOW]): the test starts the
+# decoder, the emulator or the program itself from the build, by the paths
+# PARLOMAX_DECODER_PROGRAM, PARLOMAX_PHONE_PROGRAM and PARLOMAX_PROGRAM.
+function(parlomax_test_finds target)
+  cmake_parse_arguments(ARG "DECODER;PHONE;WINDOW" "" "" ${ARGN})
+  foreach(kind DECODER PHONE WINDOW)
+    if(NOT ARG_${kind})
+      continue()
+    endif()
+    if(kind STREQUAL "DECODER")
+      set(program speex-decoder)
+      set(symbol PARLOMAX_DECODER_PROGRAM)
+    elseif(kind STREQUAL "PHONE")
+      set(program parlomax-phone)
+      set(symbol PARLOMAX_PHONE_PROGRAM)
+    else()
+      set(program parlomax)
+      set(symbol PARLOMAX_PROGRAM)
+    endif()
+    target_compile_definitions(${target} PRIVATE ${symbol}="$<TARGET_FILE:${program}>")
+    add_dependencies(${target} ${program})
+  endforeach()
+endfunction()
