@@ -29,11 +29,12 @@ function(parlomax_library name)
   parlomax_warnings(${name})
 endfunction()
 
-# parlomax_test(name SOURCES ... LIBS ... [QT_APP]): one test program per
-# unit under test; its cases are registered with CTest one by one. QT_APP
-# runs the cases inside a QApplication (widgets, message boxes, queued calls).
+# parlomax_test(name SOURCES ... LIBS ... [QT_APP] [ALONE]): one test program
+# per unit under test; its cases are registered with CTest one by one.
+# QT_APP runs the cases inside a QApplication (widgets, message boxes, queued
+# calls); ALONE runs them with no other test beside them (a build of its own).
 function(parlomax_test name)
-  cmake_parse_arguments(ARG "QT_APP" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "QT_APP;ALONE" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   if(ARG_QT_APP)
     set(main parlomax_qt_test_main)
@@ -42,9 +43,13 @@ function(parlomax_test name)
   endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} parlomax_test_support GTest::gtest ${main})
   parlomax_warnings(${name})
+  set(alone "")
+  if(ARG_ALONE)
+    set(alone RUN_SERIAL TRUE TIMEOUT 1500)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${alone})
 endfunction()
 
 # parlomax_test_finds(target [DECODER] [PHONE] [WINDOW]): the test starts the

@@ -44,8 +44,12 @@ DecodeResult ExternalDecoder::DecodeHeldChunk(std::span<const std::uint8_t> chun
 }
 
 std::string FindDecoderProgram(const std::filesystem::path& programFolder) {
-  const auto beside = programFolder / kDecoderName;
-  if (::access(beside.c_str(), X_OK) == 0) return beside.string();
+  // Beside the program in a build tree; in an installed (or unpacked, or
+  // moved) tree, among the program's private helpers; else wherever PATH has it.
+  for (const auto& candidate :
+       {programFolder / kDecoderName, programFolder / ".." / "libexec" / "parlomax" / kDecoderName}) {
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate.lexically_normal().string();
+  }
   return kDecoderName;
 }
 

@@ -53,7 +53,8 @@ class ExternalDecoder {
 };
 
 // The decoder next to the program (in `programFolder`) when there is one,
-// else the one of that name on PATH.
+// else the one in ../libexec/parlomax/ from there (an installed tree), else
+// the one of that name on PATH.
 std::string FindDecoderProgram(const std::filesystem::path& programFolder);
 
 }  // namespace parlomax::audio

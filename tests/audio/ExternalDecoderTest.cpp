@@ -10,6 +10,8 @@
 #include <iterator>
 #include <numbers>
 
+#include <unistd.h>
+
 namespace parlomax::audio {
 namespace {
 
@@ -126,10 +128,18 @@ TEST_F(ExternalDecoderTest, ADecoderThatFailsOrWritesNothingLeavesNoOutputToRead
   EXPECT_EQ(ExternalDecoder("false").DecodeChunk(chunk, kPlayBuffer1), DecodeResult::Failed);
 }
 
-TEST(FindDecoderProgram, PrefersTheOneNextToTheProgram) {
+TEST(FindDecoderProgram, PrefersTheOneNextToTheProgramThenTheInstalledHelper) {
   const fs::path beside = fs::path(PARLOMAX_DECODER_PROGRAM).parent_path();
   EXPECT_EQ(FindDecoderProgram(beside), PARLOMAX_DECODER_PROGRAM);
   EXPECT_EQ(FindDecoderProgram("/nonexistent"), "speex");
+
+  // An installed tree, wherever it was unpacked: bin/ and libexec/parlomax/.
+  const fs::path root = fs::temp_directory_path() / ("parlomax-tree-" + std::to_string(::getpid()));
+  fs::create_directories(root / "usr/bin");
+  fs::create_directories(root / "usr/libexec/parlomax");
+  fs::copy_file(PARLOMAX_DECODER_PROGRAM, root / "usr/libexec/parlomax/speex");
+  EXPECT_EQ(FindDecoderProgram(root / "usr/bin"), (root / "usr/libexec/parlomax/speex").string());
+  fs::remove_all(root);
 }
 
 }  // namespace
