@@ -136,11 +136,7 @@ void ConversionController::StartOrCancel(ConversionKind kind) {
 
 void ConversionController::Start(ConversionKind kind) {
   FlagOf(kind) = true;
-  for (QWidget* w : std::initializer_list<QWidget*>{ui_.BitBtnPlayStart, ui_.BitBtnPlayPause, ui_.BitBtnPlayStop,
-                                                    ui_.BitBtn1, ui_.BitBtn2, ui_.BitBtn3, ui_.BitBtnOutput,
-                                                    OtherButton(kind)}) {
-    w->setEnabled(false);
-  }
+  SetLockedControls(kind, false);
   ButtonOf(kind)->setText(kCancelCaption);
 
   std::vector<bool> selected;
@@ -159,16 +155,21 @@ void ConversionController::Start(ConversionKind kind) {
                  [this, started] { channel_.Post([this, started] { Forget(started); }); });
 }
 
+void ConversionController::SetLockedControls(ConversionKind kind, bool enabled) {
+  for (QWidget* w : {static_cast<QWidget*>(ui_.BitBtnPlayStart), static_cast<QWidget*>(ui_.BitBtnPlayPause),
+                     static_cast<QWidget*>(ui_.BitBtnPlayStop), static_cast<QWidget*>(ui_.BitBtn1),
+                     static_cast<QWidget*>(ui_.BitBtn2), static_cast<QWidget*>(ui_.BitBtn3),
+                     static_cast<QWidget*>(ui_.BitBtnOutput), static_cast<QWidget*>(OtherButton(kind))}) {
+    w->setEnabled(enabled);
+  }
+}
+
 void ConversionController::Forget(audio::ConversionJob* job) {
   std::erase_if(jobs_, [job](const Run& run) { return run.job.get() == job; });
 }
 
 void ConversionController::Restore(ConversionKind kind) {
-  for (QWidget* w : std::initializer_list<QWidget*>{ui_.BitBtnPlayStart, ui_.BitBtnPlayPause, ui_.BitBtnPlayStop,
-                                                    ui_.BitBtn1, ui_.BitBtn2, ui_.BitBtn3, ui_.BitBtnOutput,
-                                                    OtherButton(kind)}) {
-    w->setEnabled(true);
-  }
+  SetLockedControls(kind, true);
 }
 
 void ConversionController::End(ConversionKind kind, bool completed) {

@@ -49,6 +49,9 @@ class ConversionController final : public QObject {
   QPushButton* ButtonOf(audio::ConversionKind kind) const;
   QPushButton* OtherButton(audio::ConversionKind kind) const;
   void Start(audio::ConversionKind kind);
+  // The controls a running job of `kind` keeps out of reach: the player's,
+  // the folder buttons and the other job's button.
+  void SetLockedControls(audio::ConversionKind kind, bool enabled);
   void Forget(audio::ConversionJob* job);
   // What the job's view hands over, on the window's thread.
   void Restore(audio::ConversionKind kind);

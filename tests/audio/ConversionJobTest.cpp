@@ -1,6 +1,7 @@
 // The WAV conversion job with the real decoder program.
 #include "audio/ConversionJob.h"
 
+#include "FileBytes.h"
 #include "PumpEvents.h"
 #include "RecordingMessageService.h"
 #include "SpxFiles.h"
@@ -20,11 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 std::uint32_t Le32(const Bytes& b, std::size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t{b[at + 3]} << 24;
@@ -85,7 +81,7 @@ class ConversionJobTest : public ::testing::Test {
     job.Start(shell::WorkerThread::Priority::Normal);
     job.Wait();
   }
-  Bytes Wav(const std::string& spx) { return ReadFile(output_ / (spx + ".wav")); }
+  Bytes Wav(const std::string& spx) { return testing::FileBytes(output_ / (spx + ".wav")); }
   // The data a WAV file must hold: every whole 500-byte chunk, decoded on its own.
   static Bytes Converted(const Bytes& payload) {
     const Bytes whole(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(payload.size() / 500 * 500));

@@ -1,5 +1,6 @@
 // The whole program converting recordings copied from the emulator program
 // into WAV files, read back by an independent reader (Python's wave module).
+#include "FileBytes.h"
 #include "SpxFiles.h"
 #include "WavWriter.h"
 #include "WindowWithEmulator.h"
@@ -17,11 +18,6 @@ namespace parlomax::app {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<std::int16_t> Tone(double seconds, double pitch) {
   std::vector<std::int16_t> sound(static_cast<std::size_t>(seconds * 8000));
@@ -59,16 +55,8 @@ TEST_F(ConvertWithEmulatorTest, CopiedRecordingsBecomeWavFilesAnyReaderTakesAsTh
   ASSERT_TRUE(testing::WriteWav(wavs_ / "in_13800138000_03171430.wav", Tone(4.2, 440), 1, 8000));
   ASSERT_TRUE(testing::WriteWav(wavs_ / "out_10086_03171431.wav", Tone(7.3, 330), 1, 8000));
   ASSERT_TRUE(testing::WriteWav(wavs_ / "memo.wav", Tone(0.3, 550), 1, 8000));
-  auto phone = PlugIn({"--wav-dir", wavs_.Path().string()});
-  ASSERT_TRUE(WaitUntilAttached());
-  LogInAndList(QStringLiteral("9174"));
-  ASSERT_EQ(List()->topLevelItemCount(), 3);
-  folders_.answer = QString::fromStdString(saved_.Path().string());
-  Button("BitBtnSave")->click();
-  Button("BitBtnUploadAll")->click();
-  ASSERT_TRUE(testing::PumpUntil([&] { return form_.CopyJobThreadsAlive() == 0; }, 20000));
-
-  Button("BitBtn3")->click();
+  const auto phone = CopyIntoPcFolder(wavs_.Path(), saved_.Path(), 3);
+  ASSERT_FALSE(HasFailure());
   folders_.answer = QString::fromStdString(converted_.Path().string());
   Button("BitBtnOutput")->click();
   Button("BitBtn5")->click();
@@ -78,7 +66,7 @@ TEST_F(ConvertWithEmulatorTest, CopiedRecordingsBecomeWavFilesAnyReaderTakesAsTh
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(saved_.Path())) {
     ++files;
-    Bytes payload = ReadFile(entry.path());
+    Bytes payload = testing::FileBytes(entry.path());
     payload.erase(payload.begin(), payload.begin() + 19);
     payload.resize(payload.size() / 500 * 500);
     const auto samples = testing::DecodedInChunks(payload, 500);
@@ -86,7 +74,7 @@ TEST_F(ConvertWithEmulatorTest, CopiedRecordingsBecomeWavFilesAnyReaderTakesAsTh
     std::ostringstream expected;
     expected << "1 2 8000 " << samples.size();
     EXPECT_EQ(ReadByPython(wav), expected.str()) << wav;
-    const Bytes bytes = ReadFile(wav);
+    const Bytes bytes = testing::FileBytes(wav);
     ASSERT_EQ(bytes.size(), 44 + samples.size() * 2);
     EXPECT_TRUE(samples.empty() || std::memcmp(bytes.data() + 44, samples.data(), samples.size() * 2) == 0);
   }

@@ -1,5 +1,6 @@
 // Copying from the emulator program into files, as a user does, and pulling
 // the cable out in the middle of it.
+#include "FileBytes.h"
 #include "QtPrinters.h"
 #include "WindowWithEmulator.h"
 #include "catalogue/RecordingTexts.h"
@@ -17,11 +18,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr unsigned kRecordings = 24;
 constexpr unsigned kSeed = 11;
-
-Bytes ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 class CopyWithEmulatorTest : public testing::WindowWithEmulator {
  protected:
@@ -77,7 +73,7 @@ TEST_F(CopyWithEmulatorTest, EveryRecordingArrivesByteForByte) {
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
   std::size_t longest = 0;
   for (std::uint16_t i = 0; i < kRecordings; ++i) {
-    EXPECT_EQ(ReadFile(FileOf(i)), ExpectedFile(i)) << "recording " << i;
+    EXPECT_EQ(testing::FileBytes(FileOf(i)), ExpectedFile(i)) << "recording " << i;
     longest = std::max(longest, expected_.Payload(i).size());
   }
   EXPECT_GT(longest, 180000u);  // several minutes of sound among them
@@ -97,10 +93,10 @@ TEST_F(CopyWithEmulatorTest, PullingTheCableMidCopyKeepsWhatArrivedAndANewTeleph
   ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnConnect")->text() == "USB未连接"; }, 3000));
   EXPECT_EQ(List()->topLevelItemCount(), 0);
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
-  EXPECT_EQ(ReadFile(FileOf(0)), ExpectedFile(0));
+  EXPECT_EQ(testing::FileBytes(FileOf(0)), ExpectedFile(0));
 
   // The partial file is the header and whole chunks of the payload, as received.
-  const Bytes partial = ReadFile(FileOf(1));
+  const Bytes partial = testing::FileBytes(FileOf(1));
   const Bytes full = ExpectedFile(1);
   ASSERT_LT(partial.size(), full.size());
   EXPECT_EQ((partial.size() - 19) % 256, 0u);
@@ -113,7 +109,7 @@ TEST_F(CopyWithEmulatorTest, PullingTheCableMidCopyKeepsWhatArrivedAndANewTeleph
   Button("BitBtnUploadAll")->click();
   ASSERT_TRUE(WaitForTheCopy());
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
-  for (std::uint16_t i = 0; i < kRecordings; ++i) EXPECT_EQ(ReadFile(FileOf(i)), ExpectedFile(i)) << i;
+  for (std::uint16_t i = 0; i < kRecordings; ++i) EXPECT_EQ(testing::FileBytes(FileOf(i)), ExpectedFile(i)) << i;
 }
 
 TEST_F(CopyWithEmulatorTest, PullingTheCableDuringACopyAgainKeepsEveryEarlierFile) {
@@ -134,8 +130,8 @@ TEST_F(CopyWithEmulatorTest, PullingTheCableDuringACopyAgainKeepsEveryEarlierFil
 
   // What the first copy made is all still there, byte for byte; what the
   // interrupted one received lies beside it.
-  for (std::uint16_t i = 0; i < kRecordings; ++i) EXPECT_EQ(ReadFile(FileOf(i)), ExpectedFile(i)) << i;
-  const Bytes part = ReadFile(FileOf(1).string() + ".part");
+  for (std::uint16_t i = 0; i < kRecordings; ++i) EXPECT_EQ(testing::FileBytes(FileOf(i)), ExpectedFile(i)) << i;
+  const Bytes part = testing::FileBytes(FileOf(1).string() + ".part");
   const Bytes full = ExpectedFile(1);
   ASSERT_GT(part.size(), 19u + 4096);
   ASSERT_LT(part.size(), full.size());

@@ -116,15 +116,8 @@ TEST_F(RealSoundTest, ARecordingCopiedFromTheTelephonePlaysAsItWasRecorded) {
   if (!server_.Running()) GTEST_SKIP() << "no PulseAudio here";
   const Samples voice = Voice();
   ASSERT_TRUE(testing::WriteWav(wavs_ / "in_13800138000_03171430.wav", voice, 1, 8000));
-  auto phone = PlugIn({"--wav-dir", wavs_.Path().string()});
-  ASSERT_TRUE(WaitUntilAttached());
-  LogInAndList(QStringLiteral("9174"));
-  ASSERT_EQ(List()->topLevelItemCount(), 1);
-  folders_.answer = QString::fromStdString(saved_.Path().string());
-  Button("BitBtnSave")->click();
-  Button("BitBtnUploadAll")->click();
-  ASSERT_TRUE(testing::PumpUntil([&] { return form_.CopyJobThreadsAlive() == 0; }, 20000));
-  Button("BitBtn3")->click();
+  const auto phone = CopyIntoPcFolder(wavs_.Path(), saved_.Path(), 1);
+  ASSERT_FALSE(HasFailure());
   auto* files = form_.findChild<QTreeWidget*>("ListViewFile");
   ASSERT_EQ(files->topLevelItemCount(), 1);
   files->topLevelItem(0)->setSelected(true);

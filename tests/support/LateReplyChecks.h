@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileBytes.h"
 #include "RecordingTransferView.h"
 #include "catalogue/DeviceList.h"
 #include "catalogue/RecordingTexts.h"
@@ -19,11 +20,6 @@ namespace parlomax::testing {
 // What a telephone's late reply may cost, checked the same way on every
 // kind of link: the copy of all recordings and the list, with the exchange
 // of recording `lateIndex` failed by the late reply.
-
-inline std::vector<std::uint8_t> FileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 inline std::vector<std::uint8_t> RecordingBytes(const phone::TelephoneModel& model, std::uint16_t index) {
   const auto header = model.Header(index);

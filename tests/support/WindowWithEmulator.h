@@ -47,6 +47,22 @@ class WindowWithEmulator : public ::testing::Test {
     argv.insert(argv.end(), options.begin(), options.end());
     return std::make_unique<ChildProcess>(argv);
   }
+  // A telephone holding the WAV files of `wavs`, logged in, listed, and
+  // every recording copied into `saved`, which the PC tab then lists. The
+  // telephone stays plugged in while the returned process lives.
+  std::unique_ptr<ChildProcess> CopyIntoPcFolder(const std::filesystem::path& wavs,
+                                                 const std::filesystem::path& saved, int recordings) {
+    auto phone = PlugIn({"--wav-dir", wavs.string()});
+    EXPECT_TRUE(WaitUntilAttached());
+    LogInAndList(QStringLiteral("9174"));
+    EXPECT_EQ(List()->topLevelItemCount(), recordings);
+    folders_.answer = QString::fromStdString(saved.string());
+    Button("BitBtnSave")->click();
+    Button("BitBtnUploadAll")->click();
+    EXPECT_TRUE(PumpUntil([&] { return form_.CopyJobThreadsAlive() == 0; }, 20000));
+    Button("BitBtn3")->click();
+    return phone;
+  }
   QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
   QTreeWidget* List() { return form_.findChild<QTreeWidget*>("ListViewMCU"); }
   bool WaitUntilAttached() {

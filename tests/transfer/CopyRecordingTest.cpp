@@ -1,5 +1,6 @@
 #include "transfer/CopyRecording.h"
 
+#include "FileBytes.h"
 #include "QtPrinters.h"
 #include "TelephoneOnLink.h"
 #include "RecordingTransferView.h"
@@ -18,11 +19,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using phone::LibraryCall;
-
-Bytes ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 class CopyRecordingTest : public testing::TelephoneOnLink {
  protected:
@@ -70,13 +66,13 @@ TEST(FileWriter, KeepsEveryByteInOrderAcrossBlocksAndFiles) {
     expected.insert(expected.end(), piece.begin(), piece.end());
   }
   EXPECT_TRUE(writer.Finish(true));
-  EXPECT_EQ(ReadFile(folder / "a"), expected);
+  EXPECT_EQ(testing::FileBytes(folder / "a"), expected);
 
   std::ofstream(folder / "b") << std::string(100, 'x');
   ASSERT_TRUE(writer.Open(QString::fromStdString((folder / "b").string())));
   writer.Append(expected.data(), 3);
   EXPECT_TRUE(writer.Finish(true));
-  EXPECT_EQ(ReadFile(folder / "b"), Bytes(expected.begin(), expected.begin() + 3));
+  EXPECT_EQ(testing::FileBytes(folder / "b"), Bytes(expected.begin(), expected.begin() + 3));
   EXPECT_FALSE(writer.Open(QStringLiteral("/nonexistent/folder/c")));
   // Nothing is left under the hidden name a copy has while it is written.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
@@ -85,7 +81,7 @@ TEST(FileWriter, KeepsEveryByteInOrderAcrossBlocksAndFiles) {
 TEST_F(CopyRecordingTest, AFileIsTheHeaderAsReceivedThenThePayload) {
   Plug({testing::MakeRecording(1000, 1), testing::MakeRecording(5000, 2)});
   EXPECT_EQ(Copy(1, 2), CopyOutcome::Copied);
-  EXPECT_EQ(ReadFile(FileOf(1, 2)), Expected(1));
+  EXPECT_EQ(testing::FileBytes(FileOf(1, 2)), Expected(1));
   EXPECT_TRUE(state_.LastRecordingComplete());
   EXPECT_EQ(state_.packetCount, 20u);
   EXPECT_EQ(view_.RecordingBars().front(), (testing::RecordingTransferView::Bar{0, 20}));
@@ -99,7 +95,7 @@ TEST_F(CopyRecordingTest, EmptyRecordingsGiveTheHeaderAloneAndNoMemoryRead) {
   Plug({testing::MakeRecording(0, 0), marked});
   for (std::uint16_t i = 0; i < 2; ++i) {
     EXPECT_EQ(Copy(i, i + 1), CopyOutcome::Copied);
-    EXPECT_EQ(ReadFile(FileOf(i, i + 1)).size(), 19u);
+    EXPECT_EQ(testing::FileBytes(FileOf(i, i + 1)).size(), 19u);
   }
   EXPECT_TRUE(MemoryReads().empty());
   EXPECT_EQ(view_.RecordingBars().back(), (testing::RecordingTransferView::Bar{0, 0}));
@@ -116,7 +112,7 @@ TEST_F(CopyRecordingTest, ChunksAreAtMost256BytesAtGrowingAddresses) {
   ASSERT_EQ(Copy(2, 3), CopyOutcome::Copied);
   EXPECT_EQ(MemoryReads(), (std::vector<std::pair<std::uint32_t, std::uint16_t>>{
                                {a, 256}, {b, 256}, {b + 256, 1}}));
-  EXPECT_EQ(ReadFile(FileOf(2, 3)), Expected(2));
+  EXPECT_EQ(testing::FileBytes(FileOf(2, 3)), Expected(2));
 
   // Every command of a copy goes out with its unused bytes zero.
   for (const auto& c : library_->Calls()) {
@@ -140,7 +136,7 @@ TEST_F(CopyRecordingTest, AnExistingFileIsReplacedWithoutAQuestion) {
   Plug({testing::MakeRecording(300, 4)});
   std::ofstream(FileOf(0, 1)) << std::string(5000, 'x');
   ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied);
-  EXPECT_EQ(ReadFile(FileOf(0, 1)), Expected(0));
+  EXPECT_EQ(testing::FileBytes(FileOf(0, 1)), Expected(0));
   EXPECT_TRUE(messages_.Messages().empty());
 }
 
@@ -160,9 +156,9 @@ TEST_F(CopyRecordingTest, ACopyThatDoesNotCompleteLeavesTheEarlierFileAsItWas) {
 
   for (const auto& [index, received] : {std::pair{0, 512u}, std::pair{1, 768u}}) {
     const auto index16 = static_cast<std::uint16_t>(index);
-    EXPECT_EQ(ReadFile(FileOf(index16, index + 1)), Expected(index16));
+    EXPECT_EQ(testing::FileBytes(FileOf(index16, index + 1)), Expected(index16));
     const Bytes expected = Expected(index16);
-    EXPECT_EQ(ReadFile(part(FileOf(index16, index + 1))),
+    EXPECT_EQ(testing::FileBytes(part(FileOf(index16, index + 1))),
               Bytes(expected.begin(), expected.begin() + 19 + received));
   }
   // Two recordings and what each interrupted copy received: nothing hidden.
@@ -175,7 +171,7 @@ TEST_F(CopyRecordingTest, AFailedChunkKeepsWhatArrivedAndSaysSo) {
   library_->UnplugAfterWrites(3);
   EXPECT_EQ(Copy(0, 1), CopyOutcome::PayloadFailed);
   const Bytes expected = Expected(0);
-  EXPECT_EQ(ReadFile(FileOf(0, 1)), Bytes(expected.begin(), expected.begin() + 19 + 512));
+  EXPECT_EQ(testing::FileBytes(FileOf(0, 1)), Bytes(expected.begin(), expected.begin() + 19 + 512));
   EXPECT_FALSE(state_.LastRecordingComplete());
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB写命令错误"});
 }
@@ -184,7 +180,7 @@ TEST_F(CopyRecordingTest, AStopBetweenChunksKeepsTheHeaderAndTheChunksReceived) 
   Plug({testing::MakeRecording(2000, 6)});
   int chunksAllowed = 3;
   EXPECT_EQ(Copy(0, 1, [&] { return chunksAllowed-- <= 0; }), CopyOutcome::Copied);
-  EXPECT_EQ(ReadFile(FileOf(0, 1)).size(), 19u + 3 * 256);
+  EXPECT_EQ(testing::FileBytes(FileOf(0, 1)).size(), 19u + 3 * 256);
   EXPECT_FALSE(state_.LastRecordingComplete());
 }
 
