@@ -1,5 +1,7 @@
 #include "app/MainUnit.h"
 
+#include "catalogue/RecordingListLayout.h"
+
 #include <QCloseEvent>
 #include <QDir>
 #include <QLineEdit>
@@ -51,8 +53,8 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(kWindowWidth, kWindowHeight);
-  QFont designFont(QStringLiteral("MS Sans Serif"));
-  designFont.setPointSize(8);
+  QFont designFont(QString::fromUtf16(catalogue::kListFontFamily));
+  designFont.setPointSize(catalogue::kListFontPointSize);
   setFont(designFont);
 
   ui_ = BuildMainFormControls(this, InitialSaveFolder());

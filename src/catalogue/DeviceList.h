@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace parlomax::device {
 class DeviceLink;
@@ -25,6 +26,7 @@ struct DeviceListRow {
   QString caption;   // record index + 1
   QString fileName;  // the name its copy will have
   ColumnTexts texts;
+  RecordingHeader header;  // as the telephone sent it
 };
 
 DeviceListRow MakeDeviceListRow(std::uint16_t recordIndex, const RecordingHeader& header);
@@ -42,8 +44,9 @@ class DeviceListView {
 // is emptied once the count command has gone out. A record that cannot be
 // read is reported and skipped; after any failed exchange `telephoneGone`
 // is asked, and when the telephone has gone the reading stops there instead
-// of failing once per remaining record.
-void ReadDeviceList(device::DeviceLink& link, DeviceListView& view,
+// of failing once per remaining record. Returns the count the telephone
+// gave, or nothing when it could not be asked.
+std::optional<std::uint32_t> ReadDeviceList(device::DeviceLink& link, DeviceListView& view,
                     const std::function<bool()>& telephoneGone);
 
 }  // namespace parlomax::catalogue

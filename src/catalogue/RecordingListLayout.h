@@ -21,4 +21,8 @@ inline constexpr std::array<RecordingListColumn, 7> kRecordingListColumns{{
     {u"时长", 99, true},
 }};
 
+// The window's font, which its lists take; the exported sheet is set in it too.
+inline constexpr const char16_t* kListFontFamily = u"MS Sans Serif";
+inline constexpr int kListFontPointSize = 8;
+
 }  // namespace parlomax::catalogue

@@ -14,11 +14,13 @@ std::uint32_t DeviceLink::CountDevices() {
   return count;
 }
 
-bool DeviceLink::OpenFirstDevice() {
+bool DeviceLink::OpenFirstDevice() { return OpenDevice(0); }
+
+bool DeviceLink::OpenDevice(std::uint32_t deviceNumber) {
   std::lock_guard lock(exchangeMutex_);
   library_.SetTimeouts(kDeviceTimeoutMs, kDeviceTimeoutMs);
   usb::DeviceHandle handle = 0;
-  if (library_.Open(0, handle) != usb::kSuccess) return false;
+  if (library_.Open(deviceNumber, handle) != usb::kSuccess) return false;
   DeviceHandle = handle;
   DeviceOpen = true;
   return true;

@@ -54,6 +54,8 @@ class DeviceLink {
   // Sets both time-outs to 10 s and opens device 0. Success stores the
   // handle and sets DeviceOpen; a failure is silent and changes nothing.
   bool OpenFirstDevice();
+  // The same for the telephone of that number (0 is the first one counted).
+  bool OpenDevice(std::uint32_t deviceNumber);
   // Purges whatever the telephone or the library still holds for us.
   void Flush();
   // At exit: flush and close the handle of the last open, if any open ever

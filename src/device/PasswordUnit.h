@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DeviceLink.h"
+#include "device/PinCheck.h"
 #include "platform/shell/MessageService.h"
 
 #include <QDialog>
@@ -19,8 +20,6 @@ class DeviceTabLock {
   // Disables the same controls; `emptyList` also empties the list.
   virtual void LockDeviceTab(bool emptyList) = 0;
 };
-
-inline const QString kWrongPinMessage = QStringLiteral("密码错误，无法登录");
 
 // The PIN dialog. Created once at start-up and shown modally whenever the
 // telephone is opened; the edit box keeps what was typed last time. The PIN

@@ -7,6 +7,8 @@
 
 namespace parlomax::device {
 
+inline const QString kWrongPinMessage = QStringLiteral("密码错误，无法登录");
+
 using PinDigits = std::array<std::uint8_t, 4>;
 
 // The digits of a typed PIN as the telephone would send them, thousands
