@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace parlomax::cli {
+
+enum class Command { None, List, Copy, Convert, Export };
+
+// What the command line asks for. Options may stand before or after the
+// command's name; "--" ends them.
+struct Arguments {
+  Command command = Command::None;
+  bool help = false;
+  bool version = false;
+  bool quiet = false;
+  bool json = false;     // list
+  bool newOnly = false;  // copy
+  bool force = false;    // export
+  std::uint32_t device = 1;  // counted from 1: USB telephones first, then emulators
+  std::optional<std::string> pinFile;
+  std::vector<std::string> operands;  // the command's own words after its name
+  // copy: the recordings' indexes (from 0), ascending, each once; empty: all
+  std::vector<std::uint16_t> recordIndexes;
+};
+
+struct ParsedArguments {
+  Arguments arguments;
+  QString error;  // empty when the line made sense
+};
+
+// `words` without the program's name.
+ParsedArguments ParseArguments(const std::vector<std::string>& words);
+
+// The help of the program (Command::None) or of one command.
+QString HelpText(Command command);
+
+}  // namespace parlomax::cli

@@ -1,0 +1,89 @@
+#include "cli/Cli.h"
+
+#include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "cli/PinSource.h"
+#include "cli/Telephone.h"
+
+#include <QFile>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace parlomax::cli {
+namespace {
+
+void PrintOut(const QString& text) { std::fputs(text.toUtf8().constData(), stdout); }
+
+Telephone::PinSource PinFrom(const Arguments& a, StatusLine& out) {
+  return [&a, &out]() -> std::variant<QString, ExitStatus> {
+    const PinAnswer answer = FindPin(a.pinFile ? std::optional<std::filesystem::path>(UserPath(*a.pinFile)) : std::nullopt);
+    switch (answer.kind) {
+      case PinAnswer::Kind::Given:
+        return answer.pin;
+      case PinAnswer::Kind::Interrupted:
+        return kInterrupted;
+      case PinAnswer::Kind::Missing:
+      case PinAnswer::Kind::Refused:
+        break;
+    }
+    Say(out, answer.problem);
+    return kNoTelephoneOrPin;
+  };
+}
+
+ExitStatus WithTelephone(const Arguments& a, CliPlatform& platform, StatusLine& out, TerminalMessages& messages) {
+  if (a.command == Command::Export) {
+    if (const ExitStatus refused = CheckExportTarget(a, out); refused != kDone) return refused;
+  }
+  Telephone telephone(platform.devices, messages, out);
+  if (const ExitStatus connected = telephone.Connect(a.device, PinFrom(a, out)); connected != kDone) return connected;
+  switch (a.command) {
+    case Command::List:
+      return RunList(telephone, a);
+    case Command::Copy:
+      return RunCopy(telephone, a, out, messages);
+    case Command::Export:
+      return RunExport(telephone, a, out, messages, platform.automation);
+    default:
+      return kFailed;
+  }
+}
+
+}  // namespace
+
+std::filesystem::path UserPath(const std::string& typed) {
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(typed, ec);
+  return ec ? std::filesystem::path(typed) : absolute.lexically_normal();
+}
+
+QString PathText(const std::filesystem::path& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+int RunCli(const std::vector<std::string>& words, CliPlatform& platform) {
+  const ParsedArguments parsed = ParseArguments(words);
+  const Arguments& a = parsed.arguments;
+  StatusLine out(::isatty(STDERR_FILENO) == 1);
+  if (!parsed.error.isEmpty()) {
+    Say(out, parsed.error);
+    out.Print(QStringLiteral("用法见 parlomax-cli --help"));
+    return kFailed;
+  }
+  if (a.help) {
+    PrintOut(HelpText(a.command));
+    return kDone;
+  }
+  if (a.version) {
+    PrintOut(QStringLiteral("parlomax-cli " PARLOMAX_VERSION "\n"));
+    return kDone;
+  }
+  CatchInterrupts();
+  TerminalMessages messages(out, a.force);
+  if (a.command == Command::Convert) return RunConvert(a, out, platform.decoderProgram);
+  return WithTelephone(a, platform, out, messages);
+}
+
+}  // namespace parlomax::cli

@@ -1,0 +1,152 @@
+// copy: recordings into .spx files through the window's copy engine; with
+// --new only those not already copied whole, for a nightly backup.
+#include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "cli/Progress.h"
+#include "cli/Telephone.h"
+#include "transfer/CopyRecording.h"
+
+#include <QFile>
+
+#include <array>
+#include <fstream>
+#include <map>
+
+namespace parlomax::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using catalogue::kRecordingHeaderSize;
+
+std::uint64_t FileSizeOf(const catalogue::RecordingHeader& header) {
+  return kRecordingHeaderSize + std::uint64_t{catalogue::PayloadLength(header)};
+}
+
+// A file that opens with the telephone's 19 bytes for the recording and is
+// as long as they promise holds a finished copy of it.
+bool AlreadyCopied(const fs::path& file, const catalogue::RecordingHeader& header) {
+  std::error_code ec;
+  if (fs::file_size(file, ec) != FileSizeOf(header) || ec) return false;
+  std::ifstream in(file, std::ios::binary);
+  std::array<char, kRecordingHeaderSize> start{};
+  return in.read(start.data(), start.size()) && std::equal(start.begin(), start.end(), header.begin(),
+                                                           [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
+
+struct Plan {
+  std::vector<std::uint16_t> indexes;
+  std::uint32_t skipped = 0;
+  std::uint64_t bytes = 0;
+};
+
+// Which recordings to copy, or an empty optional after telling the user why none can be.
+std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list, const fs::path& folder,
+                             const std::map<std::uint16_t, const catalogue::DeviceListRow*>& rows, StatusLine& out) {
+  Plan plan;
+  const std::uint32_t count = *list.count;
+  for (const std::uint16_t index : a.recordIndexes) {
+    if (index >= count) {
+      Say(out, QStringLiteral("电话里只有 %1 个录音，没有第 %2 个").arg(count).arg(index + 1));
+      return std::nullopt;
+    }
+  }
+  if (!a.recordIndexes.empty()) {
+    plan.indexes = a.recordIndexes;
+  } else {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (i != catalogue::kNeverRequestedIndex) plan.indexes.push_back(static_cast<std::uint16_t>(i));
+    }
+  }
+  std::erase_if(plan.indexes, [&](std::uint16_t index) {
+    const auto row = rows.find(index);
+    const bool skip = a.newOnly && row != rows.end() &&
+                      AlreadyCopied(folder / QFile::encodeName(row->second->fileName).toStdString(), row->second->header);
+    plan.skipped += skip ? 1 : 0;
+    if (!skip) plan.bytes += row != rows.end() ? FileSizeOf(row->second->header) : kRecordingHeaderSize;
+    return skip;
+  });
+  return plan;
+}
+
+QString KeptText(const fs::path& folder, const QString& name, bool existedBefore, const transfer::CopyState& state) {
+  const QString kept = existedBefore ? name + QStringLiteral(".part") : name;
+  return QStringLiteral("%1 只收到 %2 / %3 字节，已收到的部分保存为 %4")
+      .arg(name)
+      .arg(kRecordingHeaderSize + state.bytesDone)
+      .arg(kRecordingHeaderSize + std::uint64_t{state.payloadLength})
+      .arg(PathText(folder / QFile::encodeName(kept).toStdString()));
+}
+
+}  // namespace
+
+ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, TerminalMessages& messages) {
+  const fs::path folder = UserPath(a.operands[0]);
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    Say(out, QStringLiteral("无法建立目录 %1").arg(PathText(folder)));
+    return kFailed;
+  }
+  const TelephoneList list = telephone.ReadList();
+  if (!list.count || telephone.Gone()) return telephone.FailureStatus();
+  std::map<std::uint16_t, const catalogue::DeviceListRow*> rows;
+  for (const auto& row : list.rows) rows[row.recordIndex] = &row;
+  const int problemsBefore = messages.Problems();
+  const auto plan = MakePlan(a, list, folder, rows, out);
+  if (!plan) return kFailed;
+  if (plan->indexes.empty()) {
+    if (!a.quiet) Say(out, QStringLiteral("没有新的录音：%1 个录音都已复制过，什么也没有复制").arg(plan->skipped));
+    return kDone;
+  }
+
+  Progress progress(out, a.quiet, static_cast<std::uint32_t>(plan->indexes.size()), plan->bytes);
+  transfer::FileWriter writer;
+  transfer::CopyState state;
+  transfer::CopyContext context{telephone.Link(), messages, progress, writer, PathText(folder) + u'/',
+                                [] { return Interrupted(); }};
+  std::uint32_t copied = 0;
+  std::uint32_t failed = 0;
+  for (const std::uint16_t index : plan->indexes) {
+    if (Interrupted()) break;
+    const auto row = rows.find(index);
+    const QString name = row != rows.end() ? row->second->fileName : QStringLiteral("第 %1 个录音").arg(index + 1);
+    const bool existed = row != rows.end() && QFile::exists(PathText(folder / QFile::encodeName(name).toStdString()));
+    progress.StartItem(name, [&state] { return kRecordingHeaderSize + std::uint64_t{state.bytesDone}; });
+    const auto outcome = transfer::CopyRecording(context, index, index + 1u, state);
+    if (outcome == transfer::CopyOutcome::Copied && state.LastRecordingComplete()) {
+      ++copied;
+      progress.FinishItem(kRecordingHeaderSize + std::uint64_t{state.payloadLength},
+                          SizeText(kRecordingHeaderSize + std::uint64_t{state.payloadLength}));
+      continue;
+    }
+    const bool kept = outcome != transfer::CopyOutcome::Stop;
+    if (telephone.Gone()) {
+      Say(out, QStringLiteral("电话已断开，复制中止") +
+                   (kept ? QStringLiteral("：") + KeptText(folder, state.fileName, existed, state) : QString()));
+      return kTelephoneGone;
+    }
+    if (Interrupted()) {
+      Say(out, QStringLiteral("已中断") + (kept ? QStringLiteral("：") + KeptText(folder, state.fileName, existed, state) : QString()));
+      return kInterrupted;
+    }
+    ++failed;
+    progress.FinishItem(0, QStringLiteral("失败"));
+    // A recording whose description cannot be read or whose file cannot be made ends the job, as in the window.
+    if (outcome == transfer::CopyOutcome::Stop) break;
+  }
+  if (Interrupted()) {
+    Say(out, QStringLiteral("已中断"));
+    return kInterrupted;
+  }
+  const std::uint32_t notTried = static_cast<std::uint32_t>(plan->indexes.size()) - copied - failed;
+  if (!a.quiet || failed + notTried > 0) {
+    QString summary = QStringLiteral("复制了 %1 个录音（%2，用时 %3 秒）")
+                          .arg(copied).arg(SizeText(progress.BytesDone())).arg(progress.Seconds(), 0, 'f', 1);
+    if (plan->skipped > 0) summary += QStringLiteral("，跳过 %1 个已复制过的").arg(plan->skipped);
+    if (failed + notTried > 0) summary += QStringLiteral("；%1 个没有复制成功").arg(failed + notTried);
+    Say(out, summary);
+  }
+  return failed + notTried == 0 && messages.Problems() == problemsBefore ? kDone : kFailed;
+}
+
+}  // namespace parlomax::cli

@@ -1,0 +1,71 @@
+// What --help prints, for the program and for each command.
+#include "cli/Arguments.h"
+
+namespace parlomax::cli {
+namespace {
+
+const char16_t* const kTelephoneOptions =
+    u"电话选项：\n"
+    u"  --device N       用找到的第 N 部电话（从 1 起；先 USB 电话，后模拟电话）\n"
+    u"  --pin-file 文件  从文件读电话的四位密码；文件只能由本人读取（如 chmod 600）\n"
+    u"                   没有此选项时读环境变量 PARLOMAX_PIN，再没有则在终端上询问\n"
+    u"                   （不回显）。密码不能直接写在命令行上：别的用户能看到命令行。\n";
+
+const char16_t* const kCommonOptions =
+    u"  -q, --quiet      不显示进度和最后的总结，只报告错误\n"
+    u"  -h, --help       显示本帮助\n";
+
+const char16_t* const kExitStatus =
+    u"退出状态：0 全部完成；1 其他失败；2 没有电话或没有密码；3 密码错误；\n"
+    u"          4 电话在读写中断开（已收到的部分照窗口程序的方式保留）；130 被中断。\n";
+
+QString Join(std::initializer_list<const char16_t*> parts) {
+  QString text;
+  for (const char16_t* part : parts) text += QString::fromUtf16(part);
+  return text;
+}
+
+}  // namespace
+
+QString HelpText(Command command) {
+  switch (command) {
+    case Command::List:
+      return Join({u"用法：parlomax-cli list [--json] [电话选项]\n\n"
+                   u"列出电话里的录音：与窗口列表相同的七栏文字，以制表符分隔，第一行是栏名。\n"
+                   u"  --json           输出 JSON 数组：每个录音的七栏文字（texts），以及解出的\n"
+                   u"                   类型、月、日、时、分、号码、起始地址、声音长度、时长（秒）和文件名\n\n",
+                   kTelephoneOptions, kCommonOptions, u"\n", kExitStatus});
+    case Command::Copy:
+      return Join({u"用法：parlomax-cli copy 目录 [--new | 编号...] [电话选项]\n\n"
+                   u"把录音复制到目录里的 .spx 文件，与窗口程序的上传完全相同（同样的文件名，\n"
+                   u"逐字节相同）。目录不存在时会建立。不给编号时复制全部录音。\n"
+                   u"  编号...          只复制这些录音（列表第一栏的序号，从 1 起）\n"
+                   u"  --new            只复制新的或有变化的录音：目录里已有同名文件、开头 19 字节\n"
+                   u"                   与电话上的相同且长度完整的录音跳过（每晚备份用）\n\n"
+                   u"进度显示在标准错误上：在终端上是进度条，否则每个录音一行；最后一行是总结。\n\n",
+                   kTelephoneOptions, kCommonOptions, u"\n", kExitStatus});
+    case Command::Convert:
+      return Join({u"用法：parlomax-cli convert SPX目录 WAV目录\n\n"
+                   u"把 SPX目录 里的每个 .spx 文件转换成 WAV目录/<文件名>.spx.wav（8000 Hz，16 位，\n"
+                   u"单声道，与窗口程序的格式相同）。每个录音一次解码到底，没有半秒一段的接缝。\n"
+                   u"不连接电话。WAV目录不存在时会建立；同名的 WAV 文件被替换。\n\n",
+                   kCommonOptions, u"\n", kExitStatus});
+    case Command::Export:
+      return Join({u"用法：parlomax-cli export 文件.xls [--force] [电话选项]\n\n"
+                   u"把电话的录音列表导出成 Excel 文件，与窗口程序导出的表格相同。\n"
+                   u"  --force          文件已存在时替换它（否则拒绝）\n\n",
+                   kTelephoneOptions, kCommonOptions, u"\n", kExitStatus});
+    case Command::None:
+      break;
+  }
+  return Join({u"用法：parlomax-cli 命令 [选项]\n\n"
+               u"不开窗口，在终端或定时任务里使用录音电话。命令：\n"
+               u"  list                     列出电话里的录音\n"
+               u"  copy 目录 [--new|编号...]  把录音复制成 .spx 文件\n"
+               u"  convert SPX目录 WAV目录    把 .spx 文件转换成 WAV 文件\n"
+               u"  export 文件.xls           把录音列表导出成 Excel 文件\n\n"
+               u"parlomax-cli 命令 --help 显示该命令的说明。\n\n",
+               kTelephoneOptions, kCommonOptions, u"  --version        显示版本\n\n", kExitStatus});
+}
+
+}  // namespace parlomax::cli

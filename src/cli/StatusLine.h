@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/shell/MessageService.h"
+
+#include <QString>
+
+namespace parlomax::cli {
+
+// Standard error: whole lines, and on a terminal one progress line that is
+// redrawn in place and wiped before any other line is printed.
+class StatusLine {
+ public:
+  explicit StatusLine(bool terminal) : terminal_(terminal) {}
+
+  bool Terminal() const { return terminal_; }
+  void Print(const QString& line);
+  // Redraws the progress line; nothing happens when standard error is not a terminal.
+  void Draw(const QString& text);
+  void Wipe();
+
+ private:
+  bool terminal_;
+  bool drawn_ = false;
+};
+
+// Message boxes become lines on standard error: there is nobody to click
+// them away. A question gets the answer given in advance.
+class TerminalMessages final : public shell::MessageService {
+ public:
+  TerminalMessages(StatusLine& out, bool answerToQuestions) : out_(out), answer_(answerToQuestions) {}
+
+  void Show(const QString& caption, const QString& text, shell::MessageIcon icon) override;
+  bool AskOkCancel(const QString& text) override;
+
+  // Failures and refusals reported so far.
+  int Problems() const { return problems_; }
+
+ private:
+  StatusLine& out_;
+  bool answer_;
+  int problems_ = 0;
+};
+
+// A line of the program's own, "parlomax-cli: " first.
+void Say(StatusLine& out, const QString& text);
+
+}  // namespace parlomax::cli

@@ -1,0 +1,83 @@
+#include "cli/Telephone.h"
+
+#include "device/PinCheck.h"
+
+#include <algorithm>
+
+namespace parlomax::cli {
+namespace {
+
+struct CollectedRows final : catalogue::DeviceListView {
+  std::vector<catalogue::DeviceListRow>& rows;
+  explicit CollectedRows(std::vector<catalogue::DeviceListRow>& into) : rows(into) {}
+  void Clear() override { rows.clear(); }
+  void AddRow(const catalogue::DeviceListRow& row) override { rows.push_back(row); }
+};
+
+bool IsFourDigits(const QString& pin) {
+  return pin.size() == 4 && std::all_of(pin.begin(), pin.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+}  // namespace
+
+Telephone::Telephone(usb::DeviceLibrary& devices, TerminalMessages& messages, StatusLine& out)
+    : out_(out), link_(devices, messages) {}
+
+Telephone::~Telephone() { link_.CloseAtExit(); }
+
+ExitStatus Telephone::Connect(std::uint32_t number, const PinSource& pin) {
+  const std::uint32_t count = link_.CountDevices();
+  if (count == 0) {
+    Say(out_, QStringLiteral("没有找到电话：请用 USB 线连上电话（或启动模拟电话 parlomax-phone）"));
+    return kNoTelephoneOrPin;
+  }
+  if (number > count) {
+    Say(out_, QStringLiteral("只找到 %1 部电话，没有第 %2 部").arg(count).arg(number));
+    return kNoTelephoneOrPin;
+  }
+  const auto given = pin();
+  if (const auto* status = std::get_if<ExitStatus>(&given)) return *status;
+  const QString& typed = std::get<QString>(given);
+  // Anything but four digits cannot be the telephone's PIN: the telephone is not asked.
+  if (!IsFourDigits(typed)) {
+    Say(out_, device::kWrongPinMessage + QStringLiteral("（密码须是四位数字）"));
+    return kWrongPin;
+  }
+  if (!link_.OpenDevice(number - 1)) {
+    Say(out_, QStringLiteral("无法打开第 %1 部电话（是否有权限？见 parlomax-cli(1)）").arg(number));
+    return kFailed;
+  }
+  countAtOpen_ = count;
+  return LogIn(typed);
+}
+
+ExitStatus Telephone::LogIn(const QString& pin) {
+  link_.Flush();
+  device::PinDigits telephone{};
+  if (!link_.Exchange(device::Command::ReadPin(), device::FramePreparation::KeepOtherBytes, telephone)) {
+    return FailureStatus();
+  }
+  if (!device::PinMatches(pin, device::PinDigitsOfText(pin), telephone)) {
+    Say(out_, device::kWrongPinMessage);
+    return kWrongPin;
+  }
+  link_.LoggedIn = true;
+  return kDone;
+}
+
+bool Telephone::Gone() { return link_.CountDevices() < countAtOpen_; }
+
+ExitStatus Telephone::FailureStatus() {
+  if (!Gone()) return kFailed;
+  Say(out_, QStringLiteral("电话已断开"));
+  return kTelephoneGone;
+}
+
+TelephoneList Telephone::ReadList() {
+  TelephoneList list;
+  CollectedRows view(list.rows);
+  list.count = catalogue::ReadDeviceList(link_, view, [this] { return Gone(); });
+  return list;
+}
+
+}  // namespace parlomax::cli

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "catalogue/DeviceList.h"
+#include "cli/ExitStatus.h"
+#include "cli/StatusLine.h"
+#include "device/DeviceLink.h"
+
+#include <functional>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace parlomax::cli {
+
+// The telephone's list as read for a command.
+struct TelephoneList {
+  std::optional<std::uint32_t> count;  // nothing: the count could not be read
+  std::vector<catalogue::DeviceListRow> rows;
+};
+
+// One telephone, opened and logged in for the length of a command.
+class Telephone {
+ public:
+  Telephone(usb::DeviceLibrary& devices, TerminalMessages& messages, StatusLine& out);
+  ~Telephone();
+
+  // Opens the `number`th telephone (from 1) and logs in with `pin`, which is
+  // asked for only once a telephone is there. kDone, or the status to end with.
+  // `pin` says what to end with when it has no PIN to give.
+  using PinSource = std::function<std::variant<QString, ExitStatus>()>;
+  ExitStatus Connect(std::uint32_t number, const PinSource& pin);
+
+  device::DeviceLink& Link() { return link_; }
+  // Whether the telephone has left since it was opened: fewer are counted.
+  bool Gone();
+  // The list, read the way the window's list request reads it.
+  TelephoneList ReadList();
+  // What to end with after an exchange failed: gone or merely failed.
+  ExitStatus FailureStatus();
+
+ private:
+  ExitStatus LogIn(const QString& pin);
+
+  StatusLine& out_;
+  device::DeviceLink link_;
+  std::uint32_t countAtOpen_ = 0;
+};
+
+}  // namespace parlomax::cli
