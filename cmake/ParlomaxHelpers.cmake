@@ -52,12 +52,13 @@ function(parlomax_test name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${alone})
 endfunction()
 
-# parlomax_test_finds(target [DECODER] [PHONE] [WINDOW]): the test starts the
-# decoder, the emulator or the program itself from the build, by the paths
-# PARLOMAX_DECODER_PROGRAM, PARLOMAX_PHONE_PROGRAM and PARLOMAX_PROGRAM.
+# parlomax_test_finds(target [DECODER] [PHONE] [WINDOW] [CLI]): the test starts
+# the decoder, the emulator, the program itself or the command-line program
+# from the build, by the paths PARLOMAX_DECODER_PROGRAM,
+# PARLOMAX_PHONE_PROGRAM, PARLOMAX_PROGRAM and PARLOMAX_CLI_PROGRAM.
 function(parlomax_test_finds target)
-  cmake_parse_arguments(ARG "DECODER;PHONE;WINDOW" "" "" ${ARGN})
-  foreach(kind DECODER PHONE WINDOW)
+  cmake_parse_arguments(ARG "DECODER;PHONE;WINDOW;CLI" "" "" ${ARGN})
+  foreach(kind DECODER PHONE WINDOW CLI)
     if(NOT ARG_${kind})
       continue()
     endif()
@@ -67,6 +68,9 @@ function(parlomax_test_finds target)
     elseif(kind STREQUAL "PHONE")
       set(program parlomax-phone)
       set(symbol PARLOMAX_PHONE_PROGRAM)
+    elseif(kind STREQUAL "CLI")
+      set(program parlomax-cli)
+      set(symbol PARLOMAX_CLI_PROGRAM)
     else()
       set(program parlomax)
       set(symbol PARLOMAX_PROGRAM)

@@ -50,13 +50,17 @@ TEST(DebianPackage, HoldsWhatAUserNeedsPassesDebiansChecksAndRunsWhereverItIsUnp
   }
   const std::set<std::string> expected{
       "./usr/bin/parlomax",
+      "./usr/bin/parlomax-cli",
       "./usr/bin/parlomax-phone",
       "./usr/libexec/parlomax/speex",
       "./usr/lib/udev/rules.d/70-parlomax-telephone.rules",
+      "./usr/lib/systemd/user/parlomax-backup.service",
+      "./usr/lib/systemd/user/parlomax-backup.timer",
       "./usr/share/applications/org.parlomax.Parlomax.desktop",
       "./usr/share/icons/hicolor/scalable/apps/org.parlomax.Parlomax.svg",
       "./usr/share/metainfo/org.parlomax.Parlomax.metainfo.xml",
       "./usr/share/man/man1/parlomax.1.gz",
+      "./usr/share/man/man1/parlomax-cli.1.gz",
       "./usr/share/man/man1/parlomax-phone.1.gz",
       "./usr/share/doc/parlomax/copyright",
       "./usr/share/doc/parlomax/changelog.gz",
@@ -80,6 +84,7 @@ TEST(DebianPackage, HoldsWhatAUserNeedsPassesDebiansChecksAndRunsWhereverItIsUnp
   // The unpacked program finds the decoder it came with.
   const fs::path decoder = root / "usr/libexec/parlomax/speex";
   EXPECT_EQ(audio::FindDecoderProgram(root / "usr/bin"), decoder.string());
+  EXPECT_EQ(shell::StartAndWait((root / "usr/bin/parlomax-cli").string(), {"--version"}), 0);
 
   // Started from there, it comes up and ends cleanly on SIGTERM.
   ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);

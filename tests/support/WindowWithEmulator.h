@@ -35,7 +35,7 @@ class WindowWithEmulator : public ::testing::Test {
       : form_(app::Platform{devices_, messages_, folders_, automation_, sound ? *sound : sound_,
                             browser_, std::move(decoder)}),
         dialog_(form_.Link(), messages_, form_) {
-    devices_.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>(sockets_.Path()));
+    devices_.AddBackend(std::make_unique<usb::EmulatorDeviceLibrary>(Emulators()));
     form_.SetPasswordDialog(&dialog_);
     form_.show();
   }
@@ -43,7 +43,7 @@ class WindowWithEmulator : public ::testing::Test {
 
   // Starts a telephone; `options` go to parlomax-phone as they are.
   std::unique_ptr<ChildProcess> PlugIn(std::vector<std::string> options) {
-    std::vector<std::string> argv{PARLOMAX_PHONE_PROGRAM, "--folder", sockets_.Path().string()};
+    std::vector<std::string> argv{PARLOMAX_PHONE_PROGRAM, "--folder", Emulators().string()};
     argv.insert(argv.end(), options.begin(), options.end());
     return std::make_unique<ChildProcess>(argv);
   }
@@ -63,6 +63,10 @@ class WindowWithEmulator : public ::testing::Test {
     Button("BitBtn3")->click();
     return phone;
   }
+  // Where emulators announce themselves for a session whose runtime folder
+  // is `sockets_`: other programs started with XDG_RUNTIME_DIR set to it
+  // find the same telephones.
+  std::filesystem::path Emulators() const { return sockets_ / "parlomax"; }
   QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
   QTreeWidget* List() { return form_.findChild<QTreeWidget*>("ListViewMCU"); }
   bool WaitUntilAttached() {

@@ -1,0 +1,290 @@
+// parlomax-cli as a script or a timer runs it, against the parlomax-phone
+// program: exit statuses, what it prints and the files it leaves.
+#include "ChildProcess.h"
+#include "FileBytes.h"
+#include "ProgramRun.h"
+#include "TempFolder.h"
+#include "catalogue/RecordingTexts.h"
+#include "phone/Content.h"
+#include "platform/speex/SpeexCodec.h"
+#include "platform/usb/EmulatorDeviceLibrary.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace parlomax {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using testing::FileBytes;
+
+void WriteFile(const fs::path& file, const Bytes& bytes) {
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+}
+
+// Header and payload of a recording, as a finished copy holds them.
+Bytes Spx(const phone::TelephoneModel& model, std::uint16_t index) {
+  const auto header = model.Header(index);
+  Bytes bytes(header.begin(), header.end());
+  const auto payload = model.Payload(index);
+  bytes.insert(bytes.end(), payload.begin(), payload.end());
+  return bytes;
+}
+
+fs::path FileOf(const fs::path& folder, const phone::TelephoneModel& model, std::uint16_t index) {
+  return folder / catalogue::RecordingFileName(model.Header(index), index + 1u).toStdString();
+}
+
+int Count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  // A telephone played by parlomax-phone where the program looks for
+  // emulators; `options` go to it as they are.
+  std::unique_ptr<testing::ChildProcess> PlugIn(std::vector<std::string> options) {
+    std::vector<std::string> argv{PARLOMAX_PHONE_PROGRAM, "--folder", Emulators().string()};
+    argv.insert(argv.end(), options.begin(), options.end());
+    auto phone = std::make_unique<testing::ChildProcess>(argv);
+    usb::EmulatorDeviceLibrary library(Emulators());
+    std::uint32_t count = 0;
+    for (int i = 0; i < 1000 && count == 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      library.DeviceCount(count);
+    }
+    EXPECT_EQ(count, 1u);
+    return phone;
+  }
+  fs::path Emulators() const { return runtime_ / "parlomax"; }
+  testing::ProgramResult Cli(std::vector<std::string> arguments, std::vector<std::string> environment = {"PARLOMAX_PIN=9174"}) {
+    arguments.insert(arguments.begin(), PARLOMAX_CLI_PROGRAM);
+    environment.push_back("XDG_RUNTIME_DIR=" + runtime_.Path().string());
+    if (std::none_of(environment.begin(), environment.end(), [](auto& e) { return e.starts_with("PARLOMAX_PIN"); })) {
+      environment.push_back("PARLOMAX_PIN");
+    }
+    return testing::RunProgram(arguments, environment);
+  }
+  fs::path Folder(const std::string& name) const { return work_ / name; }
+
+  testing::TempFolder runtime_, work_;
+};
+
+TEST_F(CliTest, ListGivesTheSevenTextsAndTheDecodedFields) {
+  const auto recordings = phone::GenerateRecordings(5, 7);
+  const phone::TelephoneModel model({9, 1, 7, 4}, recordings);
+  auto phone = PlugIn({"--generate", "5", "--seed", "7"});
+
+  const auto text = Cli({"list"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  std::string expected = "序号\t文件名\t电话号码\t时间\t属性\t文件长度\t时长\n";
+  for (std::uint16_t i = 0; i < 5; ++i) {
+    const auto header = model.Header(i);
+    const auto texts = catalogue::RecordingColumnTexts(header);
+    expected += QStringList{QString::number(i + 1), catalogue::RecordingFileName(header, i + 1u), texts.telephoneNumber,
+                            texts.time, texts.type, texts.size, texts.duration}
+                    .join(u'\t')
+                    .toStdString() + "\n";
+  }
+  EXPECT_EQ(text.out, expected);
+
+  const auto json = Cli({"list", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  QJsonParseError error;
+  const QJsonArray rows = QJsonDocument::fromJson(QByteArray::fromStdString(json.out), &error).array();
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+  ASSERT_EQ(rows.size(), 5);
+  for (int i = 0; i < 5; ++i) {
+    const QJsonObject row = rows[i].toObject();
+    const auto& call = recordings[i].call;
+    EXPECT_EQ(row["record"].toInt(), i + 1);
+    EXPECT_EQ(row["type"].toInt(), static_cast<int>(call.callType));
+    EXPECT_EQ(row["month"].toInt(), static_cast<int>(call.month));
+    EXPECT_EQ(row["day"].toInt(), static_cast<int>(call.day));
+    EXPECT_EQ(row["hour"].toInt(), static_cast<int>(call.hour));
+    EXPECT_EQ(row["minute"].toInt(), static_cast<int>(call.minute));
+    EXPECT_EQ(row["number"].toString(), call.telephoneNumber);
+    EXPECT_EQ(row["payload_length"].toInteger(), static_cast<qint64>(recordings[i].payload.size()));
+    EXPECT_EQ(row["start_address"].toInteger(), catalogue::StartAddress(model.Header(i)));
+    EXPECT_EQ(row["duration_seconds"].toInteger(), static_cast<qint64>(recordings[i].payload.size() / 1000 + (recordings[i].payload.empty() ? 0 : 1)));
+    EXPECT_EQ(row["file_name"].toString(), catalogue::RecordingFileName(model.Header(i), i + 1u));
+    EXPECT_EQ(row["texts"].toObject()["文件名"].toString(), row["file_name"].toString());
+  }
+}
+
+TEST_F(CliTest, CopyIsByteExactAndCopyNewTakesOnlyWhatIsMissingOrChanged) {
+  // The telephone's recordings as files, so that two of them can be changed.
+  const fs::path source = Folder("telephone");
+  fs::create_directories(source);
+  const phone::TelephoneModel generated({9, 1, 7, 4}, phone::GenerateRecordings(6, 3));
+  for (std::uint16_t i = 0; i < 6; ++i) WriteFile(FileOf(source, generated, i), Spx(generated, i));
+  auto phone = PlugIn({"--spx-dir", source.string()});
+  const phone::TelephoneModel before({9, 1, 7, 4}, phone::LoadSpxFolder(source));
+
+  const fs::path saved = Folder("通话录音");
+  const auto all = Cli({"copy", saved.string()});
+  ASSERT_EQ(all.status, 0) << all.err;
+  for (std::uint16_t i = 0; i < 6; ++i) EXPECT_EQ(FileBytes(FileOf(saved, before, i)), Spx(before, i)) << i;
+  EXPECT_EQ(std::distance(fs::directory_iterator(saved), {}), 6);
+  EXPECT_EQ(Count(all.err, "\n"), 7) << all.err;  // a line per recording and the summary
+
+  const auto nothing = Cli({"--pin-file", "/dev/null", "copy", saved.string(), "--new"}, {"PARLOMAX_PIN=9174"});
+  EXPECT_EQ(nothing.status, 2) << "a PIN file beats the environment, even an empty one";
+  const auto again = Cli({"copy", saved.string(), "--new"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.err, "parlomax-cli: 没有新的录音：6 个录音都已复制过，什么也没有复制\n");
+
+  // The last two in the telephone's order shrink: their lengths change, and
+  // the last one's start address with it. Nothing else does.
+  phone.reset();
+  auto files = std::vector<fs::path>(fs::directory_iterator(source), {});
+  std::sort(files.begin(), files.end());
+  for (const auto& file : {files[4], files[5]}) fs::resize_file(file, fs::file_size(file) - 500);
+  phone = PlugIn({"--spx-dir", source.string()});
+  const phone::TelephoneModel after({9, 1, 7, 4}, phone::LoadSpxFolder(source));
+  const auto changed = Cli({"copy", saved.string(), "--new"});
+  EXPECT_EQ(changed.status, 0) << changed.err;
+  EXPECT_EQ(Count(changed.err, "[1/2] " + FileOf(saved, after, 4).filename().string()), 1) << changed.err;
+  EXPECT_EQ(Count(changed.err, "[2/2] " + FileOf(saved, after, 5).filename().string()), 1) << changed.err;
+  EXPECT_EQ(Count(changed.err, "跳过 4 个已复制过的"), 1) << changed.err;
+  for (std::uint16_t i = 0; i < 6; ++i) EXPECT_EQ(FileBytes(FileOf(saved, after, i)), Spx(after, i)) << i;
+
+  // Chosen recordings only, by the list's numbers.
+  const auto chosen = Cli({"copy", Folder("chosen").string(), "5", "2"});
+  EXPECT_EQ(chosen.status, 0) << chosen.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(Folder("chosen")), {}), 2);
+  EXPECT_EQ(FileBytes(FileOf(Folder("chosen"), after, 1)), Spx(after, 1));
+  EXPECT_EQ(FileBytes(FileOf(Folder("chosen"), after, 4)), Spx(after, 4));
+  EXPECT_EQ(Cli({"copy", Folder("chosen").string(), "7"}).status, 1);
+}
+
+TEST_F(CliTest, ATelephoneVanishingMidCopyEndsWithFourAndKeepsWholeChunks) {
+  const phone::TelephoneModel model({9, 1, 7, 4}, phone::GenerateRecordings(6, 3));
+  ASSERT_GT(model.Payload(1).size(), 1000000u);  // an hour-long second recording
+  // The PIN, the count, six headers, the first recording (a header and
+  // eight chunks), the second one's header and a thousand of its chunks.
+  auto phone = PlugIn({"--generate", "6", "--seed", "3", "--vanish-after", "1018"});
+  const auto copy = Cli({"copy", Folder("saved").string()});
+  EXPECT_EQ(copy.status, 4) << copy.err;
+  EXPECT_NE(copy.err.find("电话已断开"), std::string::npos) << copy.err;
+  EXPECT_EQ(FileBytes(FileOf(Folder("saved"), model, 0)), Spx(model, 0));
+  const Bytes partial = FileBytes(FileOf(Folder("saved"), model, 1));
+  const Bytes full = Spx(model, 1);
+  ASSERT_GT(partial.size(), 19u + 256 * 100);
+  ASSERT_LT(partial.size(), full.size());
+  EXPECT_EQ((partial.size() - 19) % 256, 0u);
+  EXPECT_TRUE(std::equal(partial.begin(), partial.end(), full.begin()));
+  EXPECT_FALSE(fs::exists(FileOf(Folder("saved"), model, 2)));
+}
+
+TEST_F(CliTest, NoTelephoneNoPinAPinFileOthersCanReadAndAWrongPinAreRefused) {
+  const auto alone = Cli({"list"});
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_NE(alone.err.find("没有找到电话"), std::string::npos) << alone.err;
+
+  auto phone = PlugIn({"--generate", "3"});
+  const auto noPin = Cli({"list"}, {});
+  EXPECT_EQ(noPin.status, 2);
+  EXPECT_NE(noPin.err.find("PARLOMAX_PIN"), std::string::npos) << noPin.err;
+
+  const fs::path pinFile = Folder("pin");
+  WriteFile(pinFile, {'9', '1', '7', '4', '\n'});
+  fs::permissions(pinFile, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+  const auto readable = Cli({"--pin-file", pinFile.string(), "list"}, {});
+  EXPECT_EQ(readable.status, 2);
+  EXPECT_NE(readable.err.find("chmod 600"), std::string::npos) << readable.err;
+  fs::permissions(pinFile, fs::perms::owner_read | fs::perms::owner_write);
+  const auto fromFile = Cli({"list", "--pin-file", pinFile.string()}, {});
+  EXPECT_EQ(fromFile.status, 0) << fromFile.err;
+  EXPECT_EQ(Count(fromFile.out, "\n"), 4);
+
+  const auto wrong = Cli({"copy", Folder("saved").string()}, {"PARLOMAX_PIN=9175"});
+  EXPECT_EQ(wrong.status, 3);
+  EXPECT_EQ(wrong.err, "parlomax-cli: 密码错误，无法登录\n");
+  EXPECT_FALSE(fs::exists(Folder("saved")));
+  EXPECT_EQ(Cli({"list"}, {"PARLOMAX_PIN=917"}).status, 3);
+  EXPECT_EQ(Cli({"list", "--device", "2"}).status, 2);
+  EXPECT_EQ(Cli({"list", "9174"}).status, 1) << "a PIN on the command line is not taken";
+}
+
+TEST_F(CliTest, ConvertDecodesEachRecordingInOneRun) {
+  const fs::path spx = Folder("spx");
+  fs::create_directories(spx);
+  // Real sound, a minute at most each; one ends in the middle of a frame.
+  const auto recordings = phone::GenerateRecordings(3, 5);
+  std::vector<std::pair<std::string, Bytes>> files{{"b.SPX", Bytes{1, 2, 3, 4, 5}}};
+  for (std::size_t i = 0; i < recordings.size(); ++i) {
+    const auto& payload = recordings[i].payload;
+    Bytes bytes(19, 0);
+    bytes.insert(bytes.end(), payload.begin(), payload.begin() + std::min<std::size_t>(payload.size(), i == 0 ? 1234 : 60000));
+    files.emplace_back("r" + std::to_string(i) + ".spx", bytes);
+  }
+  ASSERT_EQ(files[1].second.size(), 19u + 1234);
+  for (const auto& [name, bytes] : files) WriteFile(spx / name, bytes);
+
+  const auto run = Cli({"convert", spx.string(), Folder("wav").string(), "--quiet"}, {});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  for (const auto& [name, bytes] : files) {
+    const fs::path wav = Folder("wav") / (name + ".wav");
+    const fs::path frames = Folder(name + ".frames");
+    const auto read = testing::RunProgram(
+        {"/usr/bin/python3", "-c",
+         "import sys, wave\n"
+         "w = wave.open(sys.argv[1])\n"
+         "print(w.getnchannels(), w.getsampwidth(), w.getframerate(), w.getnframes())\n"
+         "open(sys.argv[2], 'wb').write(w.readframes(w.getnframes()))\n",
+         wav.string(), frames.string()},
+        {});
+    ASSERT_EQ(read.status, 0) << read.err;
+    const std::size_t payload = bytes.size() >= 19 ? bytes.size() - 19 : 0;
+    EXPECT_EQ(read.out, "1 2 8000 " + std::to_string(payload * 8) + "\n") << name;
+    std::vector<std::int16_t> samples(payload * 8);
+    if (payload > 0) speex::SpeexDecoder().DecodeInto(std::span(bytes).subspan(19), samples.data());
+    const Bytes expected(reinterpret_cast<const std::uint8_t*>(samples.data()),
+                         reinterpret_cast<const std::uint8_t*>(samples.data() + samples.size()));
+    EXPECT_TRUE(FileBytes(frames) == expected) << name;
+  }
+}
+
+TEST_F(CliTest, ExportWritesTheListsSheetAndReplacesAFileOnlyWhenForced) {
+  auto phone = PlugIn({"--generate", "4", "--seed", "2"});
+  const fs::path sheet = Folder("录音列表.xls");
+  WriteFile(sheet, {'o', 'l', 'd'});
+  const auto refused = Cli({"export", sheet.string()});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
+  EXPECT_EQ(FileBytes(sheet), (Bytes{'o', 'l', 'd'}));
+
+  const auto forced = Cli({"export", "--force", sheet.string()});
+  ASSERT_EQ(forced.status, 0) << forced.err;
+  const auto read = testing::RunProgram({"/usr/bin/python3", PARLOMAX_SOURCE_DIR "/tests/export/read_xls.py", sheet.string(), "9"}, {});
+  ASSERT_EQ(read.status, 0) << read.err;
+  const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(read.out)).object();
+  EXPECT_EQ(report["nrows"].toInt(), 5);
+  EXPECT_EQ(report["ncols"].toInt(), 7);
+  EXPECT_EQ(report["font"].toObject()["name"].toString(), "MS Sans Serif");
+  EXPECT_EQ(report["font"].toObject()["height"].toInt(), 160);  // 8 points
+  const auto list = QString::fromStdString(Cli({"list"}).out).split(u'\n', Qt::SkipEmptyParts);
+  const QJsonArray rows = report["first_rows"].toArray();
+  ASSERT_EQ(rows.size(), list.size());
+  for (int r = 0; r < rows.size(); ++r) {
+    QStringList cells;
+    for (const auto& cell : rows[r].toArray()) cells.push_back(cell.toString());
+    EXPECT_EQ(cells.join(u'\t'), list[r]);
+  }
+}
+
+}  // namespace
+}  // namespace parlomax
