@@ -1,5 +1,5 @@
 # What a user installs: the programs where Debian puts them, the udev rule,
-# the menu entry, the icon, the AppStream description, the man pages and the
+# the nightly backup's user units, the menu entry, the icon, the AppStream description, the man pages and the
 # package's own documents; and the Debian package that CPack makes of them
 # (scripts/package).
 include(GNUInstallDirs)
@@ -11,13 +11,13 @@ file(MAKE_DIRECTORY ${PARLOMAX_GENERATED})
 # The version is written once, in project(); these take it from there.
 configure_file(${PARLOMAX_PACKAGING}/desktop/org.parlomax.Parlomax.metainfo.xml.in
                ${PARLOMAX_GENERATED}/org.parlomax.Parlomax.metainfo.xml @ONLY)
-foreach(page parlomax.1 parlomax-phone.1)
+foreach(page parlomax.1 parlomax-cli.1 parlomax-phone.1)
   configure_file(${PARLOMAX_PACKAGING}/man/${page}.in ${PARLOMAX_GENERATED}/${page} @ONLY)
 endforeach()
 configure_file(${PARLOMAX_PACKAGING}/debian/changelog.in ${PARLOMAX_GENERATED}/changelog @ONLY)
 
 # Debian wants man pages and the changelog compressed, without a time stamp.
-foreach(file parlomax.1 parlomax-phone.1 changelog)
+foreach(file parlomax.1 parlomax-cli.1 parlomax-phone.1 changelog)
   add_custom_command(OUTPUT ${PARLOMAX_GENERATED}/${file}.gz
     COMMAND gzip -9 -n -c ${PARLOMAX_GENERATED}/${file} > ${PARLOMAX_GENERATED}/${file}.gz
     DEPENDS ${PARLOMAX_GENERATED}/${file})
@@ -39,8 +39,12 @@ install(FILES ${PARLOMAX_PACKAGING}/desktop/org.parlomax.Parlomax.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PARLOMAX_GENERATED}/org.parlomax.Parlomax.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${PARLOMAX_GENERATED}/parlomax.1.gz ${PARLOMAX_GENERATED}/parlomax-phone.1.gz
+install(FILES ${PARLOMAX_GENERATED}/parlomax.1.gz ${PARLOMAX_GENERATED}/parlomax-cli.1.gz
+              ${PARLOMAX_GENERATED}/parlomax-phone.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The nightly backup, for each user to turn on (systemctl --user enable).
+install(FILES ${PARLOMAX_PACKAGING}/systemd/parlomax-backup.service ${PARLOMAX_PACKAGING}/systemd/parlomax-backup.timer
+        DESTINATION lib/systemd/user)
 install(FILES ${PARLOMAX_PACKAGING}/debian/copyright ${PARLOMAX_GENERATED}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/parlomax)
 install(FILES ${PARLOMAX_PACKAGING}/debian/lintian-overrides
