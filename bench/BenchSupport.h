@@ -33,9 +33,11 @@ namespace parlomax::bench {
 // on the terminal, plugged in until the object goes away.
 class EmulatorProcess {
  public:
-  explicit EmulatorProcess(const std::vector<std::string>& options)
-      : folder_(std::filesystem::temp_directory_path() /
-                ("parlomax-bench-" + std::to_string(::getpid()) + "-" + std::to_string(++made_))) {
+  // `folder`: where it announces itself, when not in a folder of its own.
+  explicit EmulatorProcess(const std::vector<std::string>& options, std::filesystem::path folder = {})
+      : folder_(!folder.empty() ? std::move(folder)
+                                : std::filesystem::temp_directory_path() /
+                                      ("parlomax-bench-" + std::to_string(::getpid()) + "-" + std::to_string(++made_))) {
     std::filesystem::create_directories(folder_);
     std::filesystem::permissions(folder_, std::filesystem::perms::owner_all);
     std::vector<std::string> args{PARLOMAX_PHONE_PROGRAM, "--folder", folder_.string()};

@@ -2,6 +2,7 @@
 
 #include "platform/shell/StartAndWait.h"
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <system_error>
@@ -13,8 +14,8 @@ namespace {
 
 constexpr const char* kDecoderName = "speex";
 
-bool WriteInput(std::span<const std::uint8_t> chunk) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(kDecoderInput.c_str(), "w+b"),
+bool WriteInput(std::span<const std::uint8_t> chunk, const std::string& name = kDecoderInput) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "w+b"),
                                                        &std::fclose);
   if (!file) return false;
   if (!chunk.empty() && std::fwrite(chunk.data(), chunk.size(), 1, file.get()) != 1) return false;
@@ -41,6 +42,26 @@ DecodeResult ExternalDecoder::DecodeHeldChunk(std::span<const std::uint8_t> chun
   const auto size = std::filesystem::file_size(outputName, ec);
   return !ec && size == chunk.size() * kOutputBytesPerPayloadByte ? DecodeResult::Decoded
                                                                   : DecodeResult::Failed;
+}
+
+DecodeResult ExternalDecoder::DecodeWhole(std::span<const std::uint8_t> payload,
+                                          const std::function<void(std::span<const std::uint8_t>)>& samples) const {
+  static std::atomic<unsigned> runs{0};
+  const std::string input = kDecoderInput + std::to_string(++runs);
+  const bool written = WriteInput(payload, input);
+  std::uint64_t received = 0;
+  // The decoder writes to whatever its output names: here the pipe it was given.
+  const auto end = !written ? shell::ProgramEnd{true, std::nullopt}
+                            : shell::StartAndRead(program_, {input, "/dev/stdout"},
+                                       [&](std::span<const std::uint8_t> block) {
+                                         received += block.size();
+                                         samples(block);
+                                       });
+  std::error_code ec;
+  std::filesystem::remove(input, ec);
+  if (!end.started) return DecodeResult::NotStarted;
+  return end.exitStatus == 0 && received == payload.size() * kOutputBytesPerPayloadByte ? DecodeResult::Decoded
+                                                                                        : DecodeResult::Failed;
 }
 
 std::string FindDecoderProgram(const std::filesystem::path& programFolder) {

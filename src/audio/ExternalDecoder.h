@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
@@ -41,6 +42,15 @@ class ExternalDecoder {
   // removed before the run, so a file left by an earlier run can never pass
   // for this one's.
   DecodeResult DecodeChunk(std::span<const std::uint8_t> chunk, const std::string& outputName) const;
+
+  // One run over a whole recording's payload, its samples handed to
+  // `samples` block by block as the decoder makes them, so that nothing of
+  // the size of the decoded sound is ever held or stored on the way.
+  // Decoded only when the decoder ended well after giving all of them. The
+  // run has an input file of its own, so it takes no run lock and runs
+  // beside any other.
+  DecodeResult DecodeWhole(std::span<const std::uint8_t> payload,
+                           const std::function<void(std::span<const std::uint8_t>)>& samples) const;
 
   std::unique_lock<std::mutex> HoldRuns() const { return std::unique_lock(runs_); }
   // The same as DecodeChunk, with the lock of HoldRuns() held by the caller.

@@ -111,6 +111,7 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
     const auto row = rows.find(index);
     const QString name = row != rows.end() ? row->second->fileName : QStringLiteral("第 %1 个录音").arg(index + 1);
     const bool existed = row != rows.end() && QFile::exists(PathText(folder / QFile::encodeName(name).toStdString()));
+    state.bytesDone = 0;  // the engine clears it only once the recording's header is in
     progress.StartItem(name, [&state] { return kRecordingHeaderSize + std::uint64_t{state.bytesDone}; });
     const auto outcome = transfer::CopyRecording(context, index, index + 1u, state);
     if (outcome == transfer::CopyOutcome::Copied && state.LastRecordingComplete()) {

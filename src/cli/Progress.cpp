@@ -48,6 +48,12 @@ void Progress::FinishItem(std::uint64_t bytes, const QString& line) {
   }
 }
 
+void Progress::AddFinishedItem(const QString& name, std::uint64_t bytes, const QString& line) {
+  ++item_;
+  name_ = name;
+  FinishItem(bytes, line);
+}
+
 void Progress::SetRecordingBar(std::uint32_t, std::uint32_t) { DrawBar(false); }
 
 void Progress::DrawBar(bool now) {

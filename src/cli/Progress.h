@@ -22,6 +22,8 @@ class Progress final : public transfer::TransferView {
   void StartItem(const QString& name, std::function<std::uint64_t()> bytesOfItem);
   // `line` is what the item's line says after its number and name.
   void FinishItem(std::uint64_t bytes, const QString& line);
+  // An item done by someone else, counted and shown as it ends.
+  void AddFinishedItem(const QString& name, std::uint64_t bytes, const QString& line);
   double Seconds() const;
   std::uint64_t BytesDone() const { return bytesDone_; }
 

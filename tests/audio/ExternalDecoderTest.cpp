@@ -106,6 +106,27 @@ TEST_F(ExternalDecoderTest, ALongPayloadDecodesAsOneContinuousSound) {
   EXPECT_EQ(ReadSamples(kConversionOutput), speex::SpeexDecoder().Decode(payload));
 }
 
+TEST_F(ExternalDecoderTest, AWholeRecordingDecodesInOneRunThroughAPipe) {
+  // Several of the pipe's blocks and the decoder's reads, and a frame cut short at the end.
+  Bytes payload = speex::SpeexEncoder().Encode(Voice(8000 * 150));
+  payload.resize(payload.size() - 7);
+  Bytes received;
+  ASSERT_EQ(decoder_.DecodeWhole(payload, [&](std::span<const std::uint8_t> block) {
+    received.insert(received.end(), block.begin(), block.end());
+  }), DecodeResult::Decoded);
+  const auto samples = speex::SpeexDecoder().Decode(payload);
+  ASSERT_EQ(received.size(), samples.size() * 2);
+  EXPECT_TRUE(std::equal(samples.begin(), samples.end(), reinterpret_cast<const std::int16_t*>(received.data())));
+  for (const auto& entry : fs::directory_iterator(".")) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with(kDecoderInput)) << "input left behind";
+  }
+
+  const auto ignore = [](std::span<const std::uint8_t>) {};
+  EXPECT_EQ(ExternalDecoder("/nonexistent/speex").DecodeWhole(payload, ignore), DecodeResult::NotStarted);
+  EXPECT_EQ(ExternalDecoder("true").DecodeWhole(payload, ignore), DecodeResult::Failed);
+  EXPECT_EQ(ExternalDecoder("false").DecodeWhole(payload, ignore), DecodeResult::Failed);
+}
+
 TEST_F(ExternalDecoderTest, ASecondRunReplacesTheOutput) {
   const Bytes payload = speex::SpeexEncoder().Encode(Voice(8000));
   ASSERT_EQ(decoder_.DecodeChunk(payload, kPlayBuffer2), DecodeResult::Decoded);

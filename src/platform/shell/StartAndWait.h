@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,5 +20,10 @@ struct ProgramEnd {
 // `arguments`, in the current working directory and with no window or
 // output of its own, and waits for it to end, however long that takes.
 ProgramEnd StartAndWait(const std::string& program, const std::vector<std::string>& arguments);
+
+// The same, with the program's standard output handed to `output` block by
+// block as it comes, until the program closes it.
+ProgramEnd StartAndRead(const std::string& program, const std::vector<std::string>& arguments,
+                        const std::function<void(std::span<const std::uint8_t>)>& output);
 
 }  // namespace parlomax::shell
