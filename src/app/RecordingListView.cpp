@@ -80,8 +80,7 @@ constexpr int kRecordIndexRole = Qt::UserRole;
 
 QTreeWidgetItem* AddRow(QTreeWidget* list, const QString& caption, const QString& fileName,
                         const catalogue::ColumnTexts& texts) {
-  auto* item = new QTreeWidgetItem(QStringList{caption, fileName, texts.telephoneNumber, texts.time,
-                                               texts.type, texts.size, texts.duration});
+  auto* item = new QTreeWidgetItem(catalogue::RowTexts(caption, fileName, texts));
   list->addTopLevelItem(item);
   return item;
 }

@@ -48,16 +48,17 @@ DecodeResult ExternalDecoder::DecodeWhole(std::span<const std::uint8_t> payload,
                                           const std::function<void(std::span<const std::uint8_t>)>& samples) const {
   static std::atomic<unsigned> runs{0};
   const std::string input = kDecoderInput + std::to_string(++runs);
-  const bool written = WriteInput(payload, input);
+  std::error_code ec;
+  if (!WriteInput(payload, input)) {
+    std::filesystem::remove(input, ec);
+    return DecodeResult::Failed;
+  }
   std::uint64_t received = 0;
   // The decoder writes to whatever its output names: here the pipe it was given.
-  const auto end = !written ? shell::ProgramEnd{true, std::nullopt}
-                            : shell::StartAndRead(program_, {input, "/dev/stdout"},
-                                       [&](std::span<const std::uint8_t> block) {
-                                         received += block.size();
-                                         samples(block);
-                                       });
-  std::error_code ec;
+  const auto end = shell::StartAndRead(program_, {input, "/dev/stdout"}, [&](std::span<const std::uint8_t> block) {
+    received += block.size();
+    samples(block);
+  });
   std::filesystem::remove(input, ec);
   if (!end.started) return DecodeResult::NotStarted;
   return end.exitStatus == 0 && received == payload.size() * kOutputBytesPerPayloadByte ? DecodeResult::Decoded

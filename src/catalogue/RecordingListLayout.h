@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 #include <array>
 
 namespace parlomax::catalogue {
@@ -20,6 +22,13 @@ inline constexpr std::array<RecordingListColumn, 7> kRecordingListColumns{{
     {u"文件长度", 68, true},
     {u"时长", 99, true},
 }};
+
+// The captions of the seven columns, in order.
+inline QStringList RecordingListCaptions() {
+  QStringList captions;
+  for (const auto& column : kRecordingListColumns) captions.push_back(QString::fromUtf16(column.caption));
+  return captions;
+}
 
 // The window's font, which its lists take; the exported sheet is set in it too.
 inline constexpr const char16_t* kListFontFamily = u"MS Sans Serif";

@@ -55,4 +55,8 @@ ColumnTexts RecordingColumnTexts(const RecordingHeader& header) {
   return texts;
 }
 
+QStringList RowTexts(const QString& caption, const QString& fileName, const ColumnTexts& texts) {
+  return {caption, fileName, texts.telephoneNumber, texts.time, texts.type, texts.size, texts.duration};
+}
+
 }  // namespace parlomax::catalogue

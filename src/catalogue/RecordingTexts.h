@@ -3,6 +3,7 @@
 #include "catalogue/RecordingHeader.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -25,6 +26,9 @@ struct ColumnTexts {
 QString RecordingFileName(const RecordingHeader& header, std::uint32_t recordNumber);
 
 ColumnTexts RecordingColumnTexts(const RecordingHeader& header);
+
+// A row's seven texts in the order of the list's columns.
+QStringList RowTexts(const QString& caption, const QString& fileName, const ColumnTexts& texts);
 
 QString CallTypeText(unsigned callType);
 QString SizeText(std::uint32_t payloadLength);

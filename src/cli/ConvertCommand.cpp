@@ -10,7 +10,6 @@
 #include "platform/shell/PrivateWorkingDirectory.h"
 #include "transfer/FileWriter.h"
 
-#include <QFile>
 
 #include <algorithm>
 #include <atomic>

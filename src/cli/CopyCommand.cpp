@@ -1,12 +1,12 @@
 // copy: recordings into .spx files through the window's copy engine; with
 // --new only those not already copied whole, for a nightly backup.
+#include "catalogue/FolderList.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "cli/Progress.h"
 #include "cli/Telephone.h"
 #include "transfer/CopyRecording.h"
 
-#include <QFile>
 
 #include <array>
 #include <fstream>
@@ -60,7 +60,7 @@ std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list, cons
   std::erase_if(plan.indexes, [&](std::uint16_t index) {
     const auto row = rows.find(index);
     const bool skip = a.newOnly && row != rows.end() &&
-                      AlreadyCopied(folder / QFile::encodeName(row->second->fileName).toStdString(), row->second->header);
+                      AlreadyCopied(folder / catalogue::FolderPath(row->second->fileName), row->second->header);
     plan.skipped += skip ? 1 : 0;
     if (!skip) plan.bytes += row != rows.end() ? FileSizeOf(row->second->header) : kRecordingHeaderSize;
     return skip;
@@ -74,7 +74,7 @@ QString KeptText(const fs::path& folder, const QString& name, bool existedBefore
       .arg(name)
       .arg(kRecordingHeaderSize + state.bytesDone)
       .arg(kRecordingHeaderSize + std::uint64_t{state.payloadLength})
-      .arg(PathText(folder / QFile::encodeName(kept).toStdString()));
+      .arg(PathText(folder / catalogue::FolderPath(kept)));
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
     if (Interrupted()) break;
     const auto row = rows.find(index);
     const QString name = row != rows.end() ? row->second->fileName : QStringLiteral("第 %1 个录音").arg(index + 1);
-    const bool existed = row != rows.end() && QFile::exists(PathText(folder / QFile::encodeName(name).toStdString()));
+    const bool existed = row != rows.end() && fs::exists(folder / catalogue::FolderPath(name), ec);
     state.bytesDone = 0;  // the engine clears it only once the recording's header is in
     progress.StartItem(name, [&state] { return kRecordingHeaderSize + std::uint64_t{state.bytesDone}; });
     const auto outcome = transfer::CopyRecording(context, index, index + 1u, state);

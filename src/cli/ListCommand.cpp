@@ -15,24 +15,16 @@
 namespace parlomax::cli {
 namespace {
 
-std::vector<QString> Captions() {
-  std::vector<QString> captions;
-  for (const auto& column : catalogue::kRecordingListColumns) captions.push_back(QString::fromUtf16(column.caption));
-  return captions;
-}
-
-// The row's seven texts in the order of the list's columns.
-std::vector<QString> Texts(const catalogue::DeviceListRow& row) {
-  return {row.caption, row.fileName, row.texts.telephoneNumber, row.texts.time,
-          row.texts.type, row.texts.size, row.texts.duration};
+QStringList Texts(const catalogue::DeviceListRow& row) {
+  return catalogue::RowTexts(row.caption, row.fileName, row.texts);
 }
 
 QJsonObject JsonOf(const catalogue::DeviceListRow& row) {
   const auto fields = catalogue::DecodeRecordingHeader(row.header);
   QJsonObject texts;
-  const auto captions = Captions();
-  const auto values = Texts(row);
-  for (std::size_t c = 0; c < captions.size(); ++c) texts.insert(captions[c], values[c]);
+  const QStringList captions = catalogue::RecordingListCaptions();
+  const QStringList values = Texts(row);
+  for (qsizetype c = 0; c < captions.size(); ++c) texts.insert(captions[c], values[c]);
   return QJsonObject{{"record", row.recordIndex + 1},
                      {"file_name", row.fileName},
                      {"type", static_cast<int>(fields.callType)},
@@ -48,12 +40,8 @@ QJsonObject JsonOf(const catalogue::DeviceListRow& row) {
 }
 
 QString TabSeparated(const std::vector<catalogue::DeviceListRow>& rows) {
-  const auto captions = Captions();
-  QString text = QStringList(captions.begin(), captions.end()).join(u'\t') + u'\n';
-  for (const auto& row : rows) {
-    const auto values = Texts(row);
-    text += QStringList(values.begin(), values.end()).join(u'\t') + u'\n';
-  }
+  QString text = catalogue::RecordingListCaptions().join(u'\t') + u'\n';
+  for (const auto& row : rows) text += Texts(row).join(u'\t') + u'\n';
   return text;
 }
 
@@ -102,9 +90,10 @@ ExitStatus RunExport(Telephone& telephone, const Arguments& arguments, StatusLin
   TelephoneList list;
   if (const ExitStatus status = ReadWholeList(telephone, list); status != kDone) return status;
   exporting::ExportTable table;
-  table.columnCaptions = Captions();
+  const QStringList captions = catalogue::RecordingListCaptions();
+  table.columnCaptions.assign(captions.begin(), captions.end());
   for (const auto& row : list.rows) {
-    auto values = Texts(row);
+    const QStringList values = Texts(row);
     table.rows.push_back({values.front(), std::vector<QString>(values.begin() + 1, values.end())});
   }
   table.fontName = QString::fromUtf16(catalogue::kListFontFamily);

@@ -36,10 +36,12 @@ PinAnswer FromFile(const std::filesystem::path& file) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {Kind::Missing, {}, QStringLiteral("无法打开密码文件 %1：%2").arg(name, QString::fromLocal8Bit(std::strerror(errno)))};
   struct stat info {};
+  const bool looked = ::fstat(fd, &info) == 0;
+  const bool private_ = looked && (info.st_mode & (S_IRGRP | S_IROTH)) == 0;
   std::string text;
-  const bool read = ::fstat(fd, &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) == 0 && ReadSome(fd, text);
+  const bool read = private_ && ReadSome(fd, text);
   ::close(fd);
-  if ((info.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+  if (looked && !private_) {
     return {Kind::Refused, {}, QStringLiteral("密码文件 %1 别的用户也能读，不用它；请执行 chmod 600 %1").arg(name)};
   }
   if (!read) return {Kind::Missing, {}, QStringLiteral("无法读取密码文件 %1").arg(name)};
