@@ -3,6 +3,9 @@
 #include "audio/Playback.h"
 #include "audio/WavHeader.h"
 #include "catalogue/FolderList.h"
+#include "platform/files/KeptFile.h"
+#include "platform/files/PlainFile.h"
+#include "platform/files/SystemReason.h"
 #include "platform/shell/MessageService.h"
 
 #include <QFile>
@@ -25,19 +28,10 @@ File Open(const std::filesystem::path& path, const char* mode) {
   return File(std::fopen(path.c_str(), mode), &std::fclose);
 }
 
-std::uint64_t SizeOf(std::FILE* file) {
-  return ::fseeko(file, 0, SEEK_END) == 0 ? static_cast<std::uint64_t>(::ftello(file)) : 0;
-}
-
 // Whole chunks of payload behind the header; none in a file too short to
 // hold even the header.
-std::uint32_t ChunksIn(std::uint64_t fileSize) {
-  return fileSize > kHeaderBytes ? static_cast<std::uint32_t>((fileSize - kHeaderBytes) / kConversionChunkBytes) : 0;
-}
-
-bool WriteHeader(std::FILE* out, std::uint32_t dataSize) {
-  const auto header = WavHeader(dataSize);
-  return std::fseek(out, 0, SEEK_SET) == 0 && std::fwrite(header.data(), header.size(), 1, out) == 1;
+std::uint64_t ChunksIn(std::uint64_t fileSize) {
+  return fileSize > kHeaderBytes ? (fileSize - kHeaderBytes) / kConversionChunkBytes : 0;
 }
 
 QString NameOf(const std::filesystem::path& path) {
@@ -69,7 +63,10 @@ void ConversionJob::ConvertSelectedThread() {
   }
   total_ = static_cast<std::uint32_t>(payload / kConversionChunkBytes);
   for (std::size_t i = 0; i < rows && Wanted(); ++i) {
-    if (setup_.selectedRows[i] && ConvertFile(files[i]) == FileResult::Failed) return;
+    if (!setup_.selectedRows[i]) continue;
+    const FileResult result = ConvertFile(files[i]);
+    if (result == FileResult::ErrorStopped) return;
+    if (result == FileResult::EndsTheJob) break;
   }
   End(kSelectedConvertedMessage);
 }
@@ -85,28 +82,39 @@ void ConversionJob::ConvertAllThread() {
   }
   total_ = setup_.workTotal;
   for (std::size_t i = 0; i < files.size() && Wanted(); ++i) {
-    if (ConvertFile(files[i]) == FileResult::Failed) return;
+    const FileResult result = ConvertFile(files[i]);
+    if (result == FileResult::ErrorStopped) return;
+    if (result == FileResult::EndsTheJob) break;
   }
   End(kAllConvertedMessage);
 }
 
 ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path& spx) {
-  File in = Open(spx, "rb");
+  // Only a plain file is opened: a pipe by a recording's name would keep
+  // the job waiting for good.
+  files::PlainFile source(spx);
+  File in = source.TakeStream();
   if (!in) {
     FailWith(kOpenFileFailedMessage);
-    return FileResult::Failed;
+    return FileResult::ErrorStopped;
   }
   setup_.view.ShowFileName(NameOf(spx));
-  File out = Open(WavFileFor(setup_.outputFolder, spx), "w+b");
-  if (!out) {
+  const std::uint64_t wholeChunks = ChunksIn(source.Size());
+  if (!FitsInWav(wholeChunks * kConvertedChunkBytes)) {
+    FailWith(TooLongForWavText(NameOf(spx)));
+    return FileResult::ErrorStopped;
+  }
+  const auto chunks = static_cast<std::uint32_t>(wholeChunks);
+  const std::filesystem::path target = WavFileFor(setup_.outputFolder, spx);
+  files::KeptFile out;
+  if (!out.Create(target)) {
     in.reset();
     FailWith(kCreateFileFailedMessage);
-    return FileResult::Failed;
+    return FileResult::ErrorStopped;
   }
   setup_.view.SetTotalBar(totalDone_, total_);
-  const std::uint32_t chunks = ChunksIn(SizeOf(in.get()));
   setup_.view.SetFileBar(0, chunks);
-  WriteHeader(out.get(), chunks * kConvertedChunkBytes);
+  out.Write(WavHeader(chunks * kConvertedChunkBytes));
   ::fseeko(in.get(), kHeaderBytes, SEEK_SET);
 
   std::vector<std::uint8_t> chunk(kConversionChunkBytes);
@@ -115,8 +123,8 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
   bool decoderMissing = false;
   auto lastShown = Clock::now();
   // No further than the chunks the header was written for, nor than the
-  // file still holds.
-  while (written < chunks && Wanted() &&
+  // file still holds, nor past a write the disk refused.
+  while (written < chunks && Wanted() && out.Error() == 0 &&
          std::fread(chunk.data(), 1, chunk.size(), in.get()) == chunk.size()) {
     std::fill(samples.begin(), samples.end(), 0);
     {
@@ -135,7 +143,7 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
         }
       }
     }
-    if (std::fwrite(samples.data(), samples.size(), 1, out.get()) != 1) break;  // a full disk
+    if (!out.Write(samples)) break;
     ++written;
     ++totalDone_;
     const auto now = Clock::now();
@@ -146,19 +154,29 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
     }
   }
   setup_.view.SetFileBar(0, chunks);
-  // A file cut short says how much sound it really holds.
-  if (written != chunks) WriteHeader(out.get(), written * kConvertedChunkBytes);
   in.reset();
-  out.reset();
+  const bool cut = written != chunks || out.Error() != 0;
+  // A file cut short says how much sound it really holds: every whole
+  // sample that reached the disk.
+  if (cut && out.Size() >= kWavHeaderSize) {
+    out.WriteAt(0, WavHeader(static_cast<std::uint32_t>((out.Size() - kWavHeaderSize) & ~std::uint64_t{1})));
+  }
+  out.Finish(cut ? files::Ending::Cut : files::Ending::Complete);
   if (decoderMissing) {
     FailWith(DecodeFailureText(DecodeResult::NotStarted, setup_.decoder.Program(), spx.string()));
-    return FileResult::Failed;
+    return FileResult::ErrorStopped;
+  }
+  if (out.Error() != 0) {
+    // Said once, and the job ends as a cancelled one does.
+    writeFailed_ = true;
+    setup_.messages.Warn(files::WriteFailedText(target, out.Error()));
+    return FileResult::EndsTheJob;
   }
   return FileResult::Done;
 }
 
 void ConversionJob::End(const QString& successMessage) {
-  const bool completed = Wanted();
+  const bool completed = Wanted() && !writeFailed_;
   setup_.view.RestoreControls();
   if (completed) setup_.messages.Warn(successMessage);
   {

@@ -74,7 +74,10 @@ std::filesystem::path WavFileFor(const std::filesystem::path& folder, const std:
 
 // Converts the recordings of a folder into WAV files, one decoder run per
 // half second of sound, on a thread of its own. A WAV file never claims
-// more sound than it holds: one cut short has its sizes rewritten.
+// more sound than it holds: one cut short has its sizes rewritten. It takes
+// the place of an earlier file of its name only when complete; a cut one
+// is then kept beside it as "<name>.part". A write the disk refuses is said
+// once, and ends the job as a cancel does.
 class ConversionJob final : public shell::WorkerThread {
  public:
   explicit ConversionJob(ConversionSetup setup) : setup_(std::move(setup)) {}
@@ -84,7 +87,11 @@ class ConversionJob final : public shell::WorkerThread {
   void Execute() override;
 
  private:
-  enum class FileResult { Done, Failed };
+  enum class FileResult {
+    Done,
+    ErrorStopped,  // the job has ended with its error stop
+    EndsTheJob,    // the job goes no further, and ends as a cancelled one
+  };
   void ConvertSelectedThread();
   void ConvertAllThread();
   FileResult ConvertFile(const std::filesystem::path& spx);
@@ -95,6 +102,7 @@ class ConversionJob final : public shell::WorkerThread {
   ConversionSetup setup_;
   std::uint32_t total_ = 0;
   std::uint32_t totalDone_ = 0;
+  bool writeFailed_ = false;
 };
 
 }  // namespace parlomax::audio

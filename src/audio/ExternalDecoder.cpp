@@ -2,7 +2,6 @@
 
 #include "platform/shell/StartAndWait.h"
 
-#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <system_error>
@@ -14,8 +13,8 @@ namespace {
 
 constexpr const char* kDecoderName = "speex";
 
-bool WriteInput(std::span<const std::uint8_t> chunk, const std::string& name = kDecoderInput) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "w+b"),
+bool WriteInput(std::span<const std::uint8_t> chunk) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(kDecoderInput.c_str(), "w+b"),
                                                        &std::fclose);
   if (!file) return false;
   if (!chunk.empty() && std::fwrite(chunk.data(), chunk.size(), 1, file.get()) != 1) return false;
@@ -44,25 +43,17 @@ DecodeResult ExternalDecoder::DecodeHeldChunk(std::span<const std::uint8_t> chun
                                                                   : DecodeResult::Failed;
 }
 
-DecodeResult ExternalDecoder::DecodeWhole(std::span<const std::uint8_t> payload,
+DecodeResult ExternalDecoder::DecodeWhole(int payload, std::uint64_t payloadBytes,
                                           const std::function<void(std::span<const std::uint8_t>)>& samples) const {
-  static std::atomic<unsigned> runs{0};
-  const std::string input = kDecoderInput + std::to_string(++runs);
-  std::error_code ec;
-  if (!WriteInput(payload, input)) {
-    std::filesystem::remove(input, ec);
-    return DecodeResult::Failed;
-  }
   std::uint64_t received = 0;
-  // The decoder writes to whatever its output names: here the pipe it was given.
-  const auto end = shell::StartAndRead(program_, {input, "/dev/stdout"}, [&](std::span<const std::uint8_t> block) {
+  // Standard input in, and out to whatever its output names: here the pipe it was given.
+  const auto end = shell::StartAndRead(program_, {"-", "/dev/stdout"}, payload, [&](std::span<const std::uint8_t> block) {
     received += block.size();
     samples(block);
   });
-  std::filesystem::remove(input, ec);
   if (!end.started) return DecodeResult::NotStarted;
-  return end.exitStatus == 0 && received == payload.size() * kOutputBytesPerPayloadByte ? DecodeResult::Decoded
-                                                                                        : DecodeResult::Failed;
+  return end.exitStatus == 0 && received == payloadBytes * kOutputBytesPerPayloadByte ? DecodeResult::Decoded
+                                                                                      : DecodeResult::Failed;
 }
 
 std::string FindDecoderProgram(const std::filesystem::path& programFolder) {

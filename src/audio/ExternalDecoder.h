@@ -43,13 +43,15 @@ class ExternalDecoder {
   // for this one's.
   DecodeResult DecodeChunk(std::span<const std::uint8_t> chunk, const std::string& outputName) const;
 
-  // One run over a whole recording's payload, its samples handed to
-  // `samples` block by block as the decoder makes them, so that nothing of
-  // the size of the decoded sound is ever held or stored on the way.
-  // Decoded only when the decoder ended well after giving all of them. The
-  // run has an input file of its own, so it takes no run lock and runs
-  // beside any other.
-  DecodeResult DecodeWhole(std::span<const std::uint8_t> payload,
+  // One run over a whole recording's payload: the decoder reads it itself
+  // from `payload`, a descriptor standing at the payload's start (a
+  // recording file past its header), to its end, and its samples are
+  // handed to `samples` block by block as it makes them, so that nothing of
+  // the size of the recording or of its sound is ever held or stored on the
+  // way. Decoded only when the decoder ended well after giving the samples
+  // of `payloadBytes` bytes. The run touches no scratch file, so it takes
+  // no run lock and runs beside any other.
+  DecodeResult DecodeWhole(int payload, std::uint64_t payloadBytes,
                            const std::function<void(std::span<const std::uint8_t>)>& samples) const;
 
   std::unique_lock<std::mutex> HoldRuns() const { return std::unique_lock(runs_); }

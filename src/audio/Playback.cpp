@@ -1,5 +1,6 @@
 #include "audio/Playback.h"
 
+#include "platform/files/PlainFile.h"
 #include "platform/shell/MessageService.h"
 #include "platform/sound/AudioOutput.h"
 
@@ -30,6 +31,9 @@ const std::string& BufferFile(int buffer) { return buffer == 1 ? kPlayBuffer1 : 
 int OtherBuffer(int buffer) { return 3 - buffer; }
 
 File Open(const std::string& path) { return File(std::fopen(path.c_str(), "rb"), &std::fclose); }
+// A recording is a plain file; anything else by its name (a pipe, which
+// would keep the window waiting) counts as a file that cannot be opened.
+File OpenRecording(const std::string& path) { return files::PlainFile(path).TakeStream(); }
 
 std::uint64_t SizeOf(std::FILE* file) {
   return ::fseeko(file, 0, SEEK_END) == 0 ? static_cast<std::uint64_t>(::ftello(file)) : 0;
@@ -73,7 +77,7 @@ Playback::~Playback() {
 }
 
 StartResult Playback::Start(const std::string& path, std::uint64_t number) {
-  File file = Open(path);
+  File file = OpenRecording(path);
   if (!file) return StartResult::CannotOpen;
   PlayPath_ = path;
   PlayFileSize_ = static_cast<std::uint32_t>(SizeOf(file.get()));
@@ -84,7 +88,7 @@ StartResult Playback::Start(const std::string& path, std::uint64_t number) {
 StartResult Playback::StartAt(std::uint32_t second, std::uint64_t number) {
   ElapsedSeconds_ = second;
   BufferReady_[0] = BufferReady_[1] = false;
-  File file = Open(PlayPath_);
+  File file = OpenRecording(PlayPath_);
   if (!file) return StartResult::CannotOpen;
   return StartFrom(std::move(file), second * 1000, static_cast<std::int32_t>(second), number);
 }
@@ -218,7 +222,7 @@ void Playback::PlayerThread(std::uint64_t number, std::int32_t position) {
 }
 
 void Playback::DecoderThread(std::uint64_t number, std::string path, std::uint32_t startOffset) {
-  File file = Open(path);
+  File file = OpenRecording(path);
   if (!file) {
     messages_.Warn(kDecoderCannotOpenMessage);
     return;

@@ -1,11 +1,11 @@
 #include "catalogue/FolderList.h"
 
+#include "platform/files/PlainFile.h"
 #include "platform/shell/MessageService.h"
 
 #include <QFile>
 
 #include <algorithm>
-#include <fstream>
 #include <string_view>
 
 namespace parlomax::catalogue {
@@ -41,6 +41,19 @@ ColumnTexts NoRecordingTexts() {
   return texts;
 }
 
+// A file cut short (a copy that was stopped) shows the length and duration
+// of the sound it holds, not those its header promises.
+ColumnTexts ColumnTextsOfFile(const RecordingHeader& header, std::uint64_t fileSize) {
+  ColumnTexts texts = RecordingColumnTexts(header);
+  const std::uint64_t held = fileSize - kRecordingHeaderSize;
+  if (held < PayloadLength(header)) {
+    const auto length = static_cast<std::uint32_t>(held);
+    texts.size = SizeText(length);
+    texts.duration = DurationText(DurationSeconds(length));
+  }
+  return texts;
+}
+
 }  // namespace
 
 std::vector<std::filesystem::path> SearchRecordingFiles(const std::filesystem::path& folder) {
@@ -72,21 +85,18 @@ FolderListing ListRecordingFolder(const std::filesystem::path& folder, FolderLis
   for (const auto& file : files) {
     // Only plain files are opened: anything else (a pipe, a broken link)
     // could never be read as a recording, and a pipe could block forever.
-    std::error_code ec;
-    std::ifstream in;
-    if (std::filesystem::is_regular_file(file, ec)) in.open(file, std::ios::binary);
-    if (!in.is_open()) {
+    const files::PlainFile in(file);
+    if (!in.IsOpen()) {
       messages.Warn(kNoSupportedFilesMessage);
       return listing;
     }
     ++listing.fileCount;
     RecordingHeader header{};
-    in.read(reinterpret_cast<char*>(header.data()), header.size());
-    const bool complete = in.gcount() == static_cast<std::streamsize>(header.size());
+    const bool complete = in.ReadAt(0, header) == header.size();
     const std::uint32_t length = complete ? PayloadLength(header) : 0;
     view.AddRow({QString::number(listing.fileCount),
                  QFile::decodeName(QByteArray::fromStdString(file.filename().string())),
-                 complete ? RecordingColumnTexts(header) : NoRecordingTexts()});
+                 complete ? ColumnTextsOfFile(header, in.Size()) : NoRecordingTexts()});
     listing.conversionWorkTotal += length / kConversionStepBytes + 1;
   }
   return listing;

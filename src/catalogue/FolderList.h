@@ -49,7 +49,8 @@ struct FolderListing {
 // Lists the recording files of `folder`, each from the header at its start.
 // A folder without any, or a file that cannot be opened, is reported; the
 // listing ends there with the rows it has. A file too short to hold a header
-// shows its name and an empty recording.
+// shows its name and an empty recording; one shorter than its header says
+// shows the length and duration of what it holds.
 FolderListing ListRecordingFolder(const std::filesystem::path& folder, FolderListView& view,
                                   shell::MessageService& messages);
 

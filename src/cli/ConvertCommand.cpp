@@ -7,70 +7,65 @@
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "cli/Progress.h"
-#include "platform/shell/PrivateWorkingDirectory.h"
+#include "platform/files/PlainFile.h"
+#include "platform/files/PrivateFolders.h"
+#include "platform/files/SystemReason.h"
 #include "transfer/FileWriter.h"
-
 
 #include <algorithm>
 #include <atomic>
-#include <fstream>
-#include <iterator>
 #include <mutex>
-#include <span>
 #include <thread>
+
+#include <unistd.h>
 
 namespace parlomax::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-enum class WavOutcome { Written, CannotRead, TooLong, CannotWrite, DecoderMissing, DecodeFailed, Interrupted };
+enum class WavOutcome { Written, NotPlain, CannotRead, TooLong, CannotWrite, DecoderMissing, DecodeFailed, Interrupted };
 
-std::optional<std::vector<std::uint8_t>> ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
+struct Conversion {
+  WavOutcome outcome = WavOutcome::Written;
+  int error = 0;  // the system's, for a file that could not be read or written
+};
 
-// The header, then the samples of one decoder run over the whole payload as
-// they come. The file takes its name only once all of them are in; a failed
-// one leaves nothing behind, and an earlier file of that name as it was.
-WavOutcome WriteWav(const audio::ExternalDecoder& decoder, std::span<const std::uint8_t> payload, const fs::path& target) {
-  // A WAV file counts its size in 32 bits: some 74 hours of sound.
-  if (payload.size() * audio::kOutputBytesPerPayloadByte > 0xFFFFFFFFu - audio::kWavHeaderSize) return WavOutcome::TooLong;
-  std::error_code ec;
-  const bool existed = fs::exists(target, ec);
-  transfer::FileWriter writer;
-  if (!writer.Open(PathText(target))) return WavOutcome::CannotWrite;
-  const auto header = audio::WavHeader(static_cast<std::uint32_t>(payload.size() * audio::kOutputBytesPerPayloadByte));
-  writer.Append(header.data(), header.size());
-  const auto result = decoder.DecodeWhole(payload, [&writer](std::span<const std::uint8_t> samples) {
-    writer.Append(samples.data(), samples.size());
-  });
-  const bool complete = result == audio::DecodeResult::Decoded;
-  const bool named = writer.Finish(complete);
-  if (complete && named) return WavOutcome::Written;
-  fs::remove(existed || complete ? fs::path(target.string() + ".part") : target, ec);
-  if (complete) return WavOutcome::CannotWrite;
-  if (result == audio::DecodeResult::NotStarted) return WavOutcome::DecoderMissing;
-  return Interrupted() ? WavOutcome::Interrupted : WavOutcome::DecodeFailed;
-}
-
-WavOutcome Convert(const audio::ExternalDecoder& decoder, const fs::path& file, const fs::path& target) {
-  const auto bytes = ReadFile(file);
-  if (!bytes) return WavOutcome::CannotRead;
+// The header, then the samples of one decoder run that reads the payload
+// straight from the recording file, written as they come: neither the
+// recording nor its sound is ever held whole. The file takes its name only
+// once all of them are on the disk; a failed one leaves nothing behind, and
+// an earlier file of that name as it was.
+Conversion Convert(const audio::ExternalDecoder& decoder, const fs::path& file, const fs::path& target) {
+  const files::PlainFile source(file);
+  if (!source.IsOpen()) return {source.NotPlain() ? WavOutcome::NotPlain : WavOutcome::CannotRead, source.Error()};
   // A file shorter than a header holds no sound: an empty WAV file.
-  const std::size_t start = std::min(bytes->size(), catalogue::kRecordingHeaderSize);
-  return WriteWav(decoder, std::span(*bytes).subspan(start), target);
+  const std::uint64_t start = std::min<std::uint64_t>(source.Size(), catalogue::kRecordingHeaderSize);
+  const std::uint64_t payload = source.Size() - start;
+  if (!audio::FitsInWav(payload * audio::kOutputBytesPerPayloadByte)) return {WavOutcome::TooLong};
+  if (::lseek(source.Descriptor(), static_cast<off_t>(start), SEEK_SET) < 0) return {WavOutcome::CannotRead, errno};
+  transfer::FileWriter writer;
+  if (!writer.Open(PathText(target))) return {WavOutcome::CannotWrite, writer.Error()};
+  const auto header = audio::WavHeader(static_cast<std::uint32_t>(payload * audio::kOutputBytesPerPayloadByte));
+  writer.Append(header.data(), header.size());
+  const auto result = decoder.DecodeWhole(source.Descriptor(), payload, [&writer](std::span<const std::uint8_t> samples) {
+    if (!writer.Failed()) writer.Append(samples.data(), samples.size());
+  });
+  const bool decoded = result == audio::DecodeResult::Decoded;
+  const transfer::FileEnd end = writer.Finish(decoded ? files::Ending::Complete : files::Ending::Discard);
+  if (end.error != 0) return {WavOutcome::CannotWrite, end.error};
+  if (decoded) return {WavOutcome::Written};
+  if (result == audio::DecodeResult::NotStarted) return {WavOutcome::DecoderMissing};
+  return {Interrupted() ? WavOutcome::Interrupted : WavOutcome::DecodeFailed};
 }
 
-QString ProblemText(WavOutcome outcome, const fs::path& file, const fs::path& target) {
-  switch (outcome) {
-    case WavOutcome::CannotRead: return QStringLiteral("无法读取 %1").arg(PathText(file));
-    case WavOutcome::TooLong: return QStringLiteral("录音太长，WAV 文件装不下：%1").arg(PathText(file));
-    case WavOutcome::CannotWrite: return QStringLiteral("无法写入 %1").arg(PathText(target));
+QString ProblemText(const Conversion& c, const fs::path& file, const fs::path& target) {
+  switch (c.outcome) {
+    case WavOutcome::NotPlain: return QStringLiteral("跳过 %1：不是普通文件").arg(PathText(file));
+    case WavOutcome::CannotRead:
+      return QStringLiteral("无法读取 %1：%2").arg(PathText(file), files::SystemReasonText(c.error));
+    case WavOutcome::TooLong: return audio::TooLongForWavText(PathText(file));
+    case WavOutcome::CannotWrite: return files::WriteFailedText(target, c.error);
     case WavOutcome::DecodeFailed: return QStringLiteral("解码失败：%1").arg(PathText(file));
     default: return {};
   }
@@ -84,36 +79,43 @@ struct Shared {
   StatusLine& out;
   Progress& progress;
   std::atomic<std::size_t> next{0};
-  std::atomic<bool> decoderMissing{false};
+  // Nothing more can be converted: the decoder is missing, or the disk
+  // refused a file (full, most likely: the next would fare no better).
+  std::atomic<bool> giveUp{false};
   std::atomic<std::uint32_t> converted{0};
+  std::atomic<std::uint32_t> skipped{0};
   std::mutex terminal{};
 };
 
 void Work(Shared& shared) {
   for (;;) {
     const std::size_t i = shared.next++;
-    if (i >= shared.files.size() || Interrupted() || shared.decoderMissing) return;
+    if (i >= shared.files.size() || Interrupted() || shared.giveUp) return;
     const fs::path& file = shared.files[i];
     const fs::path target = shared.wavFolder / (file.filename().string() + ".wav");
-    const WavOutcome outcome = Convert(shared.decoder, file, target);
+    const Conversion c = Convert(shared.decoder, file, target);
     std::error_code ec;
-    const auto size = fs::file_size(file, ec);
+    const auto size = c.outcome == WavOutcome::NotPlain ? 0 : fs::file_size(file, ec);
     const std::lock_guard lock(shared.terminal);
     const QString name = PathText(file.filename());
-    if (outcome == WavOutcome::DecoderMissing) {
-      if (!shared.decoderMissing.exchange(true)) {
+    if (c.outcome == WavOutcome::DecoderMissing) {
+      if (!shared.giveUp.exchange(true)) {
         Say(shared.out, QStringLiteral("无法启动解码程序 %1").arg(QString::fromStdString(shared.decoder.Program())));
       }
       return;
     }
-    if (outcome == WavOutcome::Written) {
+    if (c.outcome == WavOutcome::Written) {
       ++shared.converted;
       shared.progress.AddFinishedItem(name, ec ? 0 : size,
                                       QStringLiteral("→ %1（%2）").arg(PathText(target), SizeText(fs::file_size(target, ec))));
-    } else {
-      if (outcome != WavOutcome::Interrupted) Say(shared.out, ProblemText(outcome, file, target));
-      shared.progress.AddFinishedItem(name, ec ? 0 : size, QStringLiteral("失败"));
+      continue;
     }
+    if (c.outcome == WavOutcome::CannotWrite) shared.giveUp = true;
+    if (c.outcome != WavOutcome::Interrupted) Say(shared.out, ProblemText(c, file, target));
+    // Whatever is not a plain file is no recording: passed over, as rsync does.
+    if (c.outcome == WavOutcome::NotPlain) ++shared.skipped;
+    shared.progress.AddFinishedItem(name, ec ? 0 : size,
+                                    c.outcome == WavOutcome::NotPlain ? QStringLiteral("跳过") : QStringLiteral("失败"));
   }
 }
 
@@ -127,9 +129,8 @@ ExitStatus RunConvert(const Arguments& a, StatusLine& out, const std::string& de
     Say(out, QStringLiteral("没有这个目录：%1").arg(PathText(spxFolder)));
     return kFailed;
   }
-  fs::create_directories(wavFolder, ec);
-  if (!fs::is_directory(wavFolder, ec)) {
-    Say(out, QStringLiteral("无法建立目录 %1").arg(PathText(wavFolder)));
+  if (const int error = files::MakePrivateFolders(wavFolder); error != 0) {
+    Say(out, QStringLiteral("无法建立目录 %1：%2").arg(PathText(wavFolder), files::SystemReasonText(error)));
     return kFailed;
   }
   const auto files = catalogue::SearchRecordingFiles(spxFolder);
@@ -139,13 +140,12 @@ ExitStatus RunConvert(const Arguments& a, StatusLine& out, const std::string& de
   }
   std::uint64_t total = 0;
   for (const auto& file : files) {
+    // Only a plain file's size is asked: nothing else is read either.
+    if (!fs::is_regular_file(file, ec)) continue;
     const auto size = fs::file_size(file, ec);
     total += ec ? 0 : size;
   }
 
-  // The decoder's input goes to a folder of this run's own; the folders
-  // above were made absolute before it became the working folder.
-  shell::PrivateWorkingDirectory scratch;
   const audio::ExternalDecoder decoder(decoderProgram);
   Progress progress(out, a.quiet, static_cast<std::uint32_t>(files.size()), total);
   Shared shared{files, wavFolder, decoder, out, progress};
@@ -158,14 +158,14 @@ ExitStatus RunConvert(const Arguments& a, StatusLine& out, const std::string& de
     Work(shared);
   }
   const std::uint32_t converted = shared.converted;
-  if (shared.decoderMissing) return kFailed;
   if (Interrupted()) {
     Say(out, QStringLiteral("已中断：转换了 %1 个文件").arg(converted));
     return kInterrupted;
   }
-  const auto failed = files.size() - converted;
+  const auto failed = files.size() - shared.skipped - converted;
   if (!a.quiet || failed > 0) {
     QString summary = QStringLiteral("转换了 %1 个文件（用时 %2 秒）").arg(converted).arg(progress.Seconds(), 0, 'f', 1);
+    if (shared.skipped > 0) summary += QStringLiteral("，跳过 %1 个不是普通文件的").arg(shared.skipped.load());
     if (failed > 0) summary += QStringLiteral("；%1 个没有转换成功").arg(failed);
     Say(out, summary);
   }

@@ -5,11 +5,11 @@
 #include "cli/Interrupt.h"
 #include "cli/Progress.h"
 #include "cli/Telephone.h"
+#include "platform/files/PlainFile.h"
+#include "platform/files/PrivateFolders.h"
+#include "platform/files/SystemReason.h"
 #include "transfer/CopyRecording.h"
 
-
-#include <array>
-#include <fstream>
 #include <map>
 
 namespace parlomax::cli {
@@ -25,12 +25,10 @@ std::uint64_t FileSizeOf(const catalogue::RecordingHeader& header) {
 // A file that opens with the telephone's 19 bytes for the recording and is
 // as long as they promise holds a finished copy of it.
 bool AlreadyCopied(const fs::path& file, const catalogue::RecordingHeader& header) {
-  std::error_code ec;
-  if (fs::file_size(file, ec) != FileSizeOf(header) || ec) return false;
-  std::ifstream in(file, std::ios::binary);
-  std::array<char, kRecordingHeaderSize> start{};
-  return in.read(start.data(), start.size()) && std::equal(start.begin(), start.end(), header.begin(),
-                                                           [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+  const files::PlainFile copy(file);
+  catalogue::RecordingHeader start{};
+  return copy.IsOpen() && copy.Size() == FileSizeOf(header) && copy.ReadAt(0, start) == start.size() &&
+         start == header;
 }
 
 struct Plan {
@@ -82,9 +80,8 @@ QString KeptText(const fs::path& folder, const QString& name, bool existedBefore
 ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, TerminalMessages& messages) {
   const fs::path folder = UserPath(a.operands[0]);
   std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) {
-    Say(out, QStringLiteral("无法建立目录 %1").arg(PathText(folder)));
+  if (const int error = files::MakePrivateFolders(folder); error != 0) {
+    Say(out, QStringLiteral("无法建立目录 %1：%2").arg(PathText(folder), files::SystemReasonText(error)));
     return kFailed;
   }
   const TelephoneList list = telephone.ReadList();
@@ -120,7 +117,7 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
                           SizeText(kRecordingHeaderSize + std::uint64_t{state.payloadLength}));
       continue;
     }
-    const bool kept = outcome != transfer::CopyOutcome::Stop;
+    const bool kept = outcome == transfer::CopyOutcome::PayloadFailed || outcome == transfer::CopyOutcome::Copied;
     if (telephone.Gone()) {
       Say(out, QStringLiteral("电话已断开，复制中止") +
                    (kept ? QStringLiteral("：") + KeptText(folder, state.fileName, existed, state) : QString()));
@@ -132,8 +129,9 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
     }
     ++failed;
     progress.FinishItem(0, QStringLiteral("失败"));
-    // A recording whose description cannot be read or whose file cannot be made ends the job, as in the window.
-    if (outcome == transfer::CopyOutcome::Stop) break;
+    // A recording whose description cannot be read, or whose file cannot be
+    // made or written, ends the job, as in the window.
+    if (outcome == transfer::CopyOutcome::Stop || outcome == transfer::CopyOutcome::WriteFailed) break;
   }
   if (Interrupted()) {
     Say(out, QStringLiteral("已中断"));

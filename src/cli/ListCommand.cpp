@@ -101,7 +101,8 @@ ExitStatus RunExport(Telephone& telephone, const Arguments& arguments, StatusLin
   const QString file = PathText(UserPath(arguments.operands[0]));
   const int problemsBefore = messages.Problems();
   try {
-    exporting::ExportListToSpreadsheet(table, file, automation, messages);
+    // A file replaced on purpose (--force) goes only once the new one is whole.
+    exporting::ExportListToSpreadsheet(table, file, automation, messages, exporting::ExistingFile::ReplaceWhenSaved);
   } catch (const std::exception& e) {
     Say(out, QString::fromUtf8(e.what()));
     return kFailed;

@@ -17,6 +17,13 @@ namespace {
 
 using Kind = PinAnswer::Kind;
 
+constexpr const char* kPinVariable = "PARLOMAX_PIN";
+
+std::optional<std::string>& EnvironmentPin() {
+  static std::optional<std::string> pin;
+  return pin;
+}
+
 QString Trimmed(const std::string& text) { return QString::fromUtf8(text.c_str()).trimmed(); }
 
 // Up to the end, or 64 bytes: a PIN file holds four digits and a line end.
@@ -61,6 +68,10 @@ PinAnswer FromTerminal() {
     quiet.c_lflag |= ECHONL;
     ::tcsetattr(tty, TCSAFLUSH, &quiet);
   }
+  // A program made to end while the PIN is typed gives the terminal its echo back.
+  const OnForcedExit restore([tty, saved, canHide] {
+    if (canHide) ::tcsetattr(tty, TCSAFLUSH, &saved);
+  });
   const std::string prompt = QStringLiteral("电话的四位密码：").toStdString();
   [[maybe_unused]] const auto written = ::write(tty, prompt.data(), prompt.size());
   std::string text;
@@ -77,9 +88,16 @@ PinAnswer FromTerminal() {
 
 }  // namespace
 
+void TakePinFromEnvironment() {
+  if (const char* pin = std::getenv(kPinVariable)) {
+    EnvironmentPin() = pin;
+    ::unsetenv(kPinVariable);
+  }
+}
+
 PinAnswer FindPin(const std::optional<std::filesystem::path>& pinFile) {
   if (pinFile) return FromFile(*pinFile);
-  if (const char* pin = std::getenv("PARLOMAX_PIN")) return {Kind::Given, Trimmed(pin), {}};
+  if (const auto& pin = EnvironmentPin()) return {Kind::Given, Trimmed(*pin), {}};
   return FromTerminal();
 }
 

@@ -19,4 +19,9 @@ struct PinAnswer {
 // every user of the machine can read.
 PinAnswer FindPin(const std::optional<std::filesystem::path>& pinFile);
 
+// Takes $PARLOMAX_PIN out of the environment, to be found by FindPin() and
+// by nothing else: a program started from here (the decoder) never
+// inherits it. Called first thing, before any thread starts.
+void TakePinFromEnvironment();
+
 }  // namespace parlomax::cli

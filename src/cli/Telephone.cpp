@@ -1,6 +1,7 @@
 #include "cli/Telephone.h"
 
 #include "device/PinCheck.h"
+#include "platform/usb/EmulatorFolder.h"
 
 #include <algorithm>
 
@@ -29,6 +30,12 @@ ExitStatus Telephone::Connect(std::uint32_t number, const PinSource& pin) {
   const std::uint32_t count = link_.CountDevices();
   if (count == 0) {
     Say(out_, QStringLiteral("没有找到电话：请用 USB 线连上电话（或启动模拟电话 parlomax-phone）"));
+    const auto emulators = usb::DefaultEmulatorFolder();
+    std::error_code ec;
+    if (std::filesystem::exists(emulators, ec) && !usb::IsPrivateFolder(emulators)) {
+      Say(out_, QStringLiteral("不信任 %1 里的模拟电话：这个目录不是你自己的，或者别的用户也能写入")
+                    .arg(QString::fromStdString(emulators.string())));
+    }
     return kNoTelephoneOrPin;
   }
   if (number > count) {

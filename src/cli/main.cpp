@@ -2,6 +2,7 @@
 // the window, for a terminal, a script or a nightly timer.
 #include "audio/ExternalDecoder.h"
 #include "cli/Cli.h"
+#include "cli/PinSource.h"
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "platform/usb/CombinedDeviceLibrary.h"
 #include "platform/usb/EmulatorDeviceLibrary.h"
@@ -15,6 +16,7 @@
 using namespace parlomax;
 
 int main(int argc, char** argv) {
+  cli::TakePinFromEnvironment();
   try {
     // Telephones on the cable first, then running emulators: the window's order.
     usb::CombinedDeviceLibrary devices;

@@ -88,13 +88,20 @@ usb::Status DeviceLink::SendCommand(const Command& command, FramePreparation pre
 
 usb::Status DeviceLink::ReadReply(const Command& command) {
   std::uint32_t read = 0;
+  std::uint32_t size = command.ReplySize();
+  usb::Status status;
   if (command.RepliesIntoPayloadBuffer()) {
     PayloadBuffer.fill(0);
-    const std::uint32_t size = std::min<std::uint32_t>(command.ReplySize(), kPayloadBufferSize);
-    return library_.Read(DeviceHandle, PayloadBuffer.data(), size, read);
+    size = std::min<std::uint32_t>(size, kPayloadBufferSize);
+    status = library_.Read(DeviceHandle, PayloadBuffer.data(), size, read);
+  } else {
+    CommandFrame.fill(0);
+    status = library_.Read(DeviceHandle, CommandFrame.data(), size, read);
   }
-  CommandFrame.fill(0);
-  return library_.Read(DeviceHandle, CommandFrame.data(), command.ReplySize(), read);
+  // A reply cut short is not the reply: zeros in place of its missing bytes
+  // would pass for a PIN, a count, a header or sound.
+  if (status == usb::kSuccess && read != size) return usb::kFailure;
+  return status;
 }
 
 }  // namespace parlomax::device

@@ -63,10 +63,9 @@ class DeviceLink {
   void CloseAtExit();
 
   // One command and its reply. A failed write shows "USB写命令错误" and
-  // reads nothing; a failed read shows "USB读数据错误". On success the first
-  // reply-size bytes of the reply buffer are copied to `reply` (as many as
-  // fit); a short answer leaves zeros at the end, as the buffer is cleared
-  // before every read. `pauseBeforeReply` gives a slow telephone time to
+  // reads nothing; a failed read, a reply shorter than the command's reply
+  // size included, shows "USB读数据错误". On success the reply-size bytes of
+  // the reply buffer are copied to `reply` (as many as fit). `pauseBeforeReply` gives a slow telephone time to
   // find a recording before its reply is read; `afterWrite` runs once the
   // command has gone out, before the reply is read.
   bool Exchange(const Command& command, FramePreparation preparation, std::span<std::uint8_t> reply,

@@ -40,8 +40,8 @@ double ExportColumnWidth() { return static_cast<double>(35.0L * (1.0L / 2.6L)); 
 
 void ExportListToSpreadsheet(const ExportTable& table, const QString& fileName,
                              spreadsheet::AutomationFactory& automation,
-                             shell::MessageService& messages) {
-  if (QFileInfo::exists(fileName)) {
+                             shell::MessageService& messages, ExistingFile existing) {
+  if (existing == ExistingFile::AskThenDelete && QFileInfo::exists(fileName)) {
     if (!messages.AskOkCancel(kFileExistsQuestion)) {
       messages.Warn(kAbandonedMessage);
       return;

@@ -39,13 +39,23 @@ QString ExportFileName(const QString& saveFolder, const QString& nameBox);
 // The width every exported column gets: 35 / 2.6 characters.
 double ExportColumnWidth();
 
+// What becomes of a file already under the export's name.
+enum class ExistingFile {
+  // The user is asked first, and the file deleted when they agree.
+  AskThenDelete,
+  // Replaced by the save, once the new file is complete (the user said so
+  // beforehand): a failed export leaves it as it was.
+  ReplaceWhenSaved,
+};
+
 // Writes `table` into a new workbook through the spreadsheet application's
-// automation and has it saved as `fileName`. An existing file is replaced
-// only when the user agrees. A failed automation call after the start is
-// thrown on, but only after the application was told to quit, so that it
-// never lingers.
+// automation and has it saved as `fileName`. A failed automation call after
+// the start, the save included, is thrown on, but only after the
+// application was told to quit, so that it never lingers; the success
+// message is shown only for a saved file.
 void ExportListToSpreadsheet(const ExportTable& table, const QString& fileName,
                              spreadsheet::AutomationFactory& automation,
-                             shell::MessageService& messages);
+                             shell::MessageService& messages,
+                             ExistingFile existing = ExistingFile::AskThenDelete);
 
 }  // namespace parlomax::exporting

@@ -11,9 +11,14 @@ CopyContext CopyJob::Context() {
                      [this] { return StopRequested(); }, setup_.headerPause};
 }
 
+bool CopyJob::GoesOnAfter(CopyOutcome outcome) {
+  if (outcome == CopyOutcome::WriteFailed) writeFailed_ = true;
+  return outcome == CopyOutcome::Copied || outcome == CopyOutcome::PayloadFailed;
+}
+
 void CopyJob::EndJob(JobKind kind, bool complete, const QString& completionMessage) {
-  if (complete && state_.LastRecordingComplete()) setup_.messages.Warn(completionMessage);
-  setup_.view.EndJob(kind, setup_.generation, StopRequested());
+  if (complete && !writeFailed_ && state_.LastRecordingComplete()) setup_.messages.Warn(completionMessage);
+  setup_.view.EndJob(kind, setup_.generation, StopRequested() || writeFailed_);
 }
 
 }  // namespace parlomax::transfer

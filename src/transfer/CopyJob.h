@@ -30,6 +30,9 @@ class CopyJob : public shell::WorkerThread {
 
  protected:
   CopyContext Context();
+  // Whether the job goes on after a recording ended so. A file the disk did
+  // not take ends the job as a stop would.
+  bool GoesOnAfter(CopyOutcome outcome);
   // The end of a job that got as far as its loop: the completion message when
   // `complete` holds and the last recording was copied to its end, then the
   // window's end steps.
@@ -38,6 +41,7 @@ class CopyJob : public shell::WorkerThread {
   JobSetup setup_;
   CopyState state_;
   FileWriter writer_;
+  bool writeFailed_ = false;
 };
 
 }  // namespace parlomax::transfer

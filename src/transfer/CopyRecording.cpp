@@ -2,6 +2,7 @@
 
 #include "catalogue/RecordingTexts.h"
 #include "device/DeviceLink.h"
+#include "platform/files/SystemReason.h"
 #include "platform/shell/MessageService.h"
 
 #include <algorithm>
@@ -31,7 +32,8 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
   state.deviceAddress = catalogue::StartAddress(header);
 
   FileWriter& file = context.writer;
-  if (!file.Open(context.saveFolder + state.fileName)) {
+  const QString path = context.saveFolder + state.fileName;
+  if (!file.Open(path)) {
     context.messages.Warn(kCreateFileFailedMessage);
     return CopyOutcome::Stop;
   }
@@ -43,7 +45,8 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
   bool failed = false;
   std::array<std::uint8_t, device::kPayloadBufferSize> chunk{};
   auto lastShown = Clock::now();
-  for (state.packetIndex = 0; state.packetIndex < state.packetCount && !context.stopRequested();
+  for (state.packetIndex = 0;
+       state.packetIndex < state.packetCount && !context.stopRequested() && !file.Failed();
        ++state.packetIndex) {
     state.chunkSize = std::min<std::uint32_t>(state.payloadLength - state.bytesDone, 256);
     const std::uint32_t address = state.deviceAddress;
@@ -63,9 +66,11 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
       lastShown = now;
     }
   }
-  if (!file.Finish(state.LastRecordingComplete())) {
-    context.messages.Warn(kCreateFileFailedMessage);
-    return CopyOutcome::Stop;
+  const FileEnd end =
+      file.Finish(state.LastRecordingComplete() ? files::Ending::Complete : files::Ending::Cut);
+  if (end.error != 0) {
+    context.messages.Warn(files::WriteFailedText(files::PathOf(path), end.error));
+    return CopyOutcome::WriteFailed;
   }
   return failed ? CopyOutcome::PayloadFailed : CopyOutcome::Copied;
 }

@@ -41,6 +41,7 @@ enum class CopyOutcome {
   Copied,         // the file is complete
   PayloadFailed,  // the file holds what arrived; go on with the next recording
   Stop,           // no file was made for this recording; the job ends
+  WriteFailed,    // the disk did not take the file (said so); the job ends as if stopped
 };
 
 struct CopyContext {
@@ -57,9 +58,11 @@ struct CopyContext {
 // .spx file named for record number `fileNumber`: the 19 header bytes as the
 // telephone sent them, then the payload in chunks of at most 256 bytes. A
 // file of the same name is replaced without asking once the copy is
-// complete. Whatever arrived is kept when the copy is stopped or fails
-// part-way: under the file's name when there was no such file, else beside
-// the earlier file (which stays as it was) as "<name>.part".
+// complete and on the disk. Whatever arrived is kept when the copy is
+// stopped or fails part-way: under the file's name when there was no such
+// file, else beside the earlier file (which stays as it was) as
+// "<name>.part". A write the disk refuses ends the copy at once with a
+// message naming the file and the reason.
 CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::uint32_t fileNumber,
                           CopyState& state);
 

@@ -1,24 +1,30 @@
 #pragma once
 
+#include "platform/files/KeptFile.h"
+
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
 namespace parlomax::transfer {
 
-// Writes one file at a time on a thread of its own, in blocks, so that
+// How a file's writing ended: where it went, and the system's error number
+// of the first failure (0: none).
+struct FileEnd {
+  files::Placed placed = files::Placed::Nowhere;
+  int error = 0;
+};
+
+// Writes one kept file at a time on a thread of its own, in blocks, so that
 // storing a chunk costs the copy no more than handing it over: the file
-// system's share of the work runs while the next chunk is on its way from the
-// telephone. Everything handed over is in the file once Finish() returns.
-//
-// The bytes go to a hidden file beside the target until Finish() puts them in
-// place, so a file the user already has under that name is never emptied or
-// cut short by a copy that does not complete.
+// system's share of the work runs while the next chunk is on its way. The
+// file is a files::KeptFile: a copy that does not complete, or whose
+// writing fails, never takes the place of a file the user already has.
 class FileWriter {
  public:
   FileWriter();
@@ -27,35 +33,32 @@ class FileWriter {
   FileWriter(const FileWriter&) = delete;
   FileWriter& operator=(const FileWriter&) = delete;
 
-  // Starts a new copy of the file `target`; false when it cannot be made.
+  // Starts a new file for `target`; false, with Error(), when it cannot be made.
   bool Open(const QString& target);
+  // Hands bytes over. Waits while the disk is far behind, so that a fast
+  // source never piles up more than a few blocks in memory.
   void Append(const std::uint8_t* bytes, std::size_t size);
-  // Writes out what is left and closes the file. A complete copy takes the
-  // target's name, replacing what was there. An incomplete one takes it
-  // only when there was no file of that name; otherwise the earlier file
-  // stays as it was and the copy is kept beside it as "<name>.part". False
-  // when a complete copy could not be given its name (it is then kept as
-  // "<name>.part" too).
-  bool Finish(bool complete);
-
-  // The hidden name a copy of `target` has while it is being written.
-  static QString PartialName(const QString& target);
+  // A write has failed: nothing more will reach the file.
+  bool Failed() const { return failed_; }
+  // Writes out what is left, then syncs, closes and places the file as
+  // `ending` says (a failed one is kept as cut, never as complete).
+  FileEnd Finish(files::Ending ending);
+  // Why the last Open() failed; asked between files only.
+  int Error() const;
 
  private:
   void Hand(std::vector<std::uint8_t>&& block);
   void Run();
 
   std::vector<std::uint8_t> filling_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::vector<std::uint8_t>> queue_;
   bool writing_ = false;
   bool quit_ = false;
-  int fd_ = -1;
-  // Touched by the copying thread only.
-  std::string target_;
-  std::string partial_;
-  bool targetExisted_ = false;
+  std::atomic<bool> failed_{false};
+  // Written on the writing thread while it holds a block, else by the owner.
+  files::KeptFile file_;
   std::thread thread_;
 };
 

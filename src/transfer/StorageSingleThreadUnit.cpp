@@ -20,7 +20,7 @@ void TStorageSingleThread::Execute() {
     setup_.view.ShowProgressText(
         QStringLiteral("上传进度：正在上传选择的第%1个文件").arg(position + 1));
     // The file carries the recording's own number, not its place in the selection.
-    if (CopyRecording(context, index, std::uint32_t{index} + 1, state_) == CopyOutcome::Stop) break;
+    if (!GoesOnAfter(CopyRecording(context, index, std::uint32_t{index} + 1, state_))) break;
     setup_.view.SetOverallBar(++position, selected);
   }
   EndJob(JobKind::SelectedRecordings, position == selected, kSelectedCopiedMessage);

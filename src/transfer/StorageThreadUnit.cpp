@@ -25,8 +25,7 @@ void TStorgeThread::Execute() {
   for (; position < count && !StopRequested(); ++position) {
     if (position == catalogue::kNeverRequestedIndex) continue;
     setup_.view.ShowProgressText(QStringLiteral("上传进度：正在上传第%1个文件").arg(position + 1));
-    if (CopyRecording(context, static_cast<std::uint16_t>(position), position + 1, state_) ==
-        CopyOutcome::Stop) {
+    if (!GoesOnAfter(CopyRecording(context, static_cast<std::uint16_t>(position), position + 1, state_))) {
       break;
     }
     setup_.view.SetOverallBar(++steps, count);

@@ -70,7 +70,7 @@ TEST_F(ExportButtonTest, UnderQtsChineseTheBoxesAndASaveFailureSpeakChinese) {
   Button("BitBtnExport")->click();
   ASSERT_EQ(messages_.Texts().size(), 1u);
   const QString text = messages_.Texts()[0];
-  EXPECT_TRUE(text.startsWith("无法保存文件 ")) << text.toStdString();
+  EXPECT_TRUE(text.startsWith("写入 ") && text.endsWith("失败：没有这个文件或目录")) << text.toStdString();
   EXPECT_TRUE(text.contains(QString::fromStdString((folder_ / "gone" / "电话列表List.xls").string())))
       << text.toStdString();
 }

@@ -1,9 +1,9 @@
 // The copy buttons driven as a user does, with the jobs on their threads.
+#include "BeingWritten.h"
 #include "QtPrinters.h"
 #include "TempFolder.h"
 #include "WindowWithTelephone.h"
 #include "catalogue/RecordingTexts.h"
-#include "transfer/FileWriter.h"
 
 #include <QLabel>
 #include <QTabWidget>
@@ -202,9 +202,7 @@ TEST_F(TransferTabTest, AStoppedJobsLastProgressNeverShowsOnTheNextJob) {
   library_.SlowReadsBy(std::chrono::milliseconds(300));
   Button("BitBtnUploadAll")->click();
   // The first recording's file is begun: the job now waits for its first chunk.
-  const auto beingWritten =
-      transfer::FileWriter::PartialName(QString::fromStdString(FileOf(0))).toStdString();
-  ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(beingWritten); }));
+  ASSERT_TRUE(PumpUntil([&] { return !testing::FileBeingWritten(FileOf(0)).empty(); }));
   Button("BitBtnUploadAll")->click();
   SelectRows({5});
   Button("BitBtnUpload")->click();

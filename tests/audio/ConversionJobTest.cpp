@@ -211,7 +211,9 @@ TEST_F(ConversionJobTest, ADecoderRunThatFailsGivesSilenceButOneThatCannotStartS
   messages_.Clear();
   const ExternalDecoder missing("/nonexistent/speex");
   Run(ConversionKind::All, {}, 5, &missing);
-  ExpectWav(Wav("a.spx"), {});  // what it holds, and no more than that
+  // The earlier file stays; what this run holds, and no more than that, beside it.
+  ExpectWav(Wav("a.spx"), Bytes(4 * 8000, 0));
+  ExpectWav(testing::FileBytes(output_ / "a.spx.wav.part"), {});
   ASSERT_EQ(messages_.Texts().size(), 1u);
   EXPECT_TRUE(messages_.Texts()[0].contains("/nonexistent/speex"));
   EXPECT_EQ(view_.Last(), "error stop");

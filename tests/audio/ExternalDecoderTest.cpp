@@ -10,6 +10,7 @@
 #include <iterator>
 #include <numbers>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace parlomax::audio {
@@ -106,25 +107,36 @@ TEST_F(ExternalDecoderTest, ALongPayloadDecodesAsOneContinuousSound) {
   EXPECT_EQ(ReadSamples(kConversionOutput), speex::SpeexDecoder().Decode(payload));
 }
 
-TEST_F(ExternalDecoderTest, AWholeRecordingDecodesInOneRunThroughAPipe) {
+TEST_F(ExternalDecoderTest, AWholeRecordingDecodesInOneRunStraightFromItsFile) {
   // Several of the pipe's blocks and the decoder's reads, and a frame cut short at the end.
   Bytes payload = speex::SpeexEncoder().Encode(Voice(8000 * 150));
   payload.resize(payload.size() - 7);
+  // The payload behind a header, as in a recording file: the decoder starts
+  // where the descriptor stands.
+  Bytes file(19, 0xAB);
+  file.insert(file.end(), payload.begin(), payload.end());
+  std::ofstream("recording.spx", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+  const int fd = ::open("recording.spx", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  const auto payloadAt = [fd] { return ::lseek(fd, 19, SEEK_SET) == 19; };
+  ASSERT_TRUE(payloadAt());
   Bytes received;
-  ASSERT_EQ(decoder_.DecodeWhole(payload, [&](std::span<const std::uint8_t> block) {
+  ASSERT_EQ(decoder_.DecodeWhole(fd, payload.size(), [&](std::span<const std::uint8_t> block) {
     received.insert(received.end(), block.begin(), block.end());
   }), DecodeResult::Decoded);
   const auto samples = speex::SpeexDecoder().Decode(payload);
   ASSERT_EQ(received.size(), samples.size() * 2);
   EXPECT_TRUE(std::equal(samples.begin(), samples.end(), reinterpret_cast<const std::int16_t*>(received.data())));
-  for (const auto& entry : fs::directory_iterator(".")) {
-    EXPECT_FALSE(entry.path().filename().string().starts_with(kDecoderInput)) << "input left behind";
-  }
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1) << "a scratch file left behind";
 
   const auto ignore = [](std::span<const std::uint8_t>) {};
-  EXPECT_EQ(ExternalDecoder("/nonexistent/speex").DecodeWhole(payload, ignore), DecodeResult::NotStarted);
-  EXPECT_EQ(ExternalDecoder("true").DecodeWhole(payload, ignore), DecodeResult::Failed);
-  EXPECT_EQ(ExternalDecoder("false").DecodeWhole(payload, ignore), DecodeResult::Failed);
+  ASSERT_TRUE(payloadAt());
+  EXPECT_EQ(decoder_.DecodeWhole(fd, payload.size() + 1, ignore), DecodeResult::Failed) << "a payload that came short";
+  ASSERT_TRUE(payloadAt());
+  EXPECT_EQ(ExternalDecoder("/nonexistent/speex").DecodeWhole(fd, payload.size(), ignore), DecodeResult::NotStarted);
+  EXPECT_EQ(ExternalDecoder("true").DecodeWhole(fd, payload.size(), ignore), DecodeResult::Failed);
+  EXPECT_EQ(ExternalDecoder("false").DecodeWhole(fd, payload.size(), ignore), DecodeResult::Failed);
+  ::close(fd);
 }
 
 TEST_F(ExternalDecoderTest, ASecondRunReplacesTheOutput) {

@@ -65,7 +65,7 @@ class FolderListTest : public ::testing::Test {
 TEST_F(FolderListTest, ListsTheSpxFilesInSearchOrderFromTheirHeaders) {
   WriteRecording(folder_ / "03171400_0001.spx", 1000, 1000, 0);
   WriteRecording(folder_ / "a.spx", 0, 0, 1);  // renamed: it shows its own name
-  WriteRecording(folder_ / "03171402_0003.spx", 59000, 10, 2);
+  WriteRecording(folder_ / "03171402_0003.spx", 59000, 59000, 2);
   std::ofstream(folder_ / "notes.txt") << "x";
   std::ofstream(folder_ / "old.spx.bak") << "x";
   fs::create_directory(folder_ / "folder.spx");
@@ -80,12 +80,30 @@ TEST_F(FolderListTest, ListsTheSpxFilesInSearchOrderFromTheirHeaders) {
   EXPECT_TRUE(messages_.Messages().empty());
   for (const auto& row : view_.rows) {
     if (row.fileName != "03171402_0003.spx") continue;
-    // Size and duration come from the header, not from the 29 bytes on disk.
+    // Size and duration come from the header.
     EXPECT_EQ(row.texts.size, "58K");
     EXPECT_EQ(row.texts.duration, "1 分0 秒");
     EXPECT_EQ(row.texts.time, " 03月17日 14:02 ");
     EXPECT_EQ(row.texts.telephoneNumber, "13800138000");
   }
+}
+
+TEST_F(FolderListTest, AFileCutShortShowsTheSoundItHoldsNotWhatItsHeaderPromises) {
+  WriteRecording(folder_ / "03171400_0001.spx", 21000, 0);         // the header alone
+  WriteRecording(folder_ / "03171401_0002.spx", 59000, 12500, 1);  // a copy stopped at 12.5 s
+  WriteRecording(folder_ / "03171402_0003.spx", 3000, 5000, 2);    // more than promised: as promised
+  const auto listing = List();
+  ASSERT_EQ(view_.rows.size(), 3u);
+  EXPECT_EQ(view_.rows[0].texts.size, SizeText(0));
+  EXPECT_EQ(view_.rows[0].texts.duration, DurationText(0));
+  EXPECT_EQ(view_.rows[1].texts.size, SizeText(12500));
+  EXPECT_EQ(view_.rows[1].texts.duration, "13 秒");
+  EXPECT_EQ(view_.rows[2].texts.size, SizeText(3000));
+  EXPECT_EQ(view_.rows[2].texts.duration, "4 秒");
+  // The rest of a row, and the conversion work, still follow the header.
+  EXPECT_EQ(view_.rows[1].texts.time, " 03月17日 14:01 ");
+  EXPECT_EQ(view_.rows[1].texts.telephoneNumber, "13800138000");
+  EXPECT_EQ(listing.conversionWorkTotal, (21000u / 500 + 1) + (59000u / 500 + 1) + (3000u / 500 + 1));
 }
 
 TEST_F(FolderListTest, RecordingsAreListedInNameOrderWhateverOrderTheyWereMade) {

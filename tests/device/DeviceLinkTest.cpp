@@ -123,24 +123,28 @@ TEST_F(DeviceLinkTest, RepliesArriveInTheCallersBuffer) {
   EXPECT_TRUE(std::equal(chunk.begin(), chunk.end(), payload.begin()));
 }
 
-TEST_F(DeviceLinkTest, AShortReplyLeavesZerosWhereNothingArrived) {
+TEST_F(DeviceLinkTest, AReplyShorterThanItsCommandsIsAFailedReadForEveryCommand) {
   Open();
-  std::array<std::uint8_t, 19> header;
-  header.fill(0xEE);
-  // A full reply first, so that zeros can only come from clearing the buffer.
-  ASSERT_TRUE(link_.Exchange(Command::ReadHeader(0), FramePreparation::KeepOtherBytes, header));
-  library_.ShortenNextReply(5);
-  ASSERT_TRUE(link_.Exchange(Command::ReadHeader(1), FramePreparation::KeepOtherBytes, header));
-  const auto expected = library_.Model().Header(1);
-  EXPECT_TRUE(std::equal(header.begin(), header.begin() + 5, expected.begin()));
-  EXPECT_TRUE(std::all_of(header.begin() + 5, header.end(), [](auto b) { return b == 0; }));
-
-  std::vector<std::uint8_t> chunk(100, 0xEE);
-  library_.ShortenNextReply(10);
-  ASSERT_TRUE(
-      link_.Exchange(Command::ReadMemory(0, 100), FramePreparation::ClearWholeFrame, chunk));
-  EXPECT_TRUE(std::all_of(chunk.begin() + 10, chunk.end(), [](auto b) { return b == 0; }));
-  EXPECT_TRUE(messages_.Messages().empty());
+  // Zeros in place of the missing bytes would pass for a count, a header,
+  // sound or a PIN: each command's short reply fails as a read does.
+  struct Case {
+    Command command;
+    std::size_t size;
+  };
+  for (const Case& c : {Case{Command::ReadCount(), 2}, Case{Command::ReadHeader(1), 19},
+                        Case{Command::ReadMemory(0, 100), 100}, Case{Command::ReadPin(), 4}}) {
+    messages_.Clear();
+    std::vector<std::uint8_t> reply(c.size, 0xEE);
+    library_.ShortenNextReply(static_cast<std::uint32_t>(c.size - 1));
+    EXPECT_FALSE(link_.Exchange(c.command, FramePreparation::ClearWholeFrame, reply)) << int(c.command.code);
+    EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"}) << int(c.command.code);
+    EXPECT_TRUE(std::all_of(reply.begin(), reply.end(), [](auto b) { return b == 0xEE; }))
+        << "nothing of a short reply reaches its caller";
+    // The next exchange is whole again.
+    messages_.Clear();
+    EXPECT_TRUE(link_.Exchange(c.command, FramePreparation::ClearWholeFrame, reply));
+    EXPECT_TRUE(messages_.Messages().empty());
+  }
 }
 
 TEST_F(DeviceLinkTest, AFailedWriteIsReportedAndNothingIsRead) {

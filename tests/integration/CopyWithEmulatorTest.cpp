@@ -1,11 +1,11 @@
 // Copying from the emulator program into files, as a user does, and pulling
 // the cable out in the middle of it.
+#include "BeingWritten.h"
 #include "FileBytes.h"
 #include "QtPrinters.h"
 #include "WindowWithEmulator.h"
 #include "catalogue/RecordingTexts.h"
 #include "phone/Content.h"
-#include "transfer/FileWriter.h"
 
 #include <fstream>
 #include <iterator>
@@ -50,11 +50,10 @@ class CopyWithEmulatorTest : public testing::WindowWithEmulator {
   }
   // Waits until the copy of recording `index` is under way, some way in.
   bool WaitUntilCopying(std::uint16_t index) {
-    const auto beingWritten = transfer::FileWriter::PartialName(
-        QString::fromStdString(FileOf(index).string())).toStdString();
     return PumpUntil([&] {
       std::error_code ec;
-      return std::filesystem::file_size(beingWritten, ec) > 19 + 4096 && !ec;
+      const auto beingWritten = testing::FileBeingWritten(FileOf(index));
+      return !beingWritten.empty() && std::filesystem::file_size(beingWritten, ec) > 19 + 4096 && !ec;
     }, 20000);
   }
   bool WaitForTheCopy() {

@@ -65,13 +65,13 @@ TEST(FileWriter, KeepsEveryByteInOrderAcrossBlocksAndFiles) {
     writer.Append(piece.data(), piece.size());
     expected.insert(expected.end(), piece.begin(), piece.end());
   }
-  EXPECT_TRUE(writer.Finish(true));
+  EXPECT_EQ(writer.Finish(files::Ending::Complete).placed, files::Placed::Target);
   EXPECT_EQ(testing::FileBytes(folder / "a"), expected);
 
   std::ofstream(folder / "b") << std::string(100, 'x');
   ASSERT_TRUE(writer.Open(QString::fromStdString((folder / "b").string())));
   writer.Append(expected.data(), 3);
-  EXPECT_TRUE(writer.Finish(true));
+  EXPECT_EQ(writer.Finish(files::Ending::Complete).placed, files::Placed::Target);
   EXPECT_EQ(testing::FileBytes(folder / "b"), Bytes(expected.begin(), expected.begin() + 3));
   EXPECT_FALSE(writer.Open(QStringLiteral("/nonexistent/folder/c")));
   // Nothing is left under the hidden name a copy has while it is written.

@@ -59,9 +59,7 @@ void EnsurePrivateFolder(const std::filesystem::path& folder) {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     throw Failure("cannot make the folder " + folder.string());
   }
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0) throw Failure("cannot look at " + folder.string());
-  if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 0022) != 0) {
+  if (!usb::IsPrivateFolder(folder)) {
     throw std::runtime_error(folder.string() +
                              " is not a private folder of yours; remove it or pass --folder");
   }

@@ -12,9 +12,9 @@ extern char** environ;
 namespace parlomax::shell {
 namespace {
 
-// Starts the program with nothing to read, its output to `output` (or
-// nowhere) and its errors nowhere; 0 when it could not be started.
-pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments, int output) {
+// Starts the program reading `input` (or nothing), its output to `output`
+// (or nowhere) and its errors nowhere; 0 when it could not be started.
+pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments, int input, int output) {
   std::vector<std::string> args{program};
   args.insert(args.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
@@ -23,7 +23,11 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& argument
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (input >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, input, 0);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  }
   if (output >= 0) {
     posix_spawn_file_actions_adddup2(&actions, output, 1);
   } else {
@@ -50,18 +54,18 @@ ProgramEnd WaitForEnd(pid_t pid) {
 }  // namespace
 
 ProgramEnd StartAndWait(const std::string& program, const std::vector<std::string>& arguments) {
-  const pid_t pid = Spawn(program, arguments, -1);
+  const pid_t pid = Spawn(program, arguments, -1, -1);
   if (pid == 0) return {};
   return WaitForEnd(pid);
 }
 
-ProgramEnd StartAndRead(const std::string& program, const std::vector<std::string>& arguments,
+ProgramEnd StartAndRead(const std::string& program, const std::vector<std::string>& arguments, int input,
                         const std::function<void(std::span<const std::uint8_t>)>& output) {
   int pipe[2];
   if (::pipe2(pipe, O_CLOEXEC) != 0) return {};
   // A deeper pipe lets the program run on while its reader is busy.
   ::fcntl(pipe[1], F_SETPIPE_SZ, 1 << 20);
-  const pid_t pid = Spawn(program, arguments, pipe[1]);
+  const pid_t pid = Spawn(program, arguments, input, pipe[1]);
   ::close(pipe[1]);
   if (pid == 0) {
     ::close(pipe[0]);

@@ -21,9 +21,10 @@ struct ProgramEnd {
 // output of its own, and waits for it to end, however long that takes.
 ProgramEnd StartAndWait(const std::string& program, const std::vector<std::string>& arguments);
 
-// The same, with the program's standard output handed to `output` block by
-// block as it comes, until the program closes it.
-ProgramEnd StartAndRead(const std::string& program, const std::vector<std::string>& arguments,
+// The same, with `input` (a descriptor, or -1 for nothing) as the program's
+// standard input, and its standard output handed to `output` block by block
+// as it comes, until the program closes it.
+ProgramEnd StartAndRead(const std::string& program, const std::vector<std::string>& arguments, int input,
                         const std::function<void(std::span<const std::uint8_t>)>& output);
 
 }  // namespace parlomax::shell

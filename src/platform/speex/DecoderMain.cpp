@@ -1,8 +1,9 @@
 // speex IN OUT: decodes the bare Speex payload of a recording (a .spx file
 // without its 19-byte header) in IN into OUT as raw 16-bit little-endian
-// mono samples at 8000 per second, 8 samples per payload byte. It ends only
-// once OUT is complete and closed; any input decodes, garbage to noise or
-// silence.
+// mono samples at 8000 per second, 8 samples per payload byte. IN "-" is
+// standard input, read from where it stands (a recording file opened past
+// its header, say). It ends only once OUT is complete and closed; any input
+// decodes, garbage to noise or silence.
 //
 // Conversion starts this program once per half second of sound, so what it
 // costs to start counts more than what it costs to decode: its buffers are
@@ -76,11 +77,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: speex IN OUT\n"
                  "  IN   the bare Speex payload of a recording: a .spx file without its\n"
-                 "       19-byte header (8 kbit/s narrowband, 20-byte frames)\n"
+                 "       19-byte header (8 kbit/s narrowband, 20-byte frames); - for\n"
+                 "       standard input, read from where it stands\n"
                  "  OUT  raw 16-bit little-endian samples, mono, 8000 per second\n");
     return 2;
   }
-  const int in = ::open(argv[1], O_RDONLY | O_CLOEXEC);
+  const bool fromStandardInput = std::strcmp(argv[1], "-") == 0;
+  const int in = fromStandardInput ? STDIN_FILENO : ::open(argv[1], O_RDONLY | O_CLOEXEC);
   if (in < 0) return Fail(argv[1]);
   const int out = ::open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (out < 0) return Fail(argv[2]);

@@ -1,8 +1,8 @@
 #include "platform/spreadsheet/SpreadsheetServer.h"
 
+#include "platform/files/KeptFile.h"
+#include "platform/files/SystemReason.h"
 #include "platform/spreadsheet/XlsWriter.h"
-
-#include <QSaveFile>
 
 #include <functional>
 #include <optional>
@@ -248,15 +248,15 @@ class WorkbookObject final : public AutomationObject {
     if (arguments.empty()) throw AutomationError("SaveAs 需要文件名");
     const QString name = ToText(arguments[0], "文件名");
     const auto bytes = XlsFile(server_->Sheet());
-    // Written beside the target and renamed over it only when complete: a
-    // failure never leaves half a workbook under the name.
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !file.commit()) {
-      throw AutomationError("无法保存文件 " + name.toStdString() + "：" + file.errorString().toStdString());
+    // Written as a kept file: a failure never leaves half a workbook under
+    // the name, nor takes the place of an earlier one.
+    files::KeptFile file;
+    const auto path = files::PathOf(name);
+    if (file.Create(path)) {
+      file.Write(bytes);
+      file.Finish(file.Error() == 0 ? files::Ending::Complete : files::Ending::Discard);
     }
+    if (file.Error() != 0) throw AutomationError(files::WriteFailedText(path, file.Error()).toStdString());
     return {};
   }
 

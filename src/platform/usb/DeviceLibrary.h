@@ -30,6 +30,8 @@ class DeviceLibrary {
   virtual Status SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) = 0;
   virtual Status Open(std::uint32_t deviceNumber, DeviceHandle& handle) = 0;
   virtual Status Close(DeviceHandle handle) = 0;
+  // `bytesRead` is what truly arrived: a reply shorter than `size` may
+  // succeed, and its caller must see that it is short.
   virtual Status Read(DeviceHandle handle, std::uint8_t* buffer, std::uint32_t size,
                       std::uint32_t& bytesRead) = 0;
   virtual Status Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t size,

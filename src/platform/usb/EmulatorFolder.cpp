@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace parlomax::usb {
@@ -58,8 +59,15 @@ std::filesystem::path EmulatorLockPath(const std::filesystem::path& folder, int 
   return folder / (kPrefix + std::to_string(number) + kLockSuffix);
 }
 
+bool IsPrivateFolder(const std::filesystem::path& folder) {
+  struct stat info {};
+  return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
+         (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 std::vector<int> RunningEmulators(const std::filesystem::path& folder) {
   std::vector<int> numbers;
+  if (!IsPrivateFolder(folder)) return numbers;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
     const int number = LockNumber(entry.path().filename().string());

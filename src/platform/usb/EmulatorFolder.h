@@ -16,7 +16,13 @@ std::filesystem::path DefaultEmulatorFolder();
 std::filesystem::path EmulatorSocketPath(const std::filesystem::path& folder, int number);
 std::filesystem::path EmulatorLockPath(const std::filesystem::path& folder, int number);
 
-// The numbers of the emulators that are running and listening, in order.
+// A folder of the user's own that nobody else may write into. Only there is
+// an emulator believed: in a folder someone else made or may change (in
+// /tmp, say), that someone could plant a telephone of their own.
+bool IsPrivateFolder(const std::filesystem::path& folder);
+
+// The numbers of the emulators that are running and listening, in order;
+// none in a folder that is not private.
 std::vector<int> RunningEmulators(const std::filesystem::path& folder);
 
 }  // namespace parlomax::usb

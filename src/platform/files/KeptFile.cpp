@@ -1,0 +1,206 @@
+#include "platform/files/KeptFile.h"
+
+#include "platform/files/WriteFaults.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace parlomax::files {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPartialSuffix = ".partial";
+// A file name may hold 255 bytes; the hidden name adds a dot, a random
+// part and the suffix.
+constexpr std::size_t kLongestNamePart = 200;
+
+// The files being written now, so that a program made to end at once can
+// take them away (RemoveUnfinishedFiles). Never destroyed, since that may
+// happen while the program is on its way out.
+std::mutex unfinishedMutex;
+std::set<std::string>& Unfinished() {
+  static auto* files = new std::set<std::string>;
+  return *files;
+}
+
+void Remember(const fs::path& file) {
+  std::lock_guard lock(unfinishedMutex);
+  Unfinished().insert(file.string());
+}
+
+void Forget(const fs::path& file) {
+  std::lock_guard lock(unfinishedMutex);
+  Unfinished().erase(file.string());
+}
+
+fs::path FolderOf(const fs::path& target) {
+  return target.has_parent_path() ? target.parent_path() : fs::path(".");
+}
+
+// A new file beside `target` under a name made up at random, which nobody
+// can have planted (a link, say) beforehand: O_EXCL refuses anything there.
+int CreateHidden(const fs::path& target, fs::path& created) {
+  std::string name = target.filename().string().substr(0, kLongestNamePart);
+  std::string pattern = (FolderOf(target) / ("." + name + ".XXXXXX" + kPartialSuffix)).string();
+  const int fd = ::mkostemps(pattern.data(), static_cast<int>(std::char_traits<char>::length(kPartialSuffix)),
+                             O_CLOEXEC);
+  if (fd >= 0) created = pattern;
+  return fd;
+}
+
+// Gives `from` the name `to` only while no file has that name; 0 or errno.
+int RenameWithoutReplacing(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+  // A file system without that kind of rename: a hard link refuses a taken
+  // name as well.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return 0;
+  }
+  if (errno == EEXIST) return EEXIST;
+  // No hard links either (FAT): the best that is left.
+  struct stat info {};
+  if (::lstat(to.c_str(), &info) == 0) return EEXIST;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+// A rename is on the disk only once its folder is; a file system that
+// cannot sync a folder has nothing more to do.
+void SyncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+KeptFile::~KeptFile() {
+  if (IsOpen()) Finish(Ending::Cut);
+}
+
+fs::path KeptFile::PartName(const fs::path& target) { return fs::path(target.string() + ".part"); }
+
+bool KeptFile::Create(const fs::path& target) {
+  if (IsOpen()) Finish(Ending::Cut);
+  target_ = target;
+  error_ = 0;
+  size_ = 0;
+  fd_ = CreateHidden(target, temporary_);
+  if (fd_ < 0) return Fail(errno);
+  Remember(temporary_);
+  return true;
+}
+
+bool KeptFile::Write(std::span<const std::uint8_t> bytes) { return WriteFrom(size_, bytes); }
+
+bool KeptFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (!IsOpen() || offset + bytes.size() > size_) return WriteFrom(offset, bytes);
+  // Over bytes already there, nothing new is asked of the disk: allowed
+  // after a failure too, so that a cut file's header can be made true.
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail(n < 0 ? errno : EIO);
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool KeptFile::WriteFrom(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (!IsOpen() || error_ != 0) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    int refused = 0;
+    const std::size_t allowed = BytesTheDiskTakes(bytes.size() - done, refused);
+    if (allowed == 0) return Fail(refused);
+    const ssize_t n = ::pwrite(fd_, bytes.data() + done, allowed, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Fail(errno);
+    if (n == 0) return Fail(ENOSPC);
+    done += static_cast<std::size_t>(n);
+    size_ = std::max<std::uint64_t>(size_, offset + done);
+  }
+  return true;
+}
+
+bool KeptFile::Fail(int error) {
+  if (error_ == 0) error_ = error != 0 ? error : EIO;
+  return false;
+}
+
+Placed KeptFile::Finish(Ending ending) {
+  if (!IsOpen()) return Placed::Nowhere;
+  const int fd = fd_;
+  fd_ = -1;
+  Forget(temporary_);
+  if (ending == Ending::Discard) {
+    ::close(fd);
+    ::unlink(temporary_.c_str());
+    return Placed::Nowhere;
+  }
+  bool complete = ending == Ending::Complete && error_ == 0;
+  if (complete) {
+    // The file that is replaced lends its mode, and its owner where the
+    // system lets us; the owner first, since a change of owner may clear
+    // mode bits.
+    struct stat earlier {};
+    if (::lstat(target_.c_str(), &earlier) == 0 && S_ISREG(earlier.st_mode)) {
+      if (::fchown(fd, earlier.st_uid, earlier.st_gid) != 0) {
+        [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), earlier.st_gid);
+      }
+      if (::fchmod(fd, earlier.st_mode & 07777) != 0) Fail(errno);
+    }
+  }
+  if (::fsync(fd) != 0) Fail(errno);
+  if (::close(fd) != 0) Fail(errno);
+  complete = complete && error_ == 0;
+  return complete ? PlaceComplete() : PlaceCut();
+}
+
+Placed KeptFile::PlaceComplete() {
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    Fail(errno);
+    return PlaceCut();
+  }
+  SyncFolder(FolderOf(target_));
+  return Placed::Target;
+}
+
+Placed KeptFile::PlaceCut() {
+  struct stat info {};
+  const bool taken = ::lstat(target_.c_str(), &info) == 0 || errno != ENOENT;
+  if (!taken) {
+    const int renamed = RenameWithoutReplacing(temporary_, target_);
+    if (renamed == 0) {
+      SyncFolder(FolderOf(target_));
+      return Placed::Target;
+    }
+    if (renamed != EEXIST) Fail(renamed);
+  }
+  if (::rename(temporary_.c_str(), PartName(target_).c_str()) == 0) {
+    SyncFolder(FolderOf(target_));
+    return Placed::BesideTarget;
+  }
+  Fail(errno);
+  ::unlink(temporary_.c_str());
+  return Placed::Nowhere;
+}
+
+void RemoveUnfinishedFiles() {
+  std::lock_guard lock(unfinishedMutex);
+  for (const auto& file : Unfinished()) ::unlink(file.c_str());
+  Unfinished().clear();
+}
+
+}  // namespace parlomax::files
