@@ -52,7 +52,7 @@ Conversion Convert(const audio::ExternalDecoder& decoder, const fs::path& file, 
     if (!writer.Failed()) writer.Append(samples.data(), samples.size());
   });
   const bool decoded = result == audio::DecodeResult::Decoded;
-  const transfer::FileEnd end = writer.Finish(decoded ? files::Ending::Complete : files::Ending::Discard);
+  const transfer::FileEnd end = writer.Finish(decoded ? files::Ending::CompleteOrDiscard : files::Ending::Discard);
   if (end.error != 0) return {WavOutcome::CannotWrite, end.error};
   if (decoded) return {WavOutcome::Written};
   if (result == audio::DecodeResult::NotStarted) return {WavOutcome::DecoderMissing};

@@ -47,6 +47,8 @@ void Watch() {
     for (auto& [id, cleanup] : Cleanups()) cleanup();
   }
   files::RemoveUnfinishedFiles();
+  static constexpr char kSaid[] = "parlomax-cli: 已中断\n";
+  [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
   ::_exit(kInterrupted);
 }
 

@@ -148,7 +148,7 @@ TEST_F(PlaybackTabTest, PauseResumeAndStopSwitchTheButtons) {
   EXPECT_EQ(PlayButtons(), kStopped);
   EXPECT_EQ(Bar()->value(), 0);
   EXPECT_EQ(Text("Label3"), "00:00:00");
-  testing::PumpUntil([] { return false; }, 200);  // anything the player still sent
+  testing::LetEventsRunFor(200);  // anything the player still sent
   EXPECT_EQ(Bar()->value(), 0);
   EXPECT_EQ(Text("Label3"), "00:00:00");
 }
@@ -187,11 +187,12 @@ TEST_F(PlaybackTabTest, AGestureOnTheBarSeeksWhilePlayingAndSpringsBackWhilePaus
   EXPECT_GE(form_.Playback().Engine().ElapsedSeconds(), 29u);
   EXPECT_EQ(PlayButtons(), kPlaying);
 
-  // Paused once the seek's playback has handed over its first second, and
-  // given the moment a second in progress takes.
+  // Paused once the seek's playback has handed over its first second; the
+  // player is held once it has dropped the second in progress and ticks
+  // silence over.
   ASSERT_TRUE(testing::PumpUntil([&] { return form_.Playback().Engine().LastPosition() >= 30; }));
   form_.BitBtnPlayPauseClick();
-  testing::PumpUntil([] { return false; }, 150);
+  ASSERT_TRUE(testing::PumpUntil([&] { return sound_.EndsInSilence(2000); }));
   const int heldAt = form_.Playback().Engine().LastPosition();
   Bar()->setValue(5);
   ReleaseAKeyOnTheBar();
@@ -205,16 +206,16 @@ TEST_F(PlaybackTabTest, EveryControlInQuickSuccessionLeavesNoThreadBehind) {
   for (int round = 0; round < 6; ++round) {
     SelectRow(round % 4);
     form_.BitBtnPlayStartClick();
-    testing::PumpUntil([] { return false; }, 40);
+    testing::LetEventsRunFor(40);
     form_.BitBtnPlayPauseClick();
     form_.BitBtnPlayStartClick();
     Bar()->setValue(Bar()->maximum() / 2);
     ReleaseAKeyOnTheBar();
-    testing::PumpUntil([] { return false; }, 30);
+    testing::LetEventsRunFor(30);
     form_.BitBtn1Click();
     form_.TimerPlayerTimer();
     form_.BitBtn2Click();
-    testing::PumpUntil([] { return false; }, 30);
+    testing::LetEventsRunFor(30);
     form_.BitBtnPlayStopClick();
   }
   EXPECT_EQ(State(), PlayState::Stopped);

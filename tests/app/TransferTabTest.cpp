@@ -178,7 +178,8 @@ TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
   ChooseSaveFolder();
   library_.SlowReadsBy(std::chrono::milliseconds(300));
   Button("BitBtnUploadAll")->click();
-  PumpUntil([] { return false; }, 150);  // the job is now waiting in a slow read
+  // The first recording's file is begun: the job now waits in a slow read.
+  ASSERT_TRUE(PumpUntil([&] { return !testing::FileBeingWritten(FileOf(0)).empty(); }));
   Button("BitBtnUploadAll")->click();   // stop: the job ends after that read
   SelectRows({0});
   Button("BitBtnUpload")->click();      // a new job, while the old one still reads

@@ -71,6 +71,14 @@ class ServedTelephone {
     server_.reset();
   }
   phone::TelephoneModel& Model() { return *model_; }
+  // Waits until the telephone has had `commands` commands (answered: `answered`).
+  bool WaitUntilItHas(unsigned commands, bool answered) {
+    for (int i = 0; i < 1000; ++i) {
+      if ((answered ? server_->Answered() : server_->Received()) >= commands) return true;
+      std::this_thread::sleep_for(5ms);
+    }
+    return false;
+  }
 
  private:
   std::shared_ptr<phone::TelephoneModel> model_;
@@ -121,7 +129,7 @@ TEST_F(EmulatorLinkTest, AShortAnswerArrivesShortAndFlushDropsAnUnreadOne) {
   std::uint32_t n = 0;
   const Bytes pin{4, 0, 0, 0, 0, 0, 0, 0};
   ASSERT_EQ(library_.Write(handle, pin.data(), 8, n), kSuccess);
-  std::this_thread::sleep_for(50ms);  // let the answer arrive
+  ASSERT_TRUE(phone.WaitUntilItHas(2, true));  // the PIN's answer is on its way
   ASSERT_EQ(library_.Flush(handle, 0, 0), kSuccess);
   ASSERT_EQ(Exchange(library_, handle, {1, 0, 0, 0, 0, 0, 0, 0}, 2, reply), kSuccess);
   EXPECT_EQ(reply, (Bytes{2, 0}));  // the count, not the PIN left from before
@@ -129,10 +137,10 @@ TEST_F(EmulatorLinkTest, AShortAnswerArrivesShortAndFlushDropsAnUnreadOne) {
 
 TEST_F(EmulatorLinkTest, AStalledReplyFailsWithinTheTimeoutWhileTheCountStillAnswers) {
   phone::FaultPlan faults;
-  faults.AddRule(phone::FaultRule::Kind::Stall, "4:3000");
+  faults.AddRule(phone::FaultRule::Kind::Stall, "4:6000");
   ServedTelephone phone(folder_.Path(), std::move(faults));
   ASSERT_TRUE(WaitForCount(library_, 1));
-  library_.SetTimeouts(400, 400);
+  library_.SetTimeouts(2000, 2000);
   const DeviceHandle handle = Open();
 
   const auto started = std::chrono::steady_clock::now();
@@ -141,14 +149,15 @@ TEST_F(EmulatorLinkTest, AStalledReplyFailsWithinTheTimeoutWhileTheCountStillAns
     return Exchange(library_, handle, {4, 0, 0, 0, 0, 0, 0, 0}, 4, reply);
   });
   // The watch counts while the read waits.
-  std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(phone.WaitUntilItHas(1, false));
   std::uint32_t count = 0;
   library_.DeviceCount(count);
   EXPECT_EQ(count, 1u);
   EXPECT_EQ(pending.wait_for(0ms), std::future_status::timeout);
 
   EXPECT_EQ(pending.get(), kTimedOut);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 2500ms);
+  // Its own time-out ended it, not the reply that was still to come.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 5500ms);
 }
 
 TEST_F(EmulatorLinkTest, AReplyLaterThanTheNextCommandCostsThatCommandItsReplyOnly) {

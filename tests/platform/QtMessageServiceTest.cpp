@@ -16,6 +16,7 @@
 namespace parlomax::shell {
 namespace {
 
+using testing::LetEventsRunFor;
 using testing::PumpUntil;
 
 QMessageBox* OpenBox() {
@@ -58,7 +59,7 @@ TEST(QtMessageService, AWorkersWarningOpensAModelessBoxAndWaitsForTheUser) {
   EXPECT_EQ(box->windowModality(), Qt::NonModal);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // the window stays usable
   // The worker is still waiting for the user.
-  PumpUntil([] { return false; }, 50);
+  LetEventsRunFor(50);
   EXPECT_FALSE(returned);
   box->button(QMessageBox::Ok)->click();
   EXPECT_TRUE(PumpUntil([&] { return returned.load(); }));

@@ -21,4 +21,10 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
   return true;
 }
 
+// Runs the window thread's events for `ms`, to see that nothing (more)
+// happens meanwhile: a check that a late update does not land. It can only
+// miss a fault on a slow machine, never invent one; never use it to wait
+// for something that must happen.
+inline void LetEventsRunFor(int ms) { PumpUntil([] { return false; }, ms); }
+
 }  // namespace parlomax::testing

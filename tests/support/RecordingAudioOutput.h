@@ -2,6 +2,7 @@
 
 #include "platform/sound/AudioOutput.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -37,6 +38,13 @@ class RecordingAudioOutputFactory final : public sound::AudioOutputFactory {
   std::vector<std::int16_t> Samples() const {
     std::lock_guard lock(mutex_);
     return samples_;
+  }
+  // The last `count` samples were all silence: a paused player is ticking
+  // over, since no recorded sound is that quiet for that long.
+  bool EndsInSilence(std::size_t count) const {
+    std::lock_guard lock(mutex_);
+    return samples_.size() >= count &&
+           std::all_of(samples_.end() - static_cast<std::ptrdiff_t>(count), samples_.end(), [](auto s) { return s == 0; });
   }
   std::size_t SampleCount() const {
     std::lock_guard lock(mutex_);

@@ -6,6 +6,7 @@
 #include "RecordingTransferView.h"
 #include "TempFolder.h"
 #include "TestTelephone.h"
+#include "WaitUntil.h"
 #include "catalogue/RecordingTexts.h"
 #include "device/DeviceLink.h"
 
@@ -124,7 +125,7 @@ TEST_F(CopyJobsTest, AStoppedJobEndsWithoutItsCompletionMessage) {
   library_->SlowReadsBy(std::chrono::milliseconds(2));
   TStorgeThread job(MakeSetup());
   job.Start(CopyJob::Priority::Lowest);
-  while (view_.Texts().size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(testing::WaitUntil([&] { return view_.Texts().size() >= 2; }));
   job.RequestStop();
   job.Wait();
   EXPECT_LT(FilesMade().size(), 50u);

@@ -178,6 +178,7 @@ PhoneServer::Step PhoneServer::Answer(int connection) {
   if (n == 0) return Step::HostGone;
   if (n != 8) return Step::Continue;  // not a command: the telephone ignores it
   const std::span<const std::uint8_t, 8> command(message.data(), 8);
+  ++received_;
   const FaultAction action = faults_.Next(command[0]);
   if (action.delayMs > 0 && !WaitOrStop(action.delayMs)) return Step::Stopped;
   if (action.reply) {
@@ -187,6 +188,7 @@ PhoneServer::Step PhoneServer::Answer(int connection) {
     }
   }
   faults_.CountAnswered();
+  ++answered_;
   return faults_.ShouldVanish() ? Step::Vanished : Step::Continue;
 }
 

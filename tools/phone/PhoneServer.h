@@ -34,6 +34,10 @@ class PhoneServer {
   End Serve();
   // Ends Serve() from any thread, or from a signal handler.
   void Stop();
+  // Commands received and answered (or ignored) so far: what a test waits
+  // for instead of a time.
+  unsigned Received() const { return received_; }
+  unsigned Answered() const { return answered_; }
 
  private:
   enum class Step { Continue, Idle, HostGone, Stopped, Vanished };
@@ -51,6 +55,8 @@ class PhoneServer {
   int connectionFd_ = -1;  // the host's connection; kept open until the end
   // Also set from a signal handler; lock-free, so that is safe.
   std::atomic<bool> stopRequested_{false};
+  std::atomic<unsigned> received_{0};
+  std::atomic<unsigned> answered_{0};
 };
 
 // Makes `folder` if needed and checks that nobody else can write into it.

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -141,37 +142,40 @@ bool KeptFile::Fail(int error) {
 
 Placed KeptFile::Finish(Ending ending) {
   if (!IsOpen()) return Placed::Nowhere;
-  const int fd = fd_;
-  fd_ = -1;
+  const int fd = std::exchange(fd_, -1);
   Forget(temporary_);
-  if (ending == Ending::Discard) {
+  if (ending == Ending::Discard || (ending == Ending::CompleteOrDiscard && error_ != 0)) {
     ::close(fd);
-    ::unlink(temporary_.c_str());
-    return Placed::Nowhere;
+    return Drop();
   }
-  bool complete = ending == Ending::Complete && error_ == 0;
-  if (complete) {
-    // The file that is replaced lends its mode, and its owner where the
-    // system lets us; the owner first, since a change of owner may clear
-    // mode bits.
-    struct stat earlier {};
-    if (::lstat(target_.c_str(), &earlier) == 0 && S_ISREG(earlier.st_mode)) {
-      if (::fchown(fd, earlier.st_uid, earlier.st_gid) != 0) {
-        [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), earlier.st_gid);
-      }
-      if (::fchmod(fd, earlier.st_mode & 07777) != 0) Fail(errno);
-    }
-  }
+  const bool whole = ending != Ending::Cut;
+  if (whole && error_ == 0) AdoptModeOfEarlier(fd);
   if (::fsync(fd) != 0) Fail(errno);
   if (::close(fd) != 0) Fail(errno);
-  complete = complete && error_ == 0;
-  return complete ? PlaceComplete() : PlaceCut();
+  if (whole && error_ == 0) return PlaceComplete(ending);
+  return ending == Ending::CompleteOrDiscard ? Drop() : PlaceCut();
 }
 
-Placed KeptFile::PlaceComplete() {
+void KeptFile::AdoptModeOfEarlier(int fd) {
+  // The file that is replaced lends its mode, and its owner where the system
+  // lets us; the owner first, since a change of owner may clear mode bits.
+  struct stat earlier {};
+  if (::lstat(target_.c_str(), &earlier) != 0 || !S_ISREG(earlier.st_mode)) return;
+  if (::fchown(fd, earlier.st_uid, earlier.st_gid) != 0) {
+    [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), earlier.st_gid);
+  }
+  if (::fchmod(fd, earlier.st_mode & 07777) != 0) Fail(errno);
+}
+
+Placed KeptFile::Drop() {
+  ::unlink(temporary_.c_str());
+  return Placed::Nowhere;
+}
+
+Placed KeptFile::PlaceComplete(Ending ending) {
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
     Fail(errno);
-    return PlaceCut();
+    return ending == Ending::CompleteOrDiscard ? Drop() : PlaceCut();
   }
   SyncFolder(FolderOf(target_));
   return Placed::Target;
@@ -193,8 +197,7 @@ Placed KeptFile::PlaceCut() {
     return Placed::BesideTarget;
   }
   Fail(errno);
-  ::unlink(temporary_.c_str());
-  return Placed::Nowhere;
+  return Drop();
 }
 
 void RemoveUnfinishedFiles() {

@@ -17,6 +17,8 @@ enum class Ending {
   Cut,
   // Nothing of it is wanted.
   Discard,
+  // Complete, or nothing: a file whose writing failed is discarded.
+  CompleteOrDiscard,
 };
 
 // Where the file ended up.
@@ -63,8 +65,10 @@ class KeptFile {
  private:
   bool WriteFrom(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   bool Fail(int error);
-  Placed PlaceComplete();
+  void AdoptModeOfEarlier(int fd);
+  Placed PlaceComplete(Ending ending);
   Placed PlaceCut();
+  Placed Drop();
 
   int fd_ = -1;
   int error_ = 0;

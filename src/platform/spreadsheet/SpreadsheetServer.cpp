@@ -254,7 +254,7 @@ class WorkbookObject final : public AutomationObject {
     const auto path = files::PathOf(name);
     if (file.Create(path)) {
       file.Write(bytes);
-      file.Finish(file.Error() == 0 ? files::Ending::Complete : files::Ending::Discard);
+      file.Finish(files::Ending::CompleteOrDiscard);
     }
     if (file.Error() != 0) throw AutomationError(files::WriteFailedText(path, file.Error()).toStdString());
     return {};
