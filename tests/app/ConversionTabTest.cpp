@@ -8,6 +8,8 @@
 
 #include <QLabel>
 
+#include <sys/stat.h>
+
 namespace parlomax::app {
 namespace {
 
@@ -106,6 +108,27 @@ TEST_F(ConversionTabTest, ConvertAllClearsTheSelectionAndASecondClickCancels) {
   EXPECT_TRUE(messages_.Texts().empty());
   EXPECT_TRUE(browser_.shown.empty());
   EXPECT_LT(WavFiles(), 3u);
+}
+
+TEST_F(ConversionTabTest, APipeInTheFolderStopsConvertAllAsAFileThatCannotBeOpened) {
+  ASSERT_EQ(::mkfifo((input_ / "03171431_0002.spx.pipe.spx").c_str(), 0600), 0);
+  ChooseOutput();
+  form_.BitBtn5Click();
+  ASSERT_TRUE(WaitForTheJob()) << "the job waits on the pipe";
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"打开文件失败！"});
+  EXPECT_FALSE(form_.State().ConvertAllRunning);
+  EXPECT_EQ(Button("BitBtn5")->text(), "转换全部");
+  EXPECT_TRUE(Button("BitBtn4")->isEnabled());
+  EXPECT_TRUE(browser_.shown.empty());
+  // The third row, listed before the pipe came, now stands for it: playing
+  // it is refused as a file that cannot be opened, and the window is not
+  // held up.
+  messages_.Clear();
+  Files()->clearSelection();
+  Files()->topLevelItem(2)->setSelected(true);
+  form_.BitBtnPlayStartClick();
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"open input spx file error!"});
+  EXPECT_EQ(form_.State().PlayState, PlayState::Stopped);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "TempFolder.h"
 #include "WindowWithTelephone.h"
 #include "app/ParlomaxApplication.h"
+#include "platform/files/WriteFaults.h"
 #include "platform/shell/QtMessageService.h"
 
 #include <QApplication>
@@ -48,6 +49,19 @@ TEST_F(ExportButtonTest, AFailedSaveShowsTheErrorAndGivesTheNameBoxBack) {
   EXPECT_EQ(messages_.Messages()[0].icon, shell::MessageIcon::Error);
   EXPECT_TRUE(Edit("EditFileList")->isEnabled());
   EXPECT_FALSE(std::filesystem::exists(folder_ / "gone"));
+}
+
+TEST_F(ExportButtonTest, AFullDiskIsAFailedExportNeverFollowedByTheSuccessMessage) {
+  LogInAndList();
+  SaveInto(folder_.Path());
+  files::FailWritesAfter(1000, ENOSPC);
+  Button("BitBtnExport")->click();
+  files::StopFailingWrites();
+  ASSERT_EQ(messages_.Messages().size(), 1u);
+  EXPECT_EQ(messages_.Messages()[0].icon, shell::MessageIcon::Error);
+  EXPECT_TRUE(messages_.Messages()[0].text.endsWith("磁盘空间不足")) << messages_.Texts()[0].toStdString();
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "电话列表List.xls")) << "half a workbook under the name";
+  EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
 }
 
 TEST_F(ExportButtonTest, UnderQtsChineseTheBoxesAndASaveFailureSpeakChinese) {

@@ -4,6 +4,7 @@
 #include "TempFolder.h"
 #include "WindowWithTelephone.h"
 #include "catalogue/RecordingTexts.h"
+#include "platform/files/WriteFaults.h"
 
 #include <QLabel>
 #include <QTabWidget>
@@ -215,6 +216,30 @@ TEST_F(TransferTabTest, AStoppedJobsLastProgressNeverShowsOnTheNextJob) {
   EXPECT_FALSE(form_.findChild<QLabel*>("LabelUpload")->text().startsWith("上传进度：正在上传第"));
   library_.SlowReadsBy(std::chrono::milliseconds(0));
   ASSERT_TRUE(WaitForJobsToEnd());
+}
+
+TEST_F(TransferTabTest, AFullDiskIsSaidOnceAndEndsTheJobAsAStopDoes) {
+  LogInAndList();
+  ChooseSaveFolder();
+  // Every file before the fourth fits.
+  std::uint64_t fits = 0;
+  for (std::uint16_t i = 0; i < 3; ++i) fits += 19 + library_.Model().Payload(i).size();
+  files::FailWritesAfter(fits + 100, ENOSPC);
+  Button("BitBtnUploadAll")->click();
+  ASSERT_TRUE(WaitForJobsToEnd());
+  files::StopFailingWrites();
+  ASSERT_EQ(messages_.Messages().size(), 1u);
+  const auto box = messages_.Messages()[0];
+  EXPECT_EQ(box.caption, "Waring");
+  EXPECT_EQ(box.icon, shell::MessageIcon::Warning);
+  EXPECT_EQ(box.text, QStringLiteral("写入 %1 失败：磁盘空间不足").arg(QString::fromStdString(FileOf(3))));
+  // Ended as a stop ends: the tab back, the button as a stop leaves it.
+  EXPECT_EQ(EnabledDeviceControls(), kAllOn);
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_EQ(Bar("ProgressBarUpload")->value(), 0);
+  for (std::uint16_t i = 0; i < 3; ++i) EXPECT_TRUE(std::filesystem::exists(FileOf(i)));
+  EXPECT_FALSE(std::filesystem::exists(FileOf(4))) << "the next recording was tried";
 }
 
 TEST_F(TransferTabTest, ClosingTheWindowStopsAJobAndReleasesTheTelephone) {

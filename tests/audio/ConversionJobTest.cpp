@@ -8,6 +8,7 @@
 #include "TempFolder.h"
 #include "audio/WavHeader.h"
 #include "catalogue/FolderList.h"
+#include "platform/files/WriteFaults.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+
+#include <sys/stat.h>
 
 namespace parlomax::audio {
 namespace {
@@ -199,6 +202,51 @@ TEST_F(ConversionJobTest, AFileThatCannotBeReadOrWrittenStopsTheJob) {
   Run(ConversionKind::All, {}, 3);
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"创建文件失败！"});
   EXPECT_EQ(view_.Last(), "error stop");
+}
+
+TEST_F(ConversionJobTest, AFullDiskIsSaidOnceEndsTheJobAndNeverCostsAnEarlierWav) {
+  for (const char* name : {"1.spx", "2.spx", "3.spx"}) Recording(name, 6000);
+  Run(ConversionKind::All, {}, 3 * 13);
+  const Bytes earlier = Wav("2.spx");
+  fs::remove(output_ / "3.spx.wav");
+  messages_.Clear();
+
+  // The first file fits again; the second has an earlier file to lose.
+  files::FailWritesAfter(44 + 12 * 8000 + 44 + 5 * 8000 + 100, ENOSPC);
+  Run(ConversionKind::All, {}, 3 * 13);
+  files::StopFailingWrites();
+  ASSERT_EQ(messages_.Texts(), std::vector<QString>{QStringLiteral("写入 %1 失败：磁盘空间不足")
+                                                        .arg(QString::fromStdString((output_ / "2.spx.wav").string()))});
+  EXPECT_EQ(view_.Last(), "end cancelled") << "no success, and the end of a cancelled job";
+  EXPECT_EQ(Wav("2.spx"), earlier);
+  // What was cut sits beside it, saying truly what it holds: whole samples only.
+  const Bytes cut = testing::FileBytes(output_ / "2.spx.wav.part");
+  ASSERT_EQ(cut.size(), 44u + 5 * 8000 + 100);
+  EXPECT_EQ(Le32(cut, 40), 5u * 8000 + 100);
+  EXPECT_EQ(Le32(cut, 4), 5u * 8000 + 100 + 36);
+  EXPECT_FALSE(fs::exists(output_ / "3.spx.wav")) << "a full disk ends the job";
+  EXPECT_FALSE(fs::exists(kConversionOutput));
+}
+
+TEST_F(ConversionJobTest, APipeByARecordingsNameIsAFileThatCannotBeOpenedNotAHang) {
+  Recording("a.spx", 1000);
+  ASSERT_EQ(::mkfifo((input_ / "b.spx").c_str(), 0600), 0);
+  Recording("c.spx", 1000);
+  Run(ConversionKind::All, {}, 9);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"打开文件失败！"});
+  EXPECT_EQ(view_.Last(), "error stop");
+  EXPECT_TRUE(fs::exists(output_ / "a.spx.wav"));
+  EXPECT_FALSE(fs::exists(output_ / "c.spx.wav"));
+}
+
+TEST_F(ConversionJobTest, ARecordingTooLongForAWavFileIsRefusedBeforeAnythingIsWritten) {
+  // 300 MB of payload would be 4.8 GB of sound; a sparse file costs no disk.
+  testing::WriteSpx(input_ / "long.spx", testing::TonePayload(1000, 440));
+  fs::resize_file(input_ / "long.spx", 19 + 300'000'000);
+  Run(ConversionKind::All, {}, 600001);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"录音太长，WAV 文件装不下：long.spx"});
+  EXPECT_EQ(view_.Last(), "error stop");
+  EXPECT_TRUE(fs::is_empty(output_.Path()));
 }
 
 TEST_F(ConversionJobTest, ADecoderRunThatFailsGivesSilenceButOneThatCannotStartStopsTheJob) {

@@ -104,6 +104,27 @@ TEST_F(DeviceListTest, AFailedRecordLeavesAGapButEveryRowKnowsItsRecording) {
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
 }
 
+TEST_F(DeviceListTest, AShortHeaderIsARecordThatCouldNotBeReadNotARowOfZeros) {
+  std::vector<phone::Recording> recordings;
+  for (unsigned i = 0; i < 4; ++i) recordings.push_back(testing::MakeRecording(42000, i));
+  Plug(recordings);
+  // The count, two headers, then ten bytes of the third header.
+  library_->ShortenReplyAfter(3, 10);
+  Read();
+  std::vector<std::uint16_t> indexes;
+  for (const auto& row : view_.rows) indexes.push_back(row.recordIndex);
+  EXPECT_EQ(indexes, (std::vector<std::uint16_t>{0, 1, 3}));
+  for (const auto& row : view_.rows) EXPECT_EQ(row.texts, RecordingColumnTexts(library_->Model().Header(row.recordIndex)));
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
+
+  // A short count: nothing listed as if the telephone were empty.
+  messages_.Clear();
+  library_->ShortenNextReply(1);
+  Read();
+  EXPECT_TRUE(view_.rows.empty());
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
+}
+
 TEST_F(DeviceListTest, ATelephonePulledOutMidwayCostsOneMessageNotOnePerRecord) {
   Plug(std::vector<phone::Recording>(500, testing::MakeRecording(10)));
   library_->UnplugAfterWrites(11);  // the count and ten headers go through

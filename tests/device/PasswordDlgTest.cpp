@@ -107,6 +107,20 @@ TEST_F(PasswordDlgTest, AFailedExchangeClosesTheDialogAndLeavesTheLoginAsItWas) 
   EXPECT_EQ(dialog_.result(), QDialog::Accepted);
 }
 
+TEST_F(PasswordDlgTest, AShortPinReplyIsAFailedReadNotAWrongPin) {
+  // Two bytes of 0 9 1 7 would read as the PIN 0900, and 0900 as refused.
+  for (const bool loggedIn : {true, false}) {
+    messages_.Clear();
+    link_.LoggedIn = loggedIn;
+    library_.ShortenNextReply(2);
+    EnterPin(QStringLiteral("0917"));
+    EXPECT_EQ(link_.LoggedIn, loggedIn);
+    EXPECT_TRUE(tab_.calls.empty());
+    EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
+    EXPECT_EQ(dialog_.result(), QDialog::Accepted);
+  }
+}
+
 TEST_F(PasswordDlgTest, CancelAndEscapeLogOutAndEmptyTheListButTheTitleBarDoesNeither) {
   link_.LoggedIn = true;
   dialog_.show();

@@ -9,6 +9,7 @@
 #include "WaitUntil.h"
 #include "catalogue/RecordingTexts.h"
 #include "device/DeviceLink.h"
+#include "platform/files/WriteFaults.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,8 @@ class CopyJobsTest : public testing::TelephoneOnLink {
     return catalogue::RecordingFileName(library_->Model().Header(index), number).toStdString();
   }
 
-  testing::TempFolder folder_;
+  // Some jobs here copy every one of 65535 recordings.
+  testing::TempFolder folder_{testing::TempFolder::InMemoryBase()};
   testing::RecordingTransferView view_;
 };
 
@@ -84,6 +86,24 @@ TEST_F(CopyJobsTest, AFailureInTheLastRecordingWithholdsTheCompletionMessage) {
   Run(job);
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
   EXPECT_EQ(view_.Ends().size(), 1u);
+}
+
+TEST_F(CopyJobsTest, AFullDiskEndsTheJobAsAStopWouldWithOneMessage) {
+  Plug(Recordings(6, 5000));
+  // The first recording fits; the second does not.
+  files::FailWritesAfter(19 + 5000 + 3000, ENOSPC);
+  TStorgeThread job(MakeSetup());
+  Run(job);
+  files::StopFailingWrites();
+  ASSERT_EQ(messages_.Texts().size(), 1u) << "no completion message, no box per recording";
+  EXPECT_EQ(messages_.Texts()[0],
+            QStringLiteral("写入 %1 失败：磁盘空间不足").arg(QString::fromStdString((folder_ / FileName(1, 2)).string())));
+  ASSERT_EQ(view_.Ends().size(), 1u);
+  EXPECT_TRUE(view_.Ends()[0].stopped);
+  // No recording after the one the disk refused was even asked for.
+  EXPECT_EQ(CommandsSent(2).size(), 2u);
+  EXPECT_EQ(std::filesystem::file_size(folder_ / FileName(0, 1)), 19u + 5000u);
+  EXPECT_LE(std::filesystem::file_size(folder_ / FileName(1, 2)), 19u + 3000u) << "kept as what it holds";
 }
 
 TEST_F(CopyJobsTest, AnUnreadableCountClosesTheProgramWithoutTheEndSteps) {

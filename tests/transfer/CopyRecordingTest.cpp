@@ -8,6 +8,7 @@
 #include "TestTelephone.h"
 #include "catalogue/RecordingTexts.h"
 #include "device/DeviceLink.h"
+#include "platform/files/WriteFaults.h"
 
 #include <gtest/gtest.h>
 
@@ -182,6 +183,48 @@ TEST_F(CopyRecordingTest, AStopBetweenChunksKeepsTheHeaderAndTheChunksReceived) 
   EXPECT_EQ(Copy(0, 1, [&] { return chunksAllowed-- <= 0; }), CopyOutcome::Copied);
   EXPECT_EQ(testing::FileBytes(FileOf(0, 1)).size(), 19u + 3 * 256);
   EXPECT_FALSE(state_.LastRecordingComplete());
+}
+
+TEST_F(CopyRecordingTest, AFileTheDiskDoesNotTakeIsNeverCopiedAndTheEarlierOneStays) {
+  Plug({testing::MakeRecording(2000000, 5), testing::MakeRecording(2000, 6)});
+  ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied);
+  const Bytes good = testing::FileBytes(FileOf(0, 1));
+  const std::size_t chunksBefore = CommandsSent(3).size();
+  files::FailWritesAfter(100000, ENOSPC);
+  EXPECT_EQ(Copy(0, 1), CopyOutcome::WriteFailed);
+  files::StopFailingWrites();
+  EXPECT_EQ(testing::FileBytes(FileOf(0, 1)), good);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{QStringLiteral("写入 %1 失败：磁盘空间不足")
+                                                        .arg(QString::fromStdString(FileOf(0, 1).string()))});
+  // The copy gave up soon after the disk did, instead of reading the rest.
+  EXPECT_LT(CommandsSent(3).size() - chunksBefore, chunksBefore / 2);
+
+  // A file with no earlier one: what reached the disk, under its name.
+  files::FailWritesAfter(1000, EDQUOT);
+  EXPECT_EQ(Copy(1, 2), CopyOutcome::WriteFailed);
+  files::StopFailingWrites();
+  const Bytes expected = Expected(1);
+  EXPECT_EQ(testing::FileBytes(FileOf(1, 2)), Bytes(expected.begin(), expected.begin() + 1000));
+  EXPECT_TRUE(messages_.Texts().back().endsWith("超出了磁盘配额"));
+}
+
+TEST_F(CopyRecordingTest, AShortChunkIsAFailedReadAndNeverPassesForSound) {
+  Plug({testing::MakeRecording(1000, 5)});
+  ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied);
+  const Bytes good = testing::FileBytes(FileOf(0, 1));
+  // The header, then a first chunk of 100 bytes instead of 256.
+  library_->ShortenReplyAfter(1, 100);
+  EXPECT_EQ(Copy(0, 1), CopyOutcome::PayloadFailed);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
+  EXPECT_EQ(testing::FileBytes(FileOf(0, 1)), good);
+  EXPECT_EQ(testing::FileBytes(FileOf(0, 1).string() + ".part"), Bytes(good.begin(), good.begin() + 19));
+
+  // A short header: no file at all, the job ends.
+  messages_.Clear();
+  library_->ShortenNextReply(10);
+  EXPECT_EQ(Copy(0, 1), CopyOutcome::Stop);
+  EXPECT_EQ(testing::FileBytes(FileOf(0, 1)), good);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
 }
 
 TEST_F(CopyRecordingTest, NoHeaderOrNoFileStopsTheJobWithoutAFile) {

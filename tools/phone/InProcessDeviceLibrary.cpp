@@ -33,9 +33,10 @@ void InProcessDeviceLibrary::FailNextRead() {
   failNextRead_ = true;
 }
 
-void InProcessDeviceLibrary::ShortenNextReply(std::uint32_t bytes) {
+void InProcessDeviceLibrary::ShortenReplyAfter(unsigned commands, std::uint32_t bytes) {
   std::lock_guard lock(mutex_);
-  shortNextReply_ = bytes;
+  commandsBeforeShortReply_ = commands;
+  shortReply_ = bytes;
 }
 
 void InProcessDeviceLibrary::FailCommand(std::uint8_t code) {
@@ -141,8 +142,10 @@ usb::Status InProcessDeviceLibrary::Write(usb::DeviceHandle handle, const std::u
   std::copy_n(buffer, 8, command.begin());
   const auto reply = model_->Answer(command);
   pending_ = reply.value_or(std::vector<std::uint8_t>{});
-  if (shortNextReply_ && pending_.size() > *shortNextReply_) pending_.resize(*shortNextReply_);
-  shortNextReply_.reset();
+  if (shortReply_ && commandsBeforeShortReply_-- == 0) {
+    if (pending_.size() > *shortReply_) pending_.resize(*shortReply_);
+    shortReply_.reset();
+  }
   bytesWritten = size;
   return usb::kSuccess;
 }

@@ -50,7 +50,9 @@ class InProcessDeviceLibrary final : public usb::DeviceLibrary {
   void FailNextWrite();
   void FailNextRead();
   // The next reply delivers only its first `bytes` bytes, with success.
-  void ShortenNextReply(std::uint32_t bytes);
+  void ShortenNextReply(std::uint32_t bytes) { ShortenReplyAfter(0, bytes); }
+  // The same for the reply to the (n+1)-th command from now.
+  void ShortenReplyAfter(unsigned commands, std::uint32_t bytes);
   // Every write of a command with this code fails from now on.
   void FailCommand(std::uint8_t code);
   // The cable comes out just before the (n+1)-th write from now.
@@ -94,7 +96,8 @@ class InProcessDeviceLibrary final : public usb::DeviceLibrary {
   std::vector<std::uint8_t> pending_;  // the unread part of the last reply
   bool failNextWrite_ = false;
   bool failNextRead_ = false;
-  std::optional<std::uint32_t> shortNextReply_;
+  std::optional<std::uint32_t> shortReply_;
+  unsigned commandsBeforeShortReply_ = 0;
   std::set<std::uint8_t> failingCommands_;
   std::optional<unsigned> writesBeforeUnplug_;
   std::optional<unsigned> readsBeforeFailure_;
