@@ -1,13 +1,9 @@
 // parlomax-cli as a script or a timer runs it, against the parlomax-phone
 // program: exit statuses, what it prints and the files it leaves.
-#include "ChildProcess.h"
-#include "FileBytes.h"
-#include "ProgramRun.h"
-#include "TempFolder.h"
+#include "CliWithEmulator.h"
 #include "catalogue/RecordingTexts.h"
 #include "phone/Content.h"
 #include "platform/speex/SpeexCodec.h"
-#include "platform/usb/EmulatorDeviceLibrary.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,9 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <fstream>
-#include <thread>
 
 namespace parlomax {
 namespace {
@@ -25,24 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using testing::FileBytes;
-
-void WriteFile(const fs::path& file, const Bytes& bytes) {
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-}
-
-// Header and payload of a recording, as a finished copy holds them.
-Bytes Spx(const phone::TelephoneModel& model, std::uint16_t index) {
-  const auto header = model.Header(index);
-  Bytes bytes(header.begin(), header.end());
-  const auto payload = model.Payload(index);
-  bytes.insert(bytes.end(), payload.begin(), payload.end());
-  return bytes;
-}
-
-fs::path FileOf(const fs::path& folder, const phone::TelephoneModel& model, std::uint16_t index) {
-  return folder / catalogue::RecordingFileName(model.Header(index), index + 1u).toStdString();
-}
+using testing::FileOf;
+using testing::Spx;
+using testing::WriteFile;
 
 int Count(const std::string& text, const std::string& part) {
   int n = 0;
@@ -50,36 +28,7 @@ int Count(const std::string& text, const std::string& part) {
   return n;
 }
 
-class CliTest : public ::testing::Test {
- protected:
-  // A telephone played by parlomax-phone where the program looks for
-  // emulators; `options` go to it as they are.
-  std::unique_ptr<testing::ChildProcess> PlugIn(std::vector<std::string> options) {
-    std::vector<std::string> argv{PARLOMAX_PHONE_PROGRAM, "--folder", Emulators().string()};
-    argv.insert(argv.end(), options.begin(), options.end());
-    auto phone = std::make_unique<testing::ChildProcess>(argv);
-    usb::EmulatorDeviceLibrary library(Emulators());
-    std::uint32_t count = 0;
-    for (int i = 0; i < 1000 && count == 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      library.DeviceCount(count);
-    }
-    EXPECT_EQ(count, 1u);
-    return phone;
-  }
-  fs::path Emulators() const { return runtime_ / "parlomax"; }
-  testing::ProgramResult Cli(std::vector<std::string> arguments, std::vector<std::string> environment = {"PARLOMAX_PIN=9174"}) {
-    arguments.insert(arguments.begin(), PARLOMAX_CLI_PROGRAM);
-    environment.push_back("XDG_RUNTIME_DIR=" + runtime_.Path().string());
-    if (std::none_of(environment.begin(), environment.end(), [](auto& e) { return e.starts_with("PARLOMAX_PIN"); })) {
-      environment.push_back("PARLOMAX_PIN");
-    }
-    return testing::RunProgram(arguments, environment);
-  }
-  fs::path Folder(const std::string& name) const { return work_ / name; }
-
-  testing::TempFolder runtime_, work_;
-};
+class CliTest : public testing::CliWithEmulator {};
 
 TEST_F(CliTest, ListGivesTheSevenTextsAndTheDecodedFields) {
   const auto recordings = phone::GenerateRecordings(5, 7);
