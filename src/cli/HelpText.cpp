@@ -48,12 +48,13 @@ QString HelpText(Command command) {
       return Join({u"用法：parlomax-cli convert SPX目录 WAV目录\n\n"
                    u"把 SPX目录 里的每个 .spx 文件转换成 WAV目录/<文件名>.spx.wav（8000 Hz，16 位，\n"
                    u"单声道，与窗口程序的格式相同）。每个录音一次解码到底，没有半秒一段的接缝。\n"
-                   u"不连接电话。WAV目录不存在时会建立；同名的 WAV 文件被替换。\n\n",
+                   u"不连接电话。WAV目录不存在时会建立；同名的 WAV 文件只在新文件完整写好后才被替换。\n"
+                   u"不是普通文件的条目（管道、设备）跳过；WAV 超过 4 GiB 的录音不转换。\n\n",
                    kCommonOptions, u"\n", kExitStatus});
     case Command::Export:
       return Join({u"用法：parlomax-cli export 文件.xls [--force] [电话选项]\n\n"
                    u"把电话的录音列表导出成 Excel 文件，与窗口程序导出的表格相同。\n"
-                   u"  --force          文件已存在时替换它（否则拒绝）\n\n",
+                   u"  --force          文件已存在时，新文件完整写好后替换它（否则拒绝）\n\n",
                    kTelephoneOptions, kCommonOptions, u"\n", kExitStatus});
     case Command::None:
       break;

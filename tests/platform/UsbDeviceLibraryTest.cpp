@@ -97,6 +97,7 @@ TEST_F(UsbDeviceLibraryTest, AnUnansweredOrShortReplyTimesOut) {
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
   telephone_->ShortenNextReply(5);
   EXPECT_EQ(Exchange(handle, {2, 0, 0, 0, 0, 0, 0, 0}, 19, reply), kTimedOut);
+  EXPECT_EQ(reply.size(), 5u) << "what arrived is counted honestly";
 }
 
 TEST_F(UsbDeviceLibraryTest, FlushPurgesTheChipAndDropsWhatArrivedUnread) {

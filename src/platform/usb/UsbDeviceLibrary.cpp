@@ -250,13 +250,19 @@ Status UsbDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, std::ui
   std::lock_guard io(telephone->io);
   const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_.load());
   std::vector<std::uint8_t>& pending = telephone->pending;
+  // A reply that stops short fails at the time-out; what did arrive is
+  // counted all the same, so that nobody takes the shortfall for nothing.
+  const auto shortOf = [&](Status status) {
+    bytesRead = static_cast<std::uint32_t>(std::min<std::size_t>(pending.size(), size));
+    return telephone->Fail(status);
+  };
   while (pending.size() < size) {
     const long long left = MillisecondsUntil(deadline);
-    if (left <= 0) return telephone->Fail(kTimedOut);
+    if (left <= 0) return shortOf(kTimedOut);
     // Whole packets only: a device may always send a full one.
     const int r = telephone->ReadPackets(size - pending.size(), left, pending);
-    if (r != 0 && r != LIBUSB_ERROR_TIMEOUT) return telephone->Fail(StatusOf(r));
-    if (r == LIBUSB_ERROR_TIMEOUT && pending.size() < size) return telephone->Fail(kTimedOut);
+    if (r != 0 && r != LIBUSB_ERROR_TIMEOUT) return shortOf(StatusOf(r));
+    if (r == LIBUSB_ERROR_TIMEOUT && pending.size() < size) return shortOf(kTimedOut);
   }
   if (telephone->checkNextReply) {
     // Bytes beyond this reply mean that what was read was the late reply of
