@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "FileBytes.h"
 #include "ProgramRun.h"
+#include "RecordingBytes.h"
 #include "TempFolder.h"
 #include "catalogue/RecordingTexts.h"
 #include "phone/TelephoneModel.h"
@@ -25,11 +26,7 @@ inline void WriteFile(const std::filesystem::path& file, const std::vector<std::
 
 // Header and payload of a recording, as a finished copy holds them.
 inline std::vector<std::uint8_t> Spx(const phone::TelephoneModel& model, std::uint16_t index) {
-  const auto header = model.Header(index);
-  std::vector<std::uint8_t> bytes(header.begin(), header.end());
-  const auto payload = model.Payload(index);
-  bytes.insert(bytes.end(), payload.begin(), payload.end());
-  return bytes;
+  return RecordingBytes(model, index);
 }
 
 inline std::filesystem::path FileOf(const std::filesystem::path& folder, const phone::TelephoneModel& model,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileBytes.h"
+#include "RecordingBytes.h"
 #include "RecordingTransferView.h"
 #include "catalogue/DeviceList.h"
 #include "catalogue/RecordingTexts.h"
@@ -20,14 +21,6 @@ namespace parlomax::testing {
 // What a telephone's late reply may cost, checked the same way on every
 // kind of link: the copy of all recordings and the list, with the exchange
 // of recording `lateIndex` failed by the late reply.
-
-inline std::vector<std::uint8_t> RecordingBytes(const phone::TelephoneModel& model, std::uint16_t index) {
-  const auto header = model.Header(index);
-  std::vector<std::uint8_t> bytes(header.begin(), header.end());
-  const auto payload = model.Payload(index);
-  bytes.insert(bytes.end(), payload.begin(), payload.end());
-  return bytes;
-}
 
 // Copies every recording into `folder` with the all-recordings job; every
 // file but the late one is whole and exact, and the late one holds a prefix.
