@@ -1,10 +1,10 @@
 #include "cli/PinSource.h"
 
 #include "cli/Interrupt.h"
+#include "platform/files/SystemReason.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include <fcntl.h>
@@ -40,10 +40,15 @@ bool ReadSome(int fd, std::string& into) {
 
 PinAnswer FromFile(const std::filesystem::path& file) {
   const QString name = QString::fromStdString(file.string());
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {Kind::Missing, {}, QStringLiteral("无法打开密码文件 %1：%2").arg(name, QString::fromLocal8Bit(std::strerror(errno)))};
+  // Not blocking: a pipe by that name would otherwise wait for a writer.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return {Kind::Missing, {}, QStringLiteral("无法打开密码文件 %1：%2").arg(name, files::SystemReasonText(errno))};
   struct stat info {};
   const bool looked = ::fstat(fd, &info) == 0;
+  if (looked && !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return {Kind::Missing, {}, QStringLiteral("密码文件 %1 不是普通文件").arg(name)};
+  }
   const bool private_ = looked && (info.st_mode & (S_IRGRP | S_IROTH)) == 0;
   std::string text;
   const bool read = private_ && ReadSome(fd, text);

@@ -190,6 +190,13 @@ TEST_F(CliSafetyTest, APipeIsPassedOverAndARecordingTooLongForAWavIsRefusedWithB
   EXPECT_EQ(Contents(Folder("wav")).size(), 1u);
   EXPECT_TRUE(fs::exists(Folder("wav") / "a.spx.wav"));
 
+  // Nor is a pipe ever waited on as a PIN file.
+  auto phone = PlugIn({"--generate", "1"});
+  const auto pin = testing::RunProgram({PARLOMAX_CLI_PROGRAM, "--pin-file", (spx / "b.spx").string(), "list"},
+                                       Environment({}), 10000);
+  EXPECT_EQ(pin.status, 2) << pin.err;
+  EXPECT_TRUE(Contains(pin.err, "不是普通文件")) << pin.err;
+
   // A pipe alone is no failure: nothing that is a recording was left out.
   fs::remove(spx / "c.spx");
   const auto again = testing::RunProgram({PARLOMAX_CLI_PROGRAM, "convert", spx.string(), Folder("wav").string()},
