@@ -4,12 +4,14 @@
 #include "BeingWritten.h"
 #include "CliWithEmulator.h"
 #include "phone/Content.h"
+#include "phone/PhoneServer.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <map>
 #include <optional>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -205,17 +207,25 @@ TEST_F(CliSafetyTest, APipeIsPassedOverAndARecordingTooLongForAWavIsRefusedWithB
 }
 
 TEST_F(CliSafetyTest, AStopEndsItWithinMomentsEvenInTheMiddleOfAStalledRead) {
-  // The fifth chunk is answered only after half a minute.
-  auto phone = PlugIn({"--generate", "3", "--seed", "2", "--stall", "3@5:30000"});
+  // A telephone served from here, so that the test knows when the copy's
+  // first header is asked for: that answer comes only after half a minute.
+  const auto model = std::make_shared<phone::TelephoneModel>(phone::Pin{9, 1, 7, 4},
+                                                             phone::GenerateRecordings(3, 2));
+  phone::FaultPlan faults;
+  faults.AddRule(phone::FaultRule::Kind::Stall, "2@4:30000");
+  phone::PhoneServer server(model, std::move(faults), Emulators());
+  std::thread serving([&server] { server.Serve(); });
   const fs::path saved = Folder("saved");
   testing::ChildProcess cli({PARLOMAX_CLI_PROGRAM, "copy", saved.string()},
                             {Environment({"PARLOMAX_PIN=9174"}), "/dev/null", (work_ / "err").string(), true});
-  const phone::TelephoneModel model({9, 1, 7, 4}, phone::GenerateRecordings(3, 2));
-  for (int i = 0; i < 2000 && testing::FileBeingWritten(FileOf(saved, model, 0)).empty(); ++i) ::usleep(5000);
-  ASSERT_FALSE(testing::FileBeingWritten(FileOf(saved, model, 0)).empty());
+  // The PIN, the count, three headers for the list, the copy's first header.
+  for (int i = 0; i < 2000 && server.Received() < 6; ++i) ::usleep(5000);
+  ASSERT_EQ(server.Received(), 6u);
   cli.Signal(SIGTERM);
   // Well before the stalled answer could have come.
   EXPECT_EQ(cli.Wait(10000), 130);
+  server.Stop();
+  serving.join();
   EXPECT_TRUE(fs::is_empty(saved)) << "a hidden half file left behind";
   const Bytes said = FileBytes(work_ / "err");
   EXPECT_TRUE(Contains(std::string(said.begin(), said.end()), "已中断"));
