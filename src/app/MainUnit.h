@@ -27,6 +27,9 @@ namespace parlomax::app {
 // How long a stop request is given before the window carries on.
 inline constexpr std::chrono::milliseconds kStopGrace{100};
 
+// Said when a telephone is on the cable but this user may not open it.
+extern const QString kTelephoneNotPermittedMessage;
+
 // The main window: the telephone's tab and the PC tab, the state every piece
 // of work shares, and the rules that switch controls as work starts and ends.
 class TMainForm : public QWidget, public device::DeviceTabLock {

@@ -11,6 +11,12 @@
 #include <QTreeWidget>
 
 namespace parlomax::app {
+
+const QString kTelephoneNotPermittedMessage = QStringLiteral(
+    "电话已经连在 USB 线上，但当前用户没有权限打开它。\n"
+    "请安装 Parlomax 的 udev 规则（安装软件包时会自动安装），或把当前用户加入 plugdev 组，"
+    "然后重新插上电话。\n运行 parlomax-cli doctor 可以看到详细原因和解决办法。");
+
 void TMainForm::TimerUSBConnectTimer() {
   if (link_.CountDevices() >= 1) {
     link_.DeviceAttached = true;
@@ -68,8 +74,13 @@ void TMainForm::BitBtnRefershClick() {
   if (!SharedGuardsPass()) return;
   if (link_.DeviceAttached) {
     // Every request asks for the PIN again, also when the user is logged in.
-    if (link_.DeviceOpen || link_.OpenFirstDevice()) {
+    usb::Status refused = usb::kSuccess;
+    if (link_.DeviceOpen || link_.OpenFirstDevice(&refused)) {
       if (passwordDlg_) passwordDlg_->exec();
+    } else if (refused == usb::kAccessDenied) {
+      // A failed open is otherwise silent; this one would stay so for good,
+      // and the user can mend it.
+      platform_.messages.Warn(kTelephoneNotPermittedMessage);
     }
   }
   if (!link_.LoggedIn) return;

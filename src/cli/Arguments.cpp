@@ -9,10 +9,12 @@
 namespace parlomax::cli {
 namespace {
 
-const std::map<std::string, Command> kCommands{
-    {"list", Command::List}, {"copy", Command::Copy}, {"convert", Command::Convert}, {"export", Command::Export}};
+const std::map<std::string, Command> kCommands{{"list", Command::List},       {"copy", Command::Copy},
+                                              {"convert", Command::Convert}, {"export", Command::Export},
+                                              {"doctor", Command::Doctor}};
 
-bool TalksToTheTelephone(Command command) { return command != Command::Convert; }
+// Whether the command logs in to one telephone.
+bool LogsIn(Command command) { return command != Command::Convert && command != Command::Doctor; }
 
 std::optional<std::uint32_t> Number(const std::string& text) {
   std::uint32_t value = 0;
@@ -25,8 +27,10 @@ QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
 
 // The checks that need the command: its options and how many words it takes.
 QString CheckCommand(Arguments& a, bool deviceGiven) {
-  const bool telephone = TalksToTheTelephone(a.command);
-  if (!telephone && (deviceGiven || a.pinFile)) return QStringLiteral("convert 不连接电话，不接受 --device 和 --pin-file");
+  if (!LogsIn(a.command) && (deviceGiven || a.pinFile)) {
+    return a.command == Command::Convert ? QStringLiteral("convert 不连接电话，不接受 --device 和 --pin-file")
+                                         : QStringLiteral("doctor 查看所有电话，不用密码，不接受 --device 和 --pin-file");
+  }
   if (a.json && a.command != Command::List) return QStringLiteral("--json 只用于 list");
   if (a.newOnly && a.command != Command::Copy) return QStringLiteral("--new 只用于 copy");
   if (a.force && a.command != Command::Export) return QStringLiteral("--force 只用于 export");
@@ -57,6 +61,9 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
       break;
     case Command::Export:
       if (words != 1) return QStringLiteral("export 需要一个文件名，如 录音列表.xls");
+      break;
+    case Command::Doctor:
+      if (words != 0) return QStringLiteral("doctor 不接受参数：%1").arg(Text(a.operands[0]));
       break;
     case Command::None:
       break;
@@ -133,7 +140,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   }
   if (a.help || a.version) return result;
   if (a.command == Command::None) {
-    result.error = QStringLiteral("缺少命令：list、copy、convert 或 export");
+    result.error = QStringLiteral("缺少命令：list、copy、convert、export 或 doctor");
     return result;
   }
   result.error = CheckCommand(a, deviceGiven);

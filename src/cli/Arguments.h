@@ -9,7 +9,7 @@
 
 namespace parlomax::cli {
 
-enum class Command { None, List, Copy, Convert, Export };
+enum class Command { None, List, Copy, Convert, Export, Doctor };
 
 // What the command line asks for. Options may stand before or after the
 // command's name; "--" ends them.

@@ -83,6 +83,7 @@ int RunCli(const std::vector<std::string>& words, CliPlatform& platform) {
   CatchInterrupts();
   TerminalMessages messages(out, a.force);
   if (a.command == Command::Convert) return RunConvert(a, out, platform.decoderProgram);
+  if (a.command == Command::Doctor) return RunDoctor(platform);
   return WithTelephone(a, platform, out, messages);
 }
 

@@ -5,6 +5,10 @@
 
 namespace parlomax::usb {
 class DeviceLibrary;
+class UsbDeviceLibrary;
+}
+namespace parlomax::sound {
+class AudioOutputFactory;
 }
 namespace parlomax::spreadsheet {
 class AutomationFactory;
@@ -18,6 +22,10 @@ struct CliPlatform {
   usb::DeviceLibrary& devices;
   spreadsheet::AutomationFactory& automation;
   std::string decoderProgram;
+  // What the doctor looks at besides: the telephones on the cable one by
+  // one, and the sound output. Either may be missing.
+  usb::UsbDeviceLibrary* usb = nullptr;
+  sound::AudioOutputFactory* sound = nullptr;
 };
 
 // The whole program: `words` without the program's name; the exit status.

@@ -12,14 +12,23 @@
 namespace parlomax::spreadsheet {
 class AutomationFactory;
 }
+namespace parlomax::sound {
+class AudioOutputFactory;
+}
 
 namespace parlomax::cli {
 
 class Telephone;
+struct CliPlatform;
 
 ExitStatus RunList(Telephone& telephone, const Arguments& arguments);
 ExitStatus RunCopy(Telephone& telephone, const Arguments& arguments, StatusLine& out, TerminalMessages& messages);
 ExitStatus RunConvert(const Arguments& arguments, StatusLine& out, const std::string& decoderProgram);
+ExitStatus RunDoctor(CliPlatform& platform);
+// The doctor runs the program again with this one argument to try the sound
+// output in a process of its own; it says why not on standard output.
+inline constexpr const char* kSoundProbeArgument = "--probe-sound-output";
+int ProbeSound(sound::AudioOutputFactory& sound);
 // Refuses an existing file unless --force was given; checked before the
 // telephone is even opened.
 ExitStatus CheckExportTarget(const Arguments& arguments, StatusLine& out);

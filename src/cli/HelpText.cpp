@@ -56,6 +56,12 @@ QString HelpText(Command command) {
                    u"把电话的录音列表导出成 Excel 文件，与窗口程序导出的表格相同。\n"
                    u"  --force          文件已存在时，新文件完整写好后替换它（否则拒绝）\n\n",
                    kTelephoneOptions, kCommonOptions, u"\n", kExitStatus});
+    case Command::Doctor:
+      return Join({u"用法：parlomax-cli doctor\n\n"
+                   u"找不到电话时用：逐项检查 USB 上的每部电话（位置、当前用户能否打开它以及怎样解决、\n"
+                   u"占用它的内核驱动、是哪一种芯片、打开请求的回答、电话是否应答），正在运行的模拟电话，\n"
+                   u"解码程序和声音输出。不用密码，也不显示密码。\n\n",
+                   u"退出状态：0 有电话可以使用；1 电话连着但不能使用；2 没有找到电话。\n"});
     case Command::None:
       break;
   }
@@ -64,7 +70,8 @@ QString HelpText(Command command) {
                u"  list                     列出电话里的录音\n"
                u"  copy 目录 [--new|编号...]  把录音复制成 .spx 文件\n"
                u"  convert SPX目录 WAV目录    把 .spx 文件转换成 WAV 文件\n"
-               u"  export 文件.xls           把录音列表导出成 Excel 文件\n\n"
+               u"  export 文件.xls           把录音列表导出成 Excel 文件\n"
+               u"  doctor                    找不到电话时，检查原因并说明解决办法\n\n"
                u"parlomax-cli 命令 --help 显示该命令的说明。\n\n",
                kTelephoneOptions, kCommonOptions, u"  --version        显示版本\n\n", kExitStatus});
 }

@@ -14,13 +14,15 @@ std::uint32_t DeviceLink::CountDevices() {
   return count;
 }
 
-bool DeviceLink::OpenFirstDevice() { return OpenDevice(0); }
+bool DeviceLink::OpenFirstDevice(usb::Status* why) { return OpenDevice(0, why); }
 
-bool DeviceLink::OpenDevice(std::uint32_t deviceNumber) {
+bool DeviceLink::OpenDevice(std::uint32_t deviceNumber, usb::Status* why) {
   std::lock_guard lock(exchangeMutex_);
   library_.SetTimeouts(kDeviceTimeoutMs, kDeviceTimeoutMs);
   usb::DeviceHandle handle = 0;
-  if (library_.Open(deviceNumber, handle) != usb::kSuccess) return false;
+  const usb::Status status = library_.Open(deviceNumber, handle);
+  if (why) *why = status;
+  if (status != usb::kSuccess) return false;
   DeviceHandle = handle;
   DeviceOpen = true;
   return true;

@@ -52,10 +52,11 @@ class DeviceLink {
   // Attached telephones as the library counts them; a failed count is none.
   std::uint32_t CountDevices();
   // Sets both time-outs to 10 s and opens device 0. Success stores the
-  // handle and sets DeviceOpen; a failure is silent and changes nothing.
-  bool OpenFirstDevice();
+  // handle and sets DeviceOpen; a failure is silent and changes nothing but
+  // `why`, when given.
+  bool OpenFirstDevice(usb::Status* why = nullptr);
   // The same for the telephone of that number (0 is the first one counted).
-  bool OpenDevice(std::uint32_t deviceNumber);
+  bool OpenDevice(std::uint32_t deviceNumber, usb::Status* why = nullptr);
   // Purges whatever the telephone or the library still holds for us.
   void Flush();
   // At exit: flush and close the handle of the last open, if any open ever

@@ -121,6 +121,30 @@ TEST_F(DeviceTabTest, AFailedOpenShowsNoDialogAndReadsNothing) {
   EXPECT_EQ(Writes(1), 0u);
 }
 
+TEST_F(DeviceTabTest, ATelephoneThisUserMayNotOpenIsSaidOnceWithItsFix) {
+  form_.TimerUSBConnectTimer();
+  library_.RefuseOpensWith(usb::kAccessDenied);
+  Refresh();
+  EXPECT_FALSE(form_.Link().DeviceOpen);
+  EXPECT_FALSE(dialog_.isVisible());
+  ASSERT_EQ(messages_.Messages().size(), 1u);
+  const auto box = messages_.Messages()[0];
+  EXPECT_EQ(box.caption, "Waring");
+  EXPECT_EQ(box.icon, shell::MessageIcon::Warning);
+  EXPECT_TRUE(box.text.contains("没有权限")) << box.text.toStdString();
+  EXPECT_TRUE(box.text.contains("parlomax-cli doctor")) << box.text.toStdString();
+  EXPECT_EQ(Writes(1), 0u);
+
+  // Any other refusal stays silent; once the user may, it opens as ever.
+  messages_.Clear();
+  library_.RefuseOpensWith(usb::kFailure);
+  Refresh();
+  EXPECT_TRUE(messages_.Messages().empty());
+  library_.RefuseOpensWith(usb::kSuccess);
+  Refresh();
+  EXPECT_TRUE(form_.Link().LoggedIn);
+}
+
 TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
   form_.TimerUSBConnectTimer();
   Refresh();

@@ -51,7 +51,8 @@ void Complete(UMockdevIoctlClient* client, long result, int error) {
 
 }  // namespace
 
-UsbTelephone::UsbTelephone(std::shared_ptr<phone::TelephoneModel> model) : model_(std::move(model)) {
+UsbTelephone::UsbTelephone(std::shared_ptr<phone::TelephoneModel> model, UsbChip chip)
+    : model_(std::move(model)), chip_(chip) {
   testbed_ = umockdev_testbed_new();
   handler_ = umockdev_ioctl_base_new();
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
@@ -111,6 +112,21 @@ void UsbTelephone::ReleaseDueReplies() {
   }
 }
 
+void UsbTelephone::StallEndpoint(std::uint8_t endpoint) {
+  std::lock_guard lock(mutex_);
+  toStall_.push_back(endpoint);
+}
+
+std::vector<std::uint8_t> UsbTelephone::ClearedHalts() {
+  std::lock_guard lock(mutex_);
+  return clearedHalts_;
+}
+
+bool UsbTelephone::IsOpen() {
+  std::lock_guard lock(mutex_);
+  return open_;
+}
+
 void UsbTelephone::Unplug() {
   {
     std::lock_guard lock(mutex_);
@@ -157,10 +173,19 @@ bool UsbTelephone::HandleIoctl(UMockdevIoctlClient* client) {
     case USBDEVFS_GETDRIVER:
       Complete(client, -1, ENODATA);  // no kernel driver holds the interface
       return true;
+    case USBDEVFS_CLEAR_HALT: {
+      UMockdevIoctlData* value = umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned int), nullptr);
+      const auto endpoint = static_cast<std::uint8_t>(*reinterpret_cast<unsigned int*>(value->data));
+      g_object_unref(value);
+      std::lock_guard lock(mutex_);
+      clearedHalts_.push_back(endpoint);
+      std::erase(halted_, endpoint);
+      Complete(client, 0, 0);
+      return true;
+    }
     case USBDEVFS_CLAIMINTERFACE:
     case USBDEVFS_RELEASEINTERFACE:
     case USBDEVFS_DISCONNECT_CLAIM:
-    case USBDEVFS_CLEAR_HALT:
     case USBDEVFS_SETINTERFACE:
       Complete(client, 0, 0);
       return true;
@@ -196,35 +221,24 @@ void UsbTelephone::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
   Urb submitted{data, urb->endpoint, urb->type, static_cast<std::size_t>(urb->buffer_length), {}, 0};
 
   std::lock_guard lock(mutex_);
+  ReleaseDueReplies();
+  const bool out = (urb->endpoint & 0x80) == 0;
   if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
-    // The setup packet: request type, request, value, index, length.
-    controls_.emplace_back(bytes[1], static_cast<std::uint16_t>(bytes[2] | bytes[3] << 8));
-    ReleaseDueReplies();
-    if (bytes[1] == 0x12) fifo_.clear();  // purge
+    Control(bytes, submitted);
     done_.push_back(std::move(submitted));
-  } else if ((urb->endpoint & 0x80) == 0) {
-    const std::vector<std::uint8_t> command(bytes, bytes + urb->buffer_length);
-    commands_.push_back(command);
-    if (command.size() == 8 && std::find(ignored_.begin(), ignored_.end(), command[0]) == ignored_.end()) {
-      std::array<std::uint8_t, 8> frame;
-      std::copy(command.begin(), command.end(), frame.begin());
-      const unsigned occurrence = ++seen_[command[0]];
-      if (auto reply = model_->Answer(frame)) {
-        if (shortNext_) reply->resize(std::min(reply->size(), *shortNext_));
-        shortNext_.reset();
-        auto due = std::chrono::steady_clock::now();
-        for (const Delay& d : delays_) {
-          if (d.code == command[0] && d.occurrence == occurrence) due += d.delay;
-        }
-        // The telephone answers in order: nothing overtakes a late reply.
-        if (!inFlight_.empty()) due = std::max(due, inFlight_.back().due);
-        inFlight_.push_back({due, std::move(*reply)});
-      }
-    }
-    submitted.status = 0;
-    submitted.reply.clear();
+  } else if (std::erase(toStall_, urb->endpoint) > 0 ||
+             std::find(halted_.begin(), halted_.end(), urb->endpoint) != halted_.end()) {
+    // The pipe is halted until the host clears it.
+    if (std::find(halted_.begin(), halted_.end(), urb->endpoint) == halted_.end()) halted_.push_back(urb->endpoint);
+    submitted.status = -EPIPE;
+    submitted.length = 0;
     done_.push_back(std::move(submitted));
-    done_.back().length = command.size();
+  } else if (out && !open_) {
+    // Not taken until the chip is opened: the host's write times out.
+    waiting_.push_back(std::move(submitted));
+  } else if (out) {
+    Command(std::vector<std::uint8_t>(bytes, bytes + urb->buffer_length));
+    done_.push_back(std::move(submitted));
   } else {
     waiting_.push_back(std::move(submitted));
   }
@@ -234,10 +248,61 @@ void UsbTelephone::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
   Complete(client, 0, 0);
 }
 
+void UsbTelephone::Control(const std::uint8_t* setup, Urb& urb) {
+  // The setup packet: request type, request, value, index, length.
+  const std::uint8_t type = setup[0], request = setup[1];
+  const auto value = static_cast<std::uint16_t>(setup[2] | setup[3] << 8);
+  controls_.emplace_back(request, value);
+  const bool bridge = chip_.kind == UsbChip::Kind::Bridge;
+  urb.status = 0;
+  if (type == 0xC0 && request == 0xFF && value == 0x370B) {
+    if (chip_.stallsPartNumber) {
+      urb.status = -EPIPE;
+    } else {
+      urb.reply = {static_cast<std::uint8_t>(bridge ? 0x02 : 0x80)};
+    }
+  } else if (bridge && (type == 0x41 || type == 0x40) && request == 0x00) {
+    open_ = value != 0;  // interface enabled (1, or 0xFFFF) or disabled (0)
+  } else if (bridge && (type == 0x41 || type == 0x40) && request == 0x12) {
+    fifo_.clear();  // purge
+  } else if (!bridge && type == 0x40 && request == 0x02 && (value == 1 || value == 2 || value == 4)) {
+    if (value == 2) open_ = true;
+    if (value == 4) open_ = false;
+    if (value == 1) fifo_.clear();  // flush both ways
+  } else {
+    urb.status = -EPIPE;  // not a request this chip knows
+  }
+}
+
+void UsbTelephone::Command(const std::vector<std::uint8_t>& command) {
+  commands_.push_back(command);
+  if (command.size() != 8 || std::find(ignored_.begin(), ignored_.end(), command[0]) != ignored_.end()) return;
+  std::array<std::uint8_t, 8> frame;
+  std::copy(command.begin(), command.end(), frame.begin());
+  const unsigned occurrence = ++seen_[command[0]];
+  auto reply = model_->Answer(frame);
+  if (!reply) return;
+  if (shortNext_) reply->resize(std::min(reply->size(), *shortNext_));
+  shortNext_.reset();
+  auto due = std::chrono::steady_clock::now();
+  for (const Delay& d : delays_) {
+    if (d.code == command[0] && d.occurrence == occurrence) due += d.delay;
+  }
+  // The telephone answers in order: nothing overtakes a late reply.
+  if (!inFlight_.empty()) due = std::max(due, inFlight_.back().due);
+  inFlight_.push_back({due, std::move(*reply)});
+}
+
 void UsbTelephone::FillWaitingReads() {
-  while (!waiting_.empty() && !fifo_.empty()) {
-    Urb urb = std::move(waiting_.front());
-    waiting_.pop_front();
+  // An opened chip's IN transfers take the reply bytes in order; a closed
+  // one sends nothing.
+  for (auto it = waiting_.begin(); open_ && it != waiting_.end() && !fifo_.empty();) {
+    if ((it->endpoint & 0x80) == 0) {
+      ++it;
+      continue;
+    }
+    Urb urb = std::move(*it);
+    it = waiting_.erase(it);
     const std::size_t n = std::min(urb.length, fifo_.size());
     urb.reply.assign(fifo_.begin(), fifo_.begin() + static_cast<std::ptrdiff_t>(n));
     fifo_.erase(fifo_.begin(), fifo_.begin() + static_cast<std::ptrdiff_t>(n));
@@ -259,11 +324,15 @@ void UsbTelephone::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
   lock.unlock();
   auto* raw = reinterpret_cast<usbdevfs_urb*>(urb.data->data);
   raw->status = urb.status;
-  if ((urb.endpoint & 0x80) != 0 && urb.type != USBDEVFS_URB_TYPE_CONTROL) {
+  if (urb.type == USBDEVFS_URB_TYPE_CONTROL) {
+    // What a device-to-host request answers follows its setup packet.
+    raw->actual_length = static_cast<int>(urb.reply.size());
+    std::memcpy(static_cast<std::uint8_t*>(raw->buffer) + 8, urb.reply.data(), urb.reply.size());
+  } else if ((urb.endpoint & 0x80) != 0) {
     raw->actual_length = static_cast<int>(urb.reply.size());
     std::memcpy(raw->buffer, urb.reply.data(), urb.reply.size());
   } else {
-    raw->actual_length = urb.type == USBDEVFS_URB_TYPE_CONTROL ? 0 : static_cast<int>(urb.length);
+    raw->actual_length = static_cast<int>(urb.length);
   }
   UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(gpointer), nullptr);
   umockdev_ioctl_data_set_ptr(pointer, 0, urb.data);

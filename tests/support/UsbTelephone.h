@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -18,14 +20,43 @@ typedef struct _UMockdevIoctlData UMockdevIoctlData;
 
 namespace parlomax::testing {
 
+// Which chip the telephone carries behind its IDs, and how it takes the
+// chip maker's part-number request.
+struct UsbChip {
+  enum class Kind {
+    Bridge,    // the USB-to-UART bridge in direct-access mode
+    Firmware,  // a microcontroller running the maker's direct-access firmware
+  };
+  Kind kind = Kind::Bridge;
+  // STALLs the part-number request too, as if it were neither kind.
+  bool stallsPartNumber = false;
+};
+
+// Every way a telephone's chip may meet the host, for tests that run
+// against each; named for the test's name, printed for its parameter.
+inline const UsbChip kEveryUsbChip[] = {
+    {UsbChip::Kind::Bridge, false}, {UsbChip::Kind::Firmware, false},
+    {UsbChip::Kind::Firmware, true}, {UsbChip::Kind::Bridge, true}};
+template <typename Info>
+std::string UsbChipName(const Info& info) {
+  return std::string(info.param.kind == UsbChip::Kind::Bridge ? "Bridge" : "Firmware") +
+         (info.param.stallsPartNumber ? "StallingThePartNumber" : "");
+}
+inline void PrintTo(const UsbChip& chip, std::ostream* out) {
+  *out << (chip.kind == UsbChip::Kind::Bridge ? "bridge" : "firmware")
+       << (chip.stallsPartNumber ? ", stalling the part number" : "");
+}
+
 // A telephone on an emulated USB bus: umockdev shows libusb a device with the
 // telephone's IDs and descriptors, and this class answers the usbfs requests
 // libusb makes of it from a TelephoneModel — bulk OUT commands, bulk IN
-// replies as a byte stream, and the chip's vendor control requests.
+// replies as a byte stream, and the chip's vendor control requests as that
+// kind of chip answers them: its own requests taken, a STALL for every
+// other, and no data either way until it has been opened.
 // Works only inside umockdev-wrapper.
 class UsbTelephone {
  public:
-  explicit UsbTelephone(std::shared_ptr<phone::TelephoneModel> model);
+  explicit UsbTelephone(std::shared_ptr<phone::TelephoneModel> model, UsbChip chip = {});
   ~UsbTelephone();
 
   UsbTelephone(const UsbTelephone&) = delete;
@@ -44,6 +75,13 @@ class UsbTelephone {
   void DelayReply(std::uint8_t code, unsigned occurrence, std::chrono::milliseconds delay);
   // Pulls the cable: the device leaves the bus and fails every request.
   void Unplug();
+  // The next bulk transfer on `endpoint` is STALLed, and so is every one
+  // after it until the host clears the halt.
+  void StallEndpoint(std::uint8_t endpoint);
+  // The endpoints whose halt the host cleared, in order.
+  std::vector<std::uint8_t> ClearedHalts();
+  // Whether the chip is open now: it takes commands and sends replies.
+  bool IsOpen();
 
   // For the request handler.
   bool HandleIoctl(UMockdevIoctlClient* client);
@@ -58,6 +96,10 @@ class UsbTelephone {
     int status = 0;
   };
   void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+  // A vendor request as this kind of chip takes it; the URB's status and
+  // reply are set. With mutex_ held.
+  void Control(const std::uint8_t* setup, Urb& urb);
+  void Command(const std::vector<std::uint8_t>& command);  // with mutex_ held
   void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
   void FillWaitingReads();  // with mutex_ held
   void ReleaseDueReplies();  // with mutex_ held
@@ -72,6 +114,7 @@ class UsbTelephone {
   };
 
   std::shared_ptr<phone::TelephoneModel> model_;
+  const UsbChip chip_;
   UMockdevTestbed* testbed_ = nullptr;
   UMockdevIoctlBase* handler_ = nullptr;
 
@@ -81,7 +124,11 @@ class UsbTelephone {
   std::deque<Reply> inFlight_;     // replies the telephone has yet to send
   std::vector<Delay> delays_;
   unsigned seen_[256] = {};
-  std::deque<Urb> waiting_;        // IN transfers waiting for bytes
+  bool open_ = false;
+  std::vector<std::uint8_t> halted_;       // endpoints STALLing until cleared
+  std::vector<std::uint8_t> toStall_;      // endpoints whose next transfer halts them
+  std::vector<std::uint8_t> clearedHalts_;
+  std::deque<Urb> waiting_;        // IN transfers waiting for bytes, OUT ones waiting for the open
   std::deque<Urb> done_;           // transfers ready to be reaped
   std::vector<std::pair<std::uint8_t, std::uint16_t>> controls_;
   std::vector<std::vector<std::uint8_t>> commands_;

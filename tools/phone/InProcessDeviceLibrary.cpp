@@ -54,6 +54,11 @@ void InProcessDeviceLibrary::FailReadAfter(unsigned reads) {
   readsBeforeFailure_ = reads;
 }
 
+void InProcessDeviceLibrary::RefuseOpensWith(usb::Status status) {
+  std::lock_guard lock(mutex_);
+  openRefusal_ = status;
+}
+
 void InProcessDeviceLibrary::SlowReadsBy(std::chrono::milliseconds delay) {
   std::lock_guard lock(mutex_);
   readDelay_ = delay;
@@ -110,6 +115,7 @@ usb::Status InProcessDeviceLibrary::Open(std::uint32_t deviceNumber, usb::Device
   std::lock_guard lock(mutex_);
   calls_.push_back({Op::Open});
   if (!plugged_ || deviceNumber != 0) return usb::kNoDevice;
+  if (openRefusal_ != usb::kSuccess) return openRefusal_;
   handle = nextHandle_++;
   live_.insert(handle);
   pending_.clear();

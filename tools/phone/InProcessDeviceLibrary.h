@@ -61,6 +61,9 @@ class InProcessDeviceLibrary final : public usb::DeviceLibrary {
   void FailReadAfter(unsigned reads);
   // Every read takes this long before it answers, like a slow telephone.
   void SlowReadsBy(std::chrono::milliseconds delay);
+  // Every open fails with this status (kAccessDenied: a telephone this user
+  // may not open); kSuccess lets opens through again.
+  void RefuseOpensWith(usb::Status status);
 
   std::vector<LibraryCall> Calls() const;
   // The calls other than the device count, which the connection watch makes
@@ -96,6 +99,7 @@ class InProcessDeviceLibrary final : public usb::DeviceLibrary {
   std::vector<std::uint8_t> pending_;  // the unread part of the last reply
   bool failNextWrite_ = false;
   bool failNextRead_ = false;
+  usb::Status openRefusal_ = usb::kSuccess;
   std::optional<std::uint32_t> shortReply_;
   unsigned commandsBeforeShortReply_ = 0;
   std::set<std::uint8_t> failingCommands_;

@@ -12,6 +12,8 @@ inline constexpr Status kFailure = 1;
 inline constexpr Status kNoDevice = 2;
 inline constexpr Status kTimedOut = 3;
 inline constexpr Status kInvalidHandle = 4;
+// The telephone is there, but this user may not open it.
+inline constexpr Status kAccessDenied = 5;
 
 // Opaque handle of an open telephone; 0 never names an open device.
 using DeviceHandle = std::uint32_t;
