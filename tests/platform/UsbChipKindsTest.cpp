@@ -43,12 +43,7 @@ class UsbChipKindsTest : public ::testing::TestWithParam<testing::UsbChip> {
     return std::find(controls.begin(), controls.end(), request) != controls.end();
   }
   Status Exchange(DeviceHandle handle, Bytes command, std::uint32_t size, Bytes& reply) {
-    std::uint32_t n = 0;
-    if (const Status s = library_->Write(handle, command.data(), 8, n); s != kSuccess) return s;
-    reply.assign(size, 0);
-    const Status s = library_->Read(handle, reply.data(), size, n);
-    reply.resize(n);
-    return s;
+    return testing::ExchangeWith(*library_, handle, std::move(command), size, reply);
   }
 
   std::shared_ptr<phone::TelephoneModel> model_;

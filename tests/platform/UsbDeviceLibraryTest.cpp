@@ -41,12 +41,7 @@ class UsbDeviceLibraryTest : public ::testing::Test {
     return handle;
   }
   Status Exchange(DeviceHandle handle, Bytes command, std::uint32_t size, Bytes& reply) {
-    std::uint32_t n = 0;
-    if (const Status s = library_->Write(handle, command.data(), 8, n); s != kSuccess) return s;
-    reply.assign(size, 0);
-    const Status s = library_->Read(handle, reply.data(), size, n);
-    reply.resize(n);
-    return s;
+    return testing::ExchangeWith(*library_, handle, std::move(command), size, reply);
   }
 
   std::shared_ptr<phone::TelephoneModel> model_;

@@ -47,6 +47,19 @@ inline void PrintTo(const UsbChip& chip, std::ostream* out) {
        << (chip.stallsPartNumber ? ", stalling the part number" : "");
 }
 
+// One command and its reply through a device library; the reply is cut to
+// what arrived.
+template <typename Library, typename Handle>
+int ExchangeWith(Library& library, Handle handle, std::vector<std::uint8_t> command, std::uint32_t size,
+                 std::vector<std::uint8_t>& reply) {
+  std::uint32_t n = 0;
+  if (const int s = library.Write(handle, command.data(), 8, n); s != 0) return s;
+  reply.assign(size, 0);
+  const int s = library.Read(handle, reply.data(), size, n);
+  reply.resize(n);
+  return s;
+}
+
 // A telephone on an emulated USB bus: umockdev shows libusb a device with the
 // telephone's IDs and descriptors, and this class answers the usbfs requests
 // libusb makes of it from a TelephoneModel — bulk OUT commands, bulk IN
