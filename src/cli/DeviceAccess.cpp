@@ -22,9 +22,9 @@ QString GroupName(gid_t gid) {
   return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(gid);
 }
 
-QString UserName() {
-  const passwd* p = ::getpwuid(::getuid());
-  return p ? QString::fromLocal8Bit(p->pw_name) : QString::number(::getuid());
+QString UserName(uid_t uid = ::getuid()) {
+  const passwd* p = ::getpwuid(uid);
+  return p ? QString::fromLocal8Bit(p->pw_name) : QString::number(uid);
 }
 
 // The groups this process has now: a group joined since the login does not
@@ -79,9 +79,8 @@ DeviceAccess CheckDeviceAccess(const std::string& deviceNode) {
   }
   const QString group = GroupName(node.st_gid);
   access.why = QStringLiteral("当前用户 %1 不能读写设备节点 %2（属主 %3，组 %4，权限 %5）")
-                   .arg(UserName(), QString::fromStdString(deviceNode))
-                   .arg(node.st_uid)
-                   .arg(group, ModeText(node.st_mode));
+                   .arg(UserName(), QString::fromStdString(deviceNode), UserName(node.st_uid), group,
+                        ModeText(node.st_mode));
   const std::string rule = InstalledUdevRule();
   if (rule.empty()) {
     access.fix << QStringLiteral("没有安装 Parlomax 的 udev 规则（%1）。安装 parlomax 软件包会装上它；从源码树安装：").arg(kRuleName)

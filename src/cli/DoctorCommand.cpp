@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -196,7 +197,11 @@ void CheckSound() {
   }
   ::close(pipe[0]);
   int status = 0;
-  if (started && ::waitpid(pid, &status, WNOHANG) == 0) {
+  pid_t ended = 0;
+  while (started && (ended = ::waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (started && ended == 0) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
     Line(QStringLiteral("声音输出：%1 秒内没有打开，声音系统可能卡住了").arg(kSoundProbeSeconds));

@@ -235,5 +235,21 @@ TEST_F(CliTest, ExportWritesTheListsSheetAndReplacesAFileOnlyWhenForced) {
   }
 }
 
+TEST_F(CliTest, TheDoctorSaysThereIsNoTelephoneOrFindsTheEmulatorThatAnswers) {
+  const auto none = Cli({"doctor"}, {});
+  EXPECT_EQ(none.status, 2) << none.out << none.err;
+  EXPECT_NE(none.out.find("模拟电话：" + Emulators().string() + " 里没有正在运行的模拟电话"), std::string::npos) << none.out;
+  EXPECT_NE(none.out.find("结论：没有找到电话。"), std::string::npos) << none.out;
+
+  auto phone = PlugIn({"--generate", "2", "--pin", "2468"});
+  const auto found = Cli({"doctor"}, {});
+  EXPECT_EQ(found.status, 0) << found.out << found.err;
+  EXPECT_NE(found.out.find("回答了密码请求"), std::string::npos) << found.out;
+  EXPECT_EQ(found.out.find("2468"), std::string::npos) << "the PIN is never shown";
+  EXPECT_NE(found.out.find("解码程序："), std::string::npos) << found.out;
+  EXPECT_NE(found.out.find("声音输出："), std::string::npos) << found.out;
+  EXPECT_EQ(Cli({"doctor", "--pin-file", "/dev/null"}).status, 1) << "no PIN is ever asked for";
+}
+
 }  // namespace
 }  // namespace parlomax
