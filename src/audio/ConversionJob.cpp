@@ -28,10 +28,14 @@ File Open(const std::filesystem::path& path, const char* mode) {
   return File(std::fopen(path.c_str(), mode), &std::fclose);
 }
 
-// Whole chunks of payload behind the header; none in a file too short to
-// hold even the header.
-std::uint64_t ChunksIn(std::uint64_t fileSize) {
-  return fileSize > kHeaderBytes ? (fileSize - kHeaderBytes) / kConversionChunkBytes : 0;
+// The payload behind the header; none in a file too short to hold even the
+// header.
+std::uint64_t PayloadIn(std::uint64_t fileSize) { return fileSize > kHeaderBytes ? fileSize - kHeaderBytes : 0; }
+
+// Decoder runs for a payload: one per half second, and one more for what
+// is left after the last whole one.
+std::uint64_t RunsFor(std::uint64_t payload) {
+  return payload / kConversionChunkBytes + (payload % kConversionChunkBytes != 0 ? 1 : 0);
 }
 
 QString NameOf(const std::filesystem::path& path) {
@@ -55,13 +59,13 @@ void ConversionJob::Execute() {
 void ConversionJob::ConvertSelectedThread() {
   const auto files = catalogue::SearchRecordingFiles(setup_.inputFolder);
   const std::size_t rows = std::min<std::size_t>({setup_.folderFileCount, files.size(), setup_.selectedRows.size()});
-  std::uint64_t payload = 0;
+  std::uint64_t runs = 0;
   for (std::size_t i = 0; i < rows; ++i) {
     std::error_code ec;
     const auto size = setup_.selectedRows[i] ? std::filesystem::file_size(files[i], ec) : 0;
-    if (!ec && size > kHeaderBytes) payload += size - kHeaderBytes;
+    if (!ec) runs += RunsFor(PayloadIn(size));
   }
-  total_ = static_cast<std::uint32_t>(payload / kConversionChunkBytes);
+  total_ = static_cast<std::uint32_t>(runs);
   for (std::size_t i = 0; i < rows && Wanted(); ++i) {
     if (!setup_.selectedRows[i]) continue;
     const FileResult result = ConvertFile(files[i]);
@@ -99,12 +103,12 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
     return FileResult::ErrorStopped;
   }
   setup_.view.ShowFileName(NameOf(spx));
-  const std::uint64_t wholeChunks = ChunksIn(source.Size());
-  if (!FitsInWav(wholeChunks * kConvertedChunkBytes)) {
+  const std::uint64_t payload = PayloadIn(source.Size());
+  if (!FitsInWav(payload * kOutputBytesPerPayloadByte)) {
     FailWith(TooLongForWavText(NameOf(spx)));
     return FileResult::ErrorStopped;
   }
-  const auto chunks = static_cast<std::uint32_t>(wholeChunks);
+  const auto runs = static_cast<std::uint32_t>(RunsFor(payload));
   const std::filesystem::path target = WavFileFor(setup_.outputFolder, spx);
   files::KeptFile out;
   if (!out.Create(target)) {
@@ -113,8 +117,8 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
     return FileResult::ErrorStopped;
   }
   setup_.view.SetTotalBar(totalDone_, total_);
-  setup_.view.SetFileBar(0, chunks);
-  out.Write(WavHeader(chunks * kConvertedChunkBytes));
+  setup_.view.SetFileBar(0, runs);
+  out.Write(WavHeader(static_cast<std::uint32_t>(payload * kOutputBytesPerPayloadByte)));
   ::fseeko(in.get(), kHeaderBytes, SEEK_SET);
 
   std::vector<std::uint8_t> chunk(kConversionChunkBytes);
@@ -122,40 +126,29 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
   std::uint32_t written = 0;
   bool decoderMissing = false;
   auto lastShown = Clock::now();
-  // No further than the chunks the header was written for, nor than the
-  // file still holds, nor past a write the disk refused.
-  while (written < chunks && Wanted() && out.Error() == 0 &&
-         std::fread(chunk.data(), 1, chunk.size(), in.get()) == chunk.size()) {
-    std::fill(samples.begin(), samples.end(), 0);
-    {
-      // The decoder's output is read back before any other run may replace it.
-      const auto held = setup_.decoder.HoldRuns();
-      const DecodeResult result = setup_.decoder.DecodeHeldChunk(chunk, kConversionOutput, held);
-      if (result == DecodeResult::NotStarted) {
-        decoderMissing = true;
-        break;
-      }
-      // A run that left less than its half second is made up with silence,
-      // so that the chunk still counts what the header says.
-      if (result == DecodeResult::Decoded) {
-        if (File decoded = Open(kConversionOutput, "rb")) {
-          [[maybe_unused]] const auto got = std::fread(samples.data(), 1, samples.size(), decoded.get());
-        }
-      }
+  // No further than the runs the header was written for, nor than the file
+  // still holds, nor past a write the disk refused.
+  for (std::uint64_t left = payload; written < runs && Wanted() && out.Error() == 0; left -= chunk.size()) {
+    chunk.resize(std::min<std::uint64_t>(left, kConversionChunkBytes));
+    if (std::fread(chunk.data(), 1, chunk.size(), in.get()) != chunk.size()) break;
+    samples.assign(chunk.size() * kOutputBytesPerPayloadByte, 0);
+    if (!DecodeRun(chunk, samples)) {
+      decoderMissing = true;
+      break;
     }
     if (!out.Write(samples)) break;
     ++written;
     ++totalDone_;
     const auto now = Clock::now();
-    if (now - lastShown >= kBarRefresh || written == chunks) {
-      setup_.view.SetFileBar(written, chunks);
+    if (now - lastShown >= kBarRefresh || written == runs) {
+      setup_.view.SetFileBar(written, runs);
       setup_.view.SetTotalBar(totalDone_, total_);
       lastShown = now;
     }
   }
-  setup_.view.SetFileBar(0, chunks);
+  setup_.view.SetFileBar(0, runs);
   in.reset();
-  const bool cut = written != chunks || out.Error() != 0;
+  const bool cut = written != runs || out.Error() != 0;
   // A file cut short says how much sound it really holds: every whole
   // sample that reached the disk.
   if (cut && out.Size() >= kWavHeaderSize) {
@@ -173,6 +166,21 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
     return FileResult::EndsTheJob;
   }
   return FileResult::Done;
+}
+
+bool ConversionJob::DecodeRun(std::span<const std::uint8_t> chunk, std::vector<std::uint8_t>& samples) {
+  // The decoder's output is read back before any other run may replace it.
+  const auto held = setup_.decoder.HoldRuns();
+  const DecodeResult result = setup_.decoder.DecodeHeldChunk(chunk, kConversionOutput, held);
+  if (result == DecodeResult::NotStarted) return false;
+  // A run that left less than its sound is made up with silence, so that
+  // the file still holds what its header says.
+  if (result == DecodeResult::Decoded) {
+    if (File decoded = Open(kConversionOutput, "rb")) {
+      [[maybe_unused]] const auto got = std::fread(samples.data(), 1, samples.size(), decoded.get());
+    }
+  }
+  return true;
 }
 
 void ConversionJob::End(const QString& successMessage) {

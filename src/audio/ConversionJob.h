@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <vector>
 
 namespace parlomax::shell {
@@ -73,7 +74,8 @@ struct ConversionSetup {
 std::filesystem::path WavFileFor(const std::filesystem::path& folder, const std::filesystem::path& spx);
 
 // Converts the recordings of a folder into WAV files, one decoder run per
-// half second of sound, on a thread of its own. A WAV file never claims
+// half second of sound (and one for what is left after the last whole half
+// second: a WAV file holds all of a call), on a thread of its own. A WAV file never claims
 // more sound than it holds: one cut short has its sizes rewritten. It takes
 // the place of an earlier file of its name only when complete; a cut one
 // is then kept beside it as "<name>.part". A write the disk refuses is said
@@ -95,6 +97,9 @@ class ConversionJob final : public shell::WorkerThread {
   void ConvertSelectedThread();
   void ConvertAllThread();
   FileResult ConvertFile(const std::filesystem::path& spx);
+  // One decoder run over `chunk` into `samples` (sized for it); false when
+  // the decoder cannot be started at all.
+  bool DecodeRun(std::span<const std::uint8_t> chunk, std::vector<std::uint8_t>& samples);
   bool Wanted() const { return setup_.running && !StopRequested(); }
   void End(const QString& successMessage);
   void FailWith(const QString& message);

@@ -34,6 +34,7 @@ class RecordingConversionView final : public ConversionView {
  public:
   std::function<void(const QString&)> onFile;
   std::function<void(std::uint32_t)> onFileBar;
+  std::function<void(std::uint32_t)> onFileBarMaximum;
 
   void ShowFileName(const QString& name) override {
     Note("file " + name);
@@ -42,6 +43,7 @@ class RecordingConversionView final : public ConversionView {
   void SetFileBar(std::uint32_t value, std::uint32_t maximum) override {
     Note(QStringLiteral("file bar %1/%2").arg(value).arg(maximum));
     if (onFileBar) onFileBar(value);
+    if (onFileBarMaximum) onFileBarMaximum(maximum);
   }
   void SetTotalBar(std::uint32_t value, std::uint32_t maximum) override {
     std::lock_guard lock(mutex_);
@@ -85,10 +87,10 @@ class ConversionJobTest : public ::testing::Test {
     job.Wait();
   }
   Bytes Wav(const std::string& spx) { return testing::FileBytes(output_ / (spx + ".wav")); }
-  // The data a WAV file must hold: every whole 500-byte chunk, decoded on its own.
+  // The data a WAV file must hold: the payload in 500-byte chunks, the last
+  // one what is left, each decoded on its own.
   static Bytes Converted(const Bytes& payload) {
-    const Bytes whole(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(payload.size() / 500 * 500));
-    const auto samples = testing::DecodedInChunks(whole, 500);
+    const auto samples = testing::DecodedInChunks(payload, 500);
     Bytes bytes(samples.size() * 2);
     std::memcpy(bytes.data(), samples.data(), bytes.size());
     return bytes;
@@ -125,24 +127,30 @@ TEST(WavHeader, IsThe44BytesOfMono8000Hz16BitPcm) {
   EXPECT_EQ(Le32(b, 40), 192000u);
 }
 
-TEST_F(ConversionJobTest, EveryFileBecomesAWavOfItsWholeHalfSeconds) {
-  const Bytes twelve = Recording("03171430_0007.spx", 12000);  // 12,019 bytes: 24 chunks
-  const Bytes odd = Recording("b.spx", 1234, 330);            // 1,253 bytes: 2 chunks
-  Recording("c.spx", 400);                                      // under 500 bytes of payload
+TEST_F(ConversionJobTest, EveryFileBecomesAWavOfAllItsSound) {
+  const Bytes twelve = Recording("03171430_0007.spx", 12000);  // 12,019 bytes: 24 whole chunks
+  const Bytes odd = Recording("b.spx", 1234, 330);            // 1,253 bytes: 2 chunks and 234 bytes
+  const Bytes small = Recording("c.spx", 400);                 // under one chunk
   std::ofstream(input_ / "d.spx") << "short";                  // not even a header
+  std::vector<std::uint32_t> fileBarMaxima;
+  view_.onFile = [&](const QString&) { fileBarMaxima.push_back(0); };
+  view_.onFileBarMaximum = [&](std::uint32_t maximum) { fileBarMaxima.back() = maximum; };
   Run(ConversionKind::All, {}, 24 + 1 + 3 + 1 + 1);
 
   const Bytes wav = Wav("03171430_0007.spx");
-  EXPECT_EQ(wav.size(), 192044u);
+  EXPECT_EQ(wav.size(), 192044u);  // a file of whole chunks, as ever
   ExpectWav(wav, Converted(twelve));
   ExpectWav(Wav("b.spx"), Converted(odd));
-  EXPECT_EQ(Converted(odd).size(), 16000u);
-  ExpectWav(Wav("c.spx"), {});
+  EXPECT_EQ(Converted(odd).size(), 1234u * 16);
+  ExpectWav(Wav("c.spx"), Converted(small));
+  EXPECT_EQ(Converted(small).size(), 400u * 16);
   ExpectWav(Wav("d.spx"), {});
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"转换全部文件成功！"});
   EXPECT_EQ(view_.Last(), "end completed");
+  // One step per decoder run: the remainder's run is counted too.
+  EXPECT_EQ(fileBarMaxima, (std::vector<std::uint32_t>{24, 3, 1, 0}));
   EXPECT_EQ(view_.TotalMaximum(), 30u);
-  EXPECT_EQ(view_.LastTotal(), 26u);
+  EXPECT_EQ(view_.LastTotal(), 24u + 3u + 1u);
   EXPECT_FALSE(fs::exists(kDecoderInput));
   EXPECT_FALSE(fs::exists(kConversionOutput));
 }
@@ -154,13 +162,14 @@ TEST_F(ConversionJobTest, TheSelectedRowsAreConvertedAndNoOthers) {
   std::vector<bool> selected(5, false);
   selected[0] = selected[2] = true;
   Run(ConversionKind::Selected, selected);
-  std::uint64_t payload = 0;
+  std::uint64_t runs = 0;
   for (int i = 0; i < 5; ++i) {
     const std::string name = files[i].filename().string();
     EXPECT_EQ(fs::exists(output_ / (name + ".wav")), selected[i]) << name;
-    if (selected[i]) payload += fs::file_size(files[i]) - 19;
+    if (selected[i]) runs += (fs::file_size(files[i]) - 19 + 499) / 500;
   }
-  EXPECT_EQ(view_.TotalMaximum(), payload / 500);
+  EXPECT_EQ(view_.TotalMaximum(), runs);
+  EXPECT_EQ(view_.LastTotal(), runs) << "the bar reaches its end";
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"转换选择文件成功！"});
 }
 
