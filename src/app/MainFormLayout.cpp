@@ -32,10 +32,16 @@ QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
 }
 
 // A button that shows only a picture.
-QPushButton* PictureButton(const char* name, QStyle::StandardPixmap picture, QWidget* parent) {
+const QString kChooseFolder = QStringLiteral("选择目录");
+
+// A button that shows a picture only: what it does is said on hover and to
+// a screen reader.
+QPushButton* PictureButton(const char* name, QStyle::StandardPixmap picture, const QString& what, QWidget* parent) {
   auto* button = Named(new QPushButton(parent), name);
   button->setIcon(parent->style()->standardIcon(picture));
   button->setFixedWidth(40);
+  button->setToolTip(what);
+  button->setAccessibleName(what);
   return button;
 }
 
@@ -65,7 +71,7 @@ void BuildDeviceTab(MainFormControls& c, const QString& saveFolder) {
   c.GroupBox1 = Named(new QGroupBox(QStringLiteral("保存位置"), tab), "GroupBox1");
   c.EditSave = Named(new QLineEdit(saveFolder, c.GroupBox1), "EditSave");
   c.EditSave->setReadOnly(true);
-  c.BitBtnSave = PictureButton("BitBtnSave", QStyle::SP_DirOpenIcon, c.GroupBox1);
+  c.BitBtnSave = PictureButton("BitBtnSave", QStyle::SP_DirOpenIcon, kChooseFolder, c.GroupBox1);
   c.EditFileList = Named(new QLineEdit(QStringLiteral("电话列表List"), c.GroupBox1), "EditFileList");
   auto* folderRow = new QGridLayout(c.GroupBox1);
   folderRow->addWidget(new QLabel(QStringLiteral("目录"), c.GroupBox1), 0, 0);
@@ -101,11 +107,11 @@ void BuildDeviceTab(MainFormControls& c, const QString& saveFolder) {
 
 QHBoxLayout* BuildPlayerRow(MainFormControls& c) {
   QWidget* tab = c.TabSheetComputer;
-  c.BitBtnPlayStart = PictureButton("BitBtnPlayStart", QStyle::SP_MediaPlay, tab);
-  c.BitBtnPlayPause = PictureButton("BitBtnPlayPause", QStyle::SP_MediaPause, tab);
-  c.BitBtnPlayStop = PictureButton("BitBtnPlayStop", QStyle::SP_MediaStop, tab);
-  c.BitBtn2 = PictureButton("BitBtn2", QStyle::SP_MediaSkipBackward, tab);
-  c.BitBtn1 = PictureButton("BitBtn1", QStyle::SP_MediaSkipForward, tab);
+  c.BitBtnPlayStart = PictureButton("BitBtnPlayStart", QStyle::SP_MediaPlay, QStringLiteral("播放"), tab);
+  c.BitBtnPlayPause = PictureButton("BitBtnPlayPause", QStyle::SP_MediaPause, QStringLiteral("暂停"), tab);
+  c.BitBtnPlayStop = PictureButton("BitBtnPlayStop", QStyle::SP_MediaStop, QStringLiteral("停止"), tab);
+  c.BitBtn2 = PictureButton("BitBtn2", QStyle::SP_MediaSkipBackward, QStringLiteral("上一个"), tab);
+  c.BitBtn1 = PictureButton("BitBtn1", QStyle::SP_MediaSkipForward, QStringLiteral("下一个"), tab);
   c.TrackBar1 = Named(new QSlider(Qt::Horizontal, tab), "TrackBar1");
   c.TrackBar1->setRange(0, 25);
   c.TrackBar1->setTickPosition(QSlider::TicksAbove);
@@ -131,7 +137,7 @@ QGroupBox* BuildConversionGroup(MainFormControls& c) {
   c.EditOutput = Named(new QLineEdit(box), "EditOutput");
   c.EditOutput->setReadOnly(true);
   c.EditOutput->setEnabled(false);
-  c.BitBtnOutput = PictureButton("BitBtnOutput", QStyle::SP_DirOpenIcon, box);
+  c.BitBtnOutput = PictureButton("BitBtnOutput", QStyle::SP_DirOpenIcon, kChooseFolder, box);
   c.ProgressBar1 = Bar("ProgressBar1", box);
   c.Label10 = Named(new QLabel(box), "Label10");
   c.BitBtn4 = Button("BitBtn4", QStringLiteral("转换选择"), box);
@@ -160,7 +166,7 @@ void BuildComputerTab(MainFormControls& c) {
   QWidget* tab = c.TabSheetComputer;
   c.EditInput = Named(new QLineEdit(tab), "EditInput");
   c.EditInput->setEnabled(false);
-  c.BitBtn3 = PictureButton("BitBtn3", QStyle::SP_DirOpenIcon, tab);
+  c.BitBtn3 = PictureButton("BitBtn3", QStyle::SP_DirOpenIcon, kChooseFolder, tab);
   auto* folderRow = new QHBoxLayout;
   folderRow->addWidget(new QLabel(QStringLiteral("当前目录："), tab));
   folderRow->addWidget(c.EditInput, 1);

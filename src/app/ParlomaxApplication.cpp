@@ -2,6 +2,7 @@
 
 #include "platform/shell/MessageService.h"
 
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
@@ -12,8 +13,17 @@ namespace parlomax::app {
 
 ParlomaxApplication::ParlomaxApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("parlomax"));
-  setApplicationDisplayName(shell::kPlainCaption);
+  ApplyDesktopIdentity(*this);
   InstallChineseQtTranslations(*this);
+}
+
+void ApplyDesktopIdentity(QGuiApplication& application) {
+  QIcon icon;
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/icons/org.parlomax.Parlomax-%1.png").arg(size), QSize(size, size));
+  }
+  application.setWindowIcon(icon);
+  application.setDesktopFileName(QStringLiteral("org.parlomax.Parlomax"));
 }
 
 bool InstallChineseQtTranslations(QCoreApplication& application) {

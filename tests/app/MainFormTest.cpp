@@ -1,4 +1,5 @@
 #include "app/MainUnit.h"
+#include "app/ParlomaxApplication.h"
 
 #include "QtPrinters.h"
 #include "FakeFolderChooser.h"
@@ -58,6 +59,33 @@ TEST_F(MainFormTest, TheWindowHasItsCaptionFixedSizeAndNoMaximiseButton) {
   EXPECT_TRUE(form_.windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(form_.windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(form_.windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+TEST_F(MainFormTest, TheDesktopKnowsTheProgramByItsIconAndMenuEntryAndTheTitleIsTheDesignsAlone) {
+  ApplyDesktopIdentity(*qApp);
+  const QIcon icon = QApplication::windowIcon();
+  EXPECT_FALSE(icon.isNull());
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    EXPECT_EQ(icon.pixmap(size, size).size(), QSize(size, size)) << size;
+  }
+  EXPECT_EQ(QGuiApplication::desktopFileName(), "org.parlomax.Parlomax");
+  // Qt appends a display name set for the application to every window's title.
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+  EXPECT_EQ(form_.windowTitle(), "Parlomax录音电话软件");
+}
+
+TEST_F(MainFormTest, PictureButtonsSayWhatTheyDoOnHoverAndToAScreenReader) {
+  const std::vector<std::pair<const char*, QString>> buttons{
+      {"BitBtnPlayStart", "播放"}, {"BitBtnPlayPause", "暂停"}, {"BitBtnPlayStop", "停止"},
+      {"BitBtn2", "上一个"},       {"BitBtn1", "下一个"},       {"BitBtn3", "选择目录"},
+      {"BitBtnOutput", "选择目录"}, {"BitBtnSave", "选择目录"}};
+  for (const auto& [name, what] : buttons) {
+    const auto* button = form_.findChild<QPushButton*>(name);
+    ASSERT_NE(button, nullptr) << name;
+    EXPECT_TRUE(button->text().isEmpty()) << name;
+    EXPECT_EQ(button->toolTip(), what) << name;
+    EXPECT_EQ(button->accessibleName(), what) << name;
+  }
 }
 
 TEST_F(MainFormTest, TheDeviceTabComesFirstAndIsActive) {
