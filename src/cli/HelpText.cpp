@@ -1,79 +1,113 @@
-// What --help prints, for the program and for each command.
+// What --help prints, for the program and for each command. The terms and
+// their texts are laid out by the cells a terminal gives them, so that a
+// Chinese term (two cells a character) lines up with the others.
 #include "cli/Arguments.h"
+#include "cli/TextColumns.h"
+
+#include <algorithm>
 
 namespace parlomax::cli {
 namespace {
 
-const char16_t* const kTelephoneOptions =
-    u"电话选项：\n"
-    u"  --device N       用找到的第 N 部电话（从 1 起；先 USB 电话，后模拟电话）\n"
-    u"  --pin-file 文件  从文件读电话的四位密码；文件只能由本人读取（如 chmod 600）\n"
-    u"                   没有此选项时读环境变量 PARLOMAX_PIN，再没有则在终端上询问\n"
-    u"                   （不回显）。密码不能直接写在命令行上：别的用户能看到命令行。\n";
+using Entries = std::vector<HelpEntry>;
 
-const char16_t* const kCommonOptions =
-    u"  -q, --quiet      不显示进度和最后的总结，只报告错误\n"
-    u"  -h, --help       显示本帮助\n";
+const Entries kTelephoneOptions{
+    {QStringLiteral("--device N"), {QStringLiteral("用找到的第 N 部电话（从 1 起；先 USB 电话，后模拟电话）")}},
+    {QStringLiteral("--pin-file 文件"),
+     {QStringLiteral("从文件读电话的四位密码；文件只能由本人读取（如 chmod 600）"),
+      QStringLiteral("没有此选项时读环境变量 PARLOMAX_PIN，再没有则在终端上询问"),
+      QStringLiteral("（不回显）。密码不能直接写在命令行上：别的用户能看到命令行。")}},
+};
 
-const char16_t* const kExitStatus =
-    u"退出状态：0 全部完成；1 其他失败；2 没有电话或没有密码；3 密码错误；\n"
-    u"          4 电话在读写中断开（已收到的部分照窗口程序的方式保留）；130 被中断。\n";
+const Entries kCommonOptions{
+    {QStringLiteral("-q, --quiet"), {QStringLiteral("不显示进度和最后的总结，只报告错误")}},
+    {QStringLiteral("-h, --help"), {QStringLiteral("显示本帮助")}},
+};
 
-QString Join(std::initializer_list<const char16_t*> parts) {
-  QString text;
-  for (const char16_t* part : parts) text += QString::fromUtf16(part);
-  return text;
+const QString kExitStatus = QStringLiteral(
+    "退出状态：0 全部完成；1 其他失败；2 没有电话或没有密码；3 密码错误；\n"
+    "          4 电话在读写中断开（已收到的部分照窗口程序的方式保留）；130 被中断。\n");
+
+// A page of help: its text, with the entries of every group in one column.
+QString Page(const QString& lead, const std::vector<std::pair<QString, Entries>>& groups, const QString& tail) {
+  int column = 0;
+  for (const auto& [heading, entries] : groups) {
+    for (const auto& entry : entries) column = std::max(column, 2 + DisplayWidth(entry.term) + 2);
+  }
+  QString text = lead;
+  for (const auto& [heading, entries] : groups) text += heading + HelpEntries(entries, column);
+  return text + tail;
 }
+
+Entries Joined(std::initializer_list<Entries> parts) {
+  Entries all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+const QString kTelephoneHeading = QStringLiteral("\n电话选项：\n");
 
 }  // namespace
 
 QString HelpText(Command command) {
   switch (command) {
     case Command::List:
-      return Join({u"用法：parlomax-cli list [--json] [电话选项]\n\n"
-                   u"列出电话里的录音：与窗口列表相同的七栏文字，以制表符分隔，第一行是栏名。\n"
-                   u"  --json           输出 JSON 数组：每个录音的七栏文字（texts），以及解出的\n"
-                   u"                   类型、月、日、时、分、号码、起始地址、声音长度、时长（秒）和文件名\n\n",
-                   kTelephoneOptions, kCommonOptions, u"\n", kExitStatus});
+      return Page(QStringLiteral("用法：parlomax-cli list [--json] [电话选项]\n\n"
+                                 "列出电话里的录音：与窗口列表相同的七栏文字；在终端上按栏对齐，\n"
+                                 "否则以制表符分隔。第一行是栏名。\n"),
+                  {{QString(),
+                    {{QStringLiteral("--json"),
+                      {QStringLiteral("输出 JSON 数组：每个录音的七栏文字（texts），以及解出的"),
+                       QStringLiteral("类型、月、日、时、分、号码、起始地址、声音长度、时长（秒）和文件名")}}}},
+                   {kTelephoneHeading, Joined({kTelephoneOptions, kCommonOptions})}},
+                  QStringLiteral("\n") + kExitStatus);
     case Command::Copy:
-      return Join({u"用法：parlomax-cli copy 目录 [--new | 编号...] [电话选项]\n\n"
-                   u"把录音复制到目录里的 .spx 文件，与窗口程序的上传完全相同（同样的文件名，\n"
-                   u"逐字节相同）。目录不存在时会建立。不给编号时复制全部录音。\n"
-                   u"  编号...          只复制这些录音（列表第一栏的序号，从 1 起）\n"
-                   u"  --new            只复制新的或有变化的录音：目录里已有同名文件、开头 19 字节\n"
-                   u"                   与电话上的相同且长度完整的录音跳过（每晚备份用）\n\n"
-                   u"进度显示在标准错误上：在终端上是进度条，否则每个录音一行；最后一行是总结。\n\n",
-                   kTelephoneOptions, kCommonOptions, u"\n", kExitStatus});
+      return Page(QStringLiteral("用法：parlomax-cli copy 目录 [--new | 编号...] [电话选项]\n\n"
+                                 "把录音复制到目录里的 .spx 文件，与窗口程序的上传完全相同（同样的文件名，\n"
+                                 "逐字节相同）。目录不存在时会建立。不给编号时复制全部录音。\n"),
+                  {{QString(),
+                    {{QStringLiteral("编号..."), {QStringLiteral("只复制这些录音（列表第一栏的序号，从 1 起）")}},
+                     {QStringLiteral("--new"),
+                      {QStringLiteral("只复制新的或有变化的录音：目录里已有同名文件、开头 19 字节"),
+                       QStringLiteral("与电话上的相同且长度完整的录音跳过（每晚备份用）")}}}},
+                   {QStringLiteral("\n进度显示在标准错误上：在终端上是进度条，否则每个录音一行；最后一行是总结。\n") +
+                        kTelephoneHeading,
+                    Joined({kTelephoneOptions, kCommonOptions})}},
+                  QStringLiteral("\n") + kExitStatus);
     case Command::Convert:
-      return Join({u"用法：parlomax-cli convert SPX目录 WAV目录\n\n"
-                   u"把 SPX目录 里的每个 .spx 文件转换成 WAV目录/<文件名>.spx.wav（8000 Hz，16 位，\n"
-                   u"单声道，与窗口程序的格式相同）。每个录音一次解码到底，没有半秒一段的接缝。\n"
-                   u"不连接电话。WAV目录不存在时会建立；同名的 WAV 文件只在新文件完整写好后才被替换。\n"
-                   u"不是普通文件的条目（管道、设备）跳过；WAV 超过 4 GiB 的录音不转换。\n\n",
-                   kCommonOptions, u"\n", kExitStatus});
+      return Page(QStringLiteral("用法：parlomax-cli convert SPX目录 WAV目录\n\n"
+                                 "把 SPX目录 里的每个 .spx 文件转换成 WAV目录/<文件名>.spx.wav（8000 Hz，16 位，\n"
+                                 "单声道，与窗口程序的格式相同）。每个录音一次解码到底，没有半秒一段的接缝。\n"
+                                 "不连接电话。WAV目录不存在时会建立；同名的 WAV 文件只在新文件完整写好后才被替换。\n"
+                                 "不是普通文件的条目（管道、设备）跳过；WAV 超过 4 GiB 的录音不转换。\n\n"),
+                  {{QString(), kCommonOptions}}, QStringLiteral("\n") + kExitStatus);
     case Command::Export:
-      return Join({u"用法：parlomax-cli export 文件.xls [--force] [电话选项]\n\n"
-                   u"把电话的录音列表导出成 Excel 文件，与窗口程序导出的表格相同。\n"
-                   u"  --force          文件已存在时，新文件完整写好后替换它（否则拒绝）\n\n",
-                   kTelephoneOptions, kCommonOptions, u"\n", kExitStatus});
+      return Page(QStringLiteral("用法：parlomax-cli export 文件.xls [--force] [电话选项]\n\n"
+                                 "把电话的录音列表导出成 Excel 文件，与窗口程序导出的表格相同。\n"),
+                  {{QString(), {{QStringLiteral("--force"), {QStringLiteral("文件已存在时，新文件完整写好后替换它（否则拒绝）")}}}},
+                   {kTelephoneHeading, Joined({kTelephoneOptions, kCommonOptions})}},
+                  QStringLiteral("\n") + kExitStatus);
     case Command::Doctor:
-      return Join({u"用法：parlomax-cli doctor\n\n"
-                   u"找不到电话时用：逐项检查 USB 上的每部电话（位置、当前用户能否打开它以及怎样解决、\n"
-                   u"占用它的内核驱动、是哪一种芯片、打开请求的回答、电话是否应答），正在运行的模拟电话，\n"
-                   u"解码程序和声音输出。不用密码，也不显示密码。\n\n",
-                   u"退出状态：0 有电话可以使用；1 电话连着但不能使用；2 没有找到电话。\n"});
+      return QStringLiteral(
+          "用法：parlomax-cli doctor\n\n"
+          "找不到电话时用：逐项检查 USB 上的每部电话（位置、当前用户能否打开它以及怎样解决、\n"
+          "占用它的内核驱动、是哪一种芯片、打开请求的回答、电话是否应答），正在运行的模拟电话，\n"
+          "解码程序和声音输出。不用密码，也不显示密码。\n\n"
+          "退出状态：0 有电话可以使用；1 电话连着但不能使用；2 没有找到电话。\n");
     case Command::None:
       break;
   }
-  return Join({u"用法：parlomax-cli 命令 [选项]\n\n"
-               u"不开窗口，在终端或定时任务里使用录音电话。命令：\n"
-               u"  list                     列出电话里的录音\n"
-               u"  copy 目录 [--new|编号...]  把录音复制成 .spx 文件\n"
-               u"  convert SPX目录 WAV目录    把 .spx 文件转换成 WAV 文件\n"
-               u"  export 文件.xls           把录音列表导出成 Excel 文件\n"
-               u"  doctor                    找不到电话时，检查原因并说明解决办法\n\n"
-               u"parlomax-cli 命令 --help 显示该命令的说明。\n\n",
-               kTelephoneOptions, kCommonOptions, u"  --version        显示版本\n\n", kExitStatus});
+  return Page(QStringLiteral("用法：parlomax-cli 命令 [选项]\n\n不开窗口，在终端或定时任务里使用录音电话。命令：\n"),
+              {{QString(),
+                {{QStringLiteral("list"), {QStringLiteral("列出电话里的录音")}},
+                 {QStringLiteral("copy 目录 [--new|编号...]"), {QStringLiteral("把录音复制成 .spx 文件")}},
+                 {QStringLiteral("convert SPX目录 WAV目录"), {QStringLiteral("把 .spx 文件转换成 WAV 文件")}},
+                 {QStringLiteral("export 文件.xls"), {QStringLiteral("把录音列表导出成 Excel 文件")}},
+                 {QStringLiteral("doctor"), {QStringLiteral("找不到电话时，检查原因并说明解决办法")}}}},
+               {QStringLiteral("\nparlomax-cli 命令 --help 显示该命令的说明。\n") + kTelephoneHeading,
+                Joined({kTelephoneOptions, kCommonOptions,
+                        Entries{{QStringLiteral("--version"), {QStringLiteral("显示版本")}}}})}},
+              QStringLiteral("\n") + kExitStatus);
 }
 
 }  // namespace parlomax::cli

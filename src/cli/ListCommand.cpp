@@ -2,6 +2,7 @@
 #include "catalogue/RecordingListLayout.h"
 #include "cli/Commands.h"
 #include "cli/Telephone.h"
+#include "cli/TextColumns.h"
 #include "export/SpreadsheetExport.h"
 
 #include <QFile>
@@ -11,6 +12,8 @@
 
 #include <cstdio>
 #include <exception>
+
+#include <unistd.h>
 
 namespace parlomax::cli {
 namespace {
@@ -39,9 +42,21 @@ QJsonObject JsonOf(const catalogue::DeviceListRow& row) {
                      {"texts", texts}};
 }
 
-QString TabSeparated(const std::vector<catalogue::DeviceListRow>& rows) {
-  QString text = catalogue::RecordingListCaptions().join(u'\t') + u'\n';
-  for (const auto& row : rows) text += Texts(row).join(u'\t') + u'\n';
+// Tab-separated for a program that reads it; on a terminal, for a person:
+// the columns lined up by the cells each text takes.
+QString Table(const std::vector<catalogue::DeviceListRow>& rows, bool terminal) {
+  std::vector<QStringList> cells{catalogue::RecordingListCaptions()};
+  // The list's texts pad themselves with blanks; lined up, they need not.
+  for (const auto& row : rows) {
+    QStringList texts = Texts(row);
+    if (terminal) {
+      for (QString& text : texts) text = text.trimmed();
+    }
+    cells.push_back(texts);
+  }
+  if (terminal) return AlignedColumns(cells);
+  QString text;
+  for (const auto& line : cells) text += line.join(u'\t') + u'\n';
   return text;
 }
 
@@ -69,7 +84,7 @@ ExitStatus RunList(Telephone& telephone, const Arguments& arguments) {
     for (const auto& row : list.rows) array.append(JsonOf(row));
     output = QJsonDocument(array).toJson(QJsonDocument::Indented);
   } else {
-    output = TabSeparated(list.rows).toUtf8();
+    output = Table(list.rows, ::isatty(STDOUT_FILENO) == 1).toUtf8();
   }
   const bool written = std::fwrite(output.constData(), 1, output.size(), stdout) == static_cast<std::size_t>(output.size()) &&
                        std::fflush(stdout) == 0;

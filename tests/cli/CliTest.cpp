@@ -1,6 +1,7 @@
 // parlomax-cli as a script or a timer runs it, against the parlomax-phone
 // program: exit statuses, what it prints and the files it leaves.
 #include "CliWithEmulator.h"
+#include "cli/TextColumns.h"
 #include "catalogue/RecordingTexts.h"
 #include "phone/Content.h"
 #include "platform/speex/SpeexCodec.h"
@@ -8,6 +9,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -233,6 +237,43 @@ TEST_F(CliTest, ExportWritesTheListsSheetAndReplacesAFileOnlyWhenForced) {
     for (const auto& cell : rows[r].toArray()) cells.push_back(cell.toString());
     EXPECT_EQ(cells.join(u'\t'), list[r]);
   }
+}
+
+TEST_F(CliTest, HelpAndAListOnATerminalLineUpByTheCellsTheirTextsTake) {
+  // Every entry's text starts in one column of the page, in cells (a Chinese
+  // character is two).
+  for (const char* command : {"list", "copy", "export"}) {
+    const auto help = Cli({command, "--help"});
+    ASSERT_EQ(help.status, 0);
+    std::set<int> columns;
+    for (const QString& line : QString::fromStdString(help.out).split(u'\n')) {
+      // An entry: two blanks, its term, blanks, its text.
+      if (!line.startsWith(QStringLiteral("  -")) && !line.startsWith(QStringLiteral("  编号"))) continue;
+      const qsizetype text = line.indexOf(QRegularExpression(QStringLiteral("\\S"), QRegularExpression::NoPatternOption),
+                                          line.indexOf(QStringLiteral("  "), 2));
+      columns.insert(cli::DisplayWidth(line.left(text)));
+    }
+    EXPECT_EQ(columns.size(), 1u) << command << "\n" << help.out;
+  }
+
+  // On a terminal the list's columns line up; piped, they are tab-separated.
+  auto phone = PlugIn({"--generate", "4", "--seed", "7"});
+  const auto piped = Cli({"list"});
+  EXPECT_NE(piped.out.find('\t'), std::string::npos);
+  const auto shown = testing::RunProgram({"/usr/bin/script", "-qec", std::string(PARLOMAX_CLI_PROGRAM) + " list", "/dev/null"},
+                                         Environment({"PARLOMAX_PIN=9174"}));
+  ASSERT_EQ(shown.status, 0) << shown.out << shown.err;
+  const QStringList lines = QString::fromStdString(shown.out).remove(u'\r').split(u'\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 5) << shown.out;
+  EXPECT_EQ(shown.out.find('\t'), std::string::npos);
+  // The time column ("时间", then " 03月17日 14:02" trimmed) starts at one cell on every line.
+  std::set<int> timeColumn;
+  for (const QString& line : lines) {
+    const qsizetype at = line.indexOf(QRegularExpression(QStringLiteral("时间|\\d\\d月")));
+    ASSERT_GE(at, 0) << line.toStdString();
+    timeColumn.insert(cli::DisplayWidth(line.left(at)));
+  }
+  EXPECT_EQ(timeColumn.size(), 1u) << shown.out;
 }
 
 TEST_F(CliTest, TheDoctorSaysThereIsNoTelephoneOrFindsTheEmulatorThatAnswers) {
