@@ -45,7 +45,7 @@ Conversion Convert(const audio::ExternalDecoder& decoder, const fs::path& file, 
   if (!audio::FitsInWav(payload * audio::kOutputBytesPerPayloadByte)) return {WavOutcome::TooLong};
   if (::lseek(source.Descriptor(), static_cast<off_t>(start), SEEK_SET) < 0) return {WavOutcome::CannotRead, errno};
   transfer::FileWriter writer;
-  if (!writer.Open(PathText(target))) return {WavOutcome::CannotWrite, writer.Error()};
+  if (!writer.Open(target)) return {WavOutcome::CannotWrite, writer.Error()};
   const auto header = audio::WavHeader(static_cast<std::uint32_t>(payload * audio::kOutputBytesPerPayloadByte));
   writer.Append(header.data(), header.size());
   const auto result = decoder.DecodeWhole(source.Descriptor(), payload, [&writer](std::span<const std::uint8_t> samples) {

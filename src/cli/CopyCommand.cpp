@@ -66,8 +66,8 @@ std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list, cons
   return plan;
 }
 
-QString KeptText(const fs::path& folder, const QString& name, bool existedBefore, const transfer::CopyState& state) {
-  const QString kept = existedBefore ? name + QStringLiteral(".part") : name;
+QString KeptText(const fs::path& folder, const QString& name, const transfer::CopyState& state) {
+  const QString kept = state.keptBeside ? name + QStringLiteral(".part") : name;
   return QStringLiteral("%1 只收到 %2 / %3 字节，已收到的部分保存为 %4")
       .arg(name)
       .arg(kRecordingHeaderSize + state.bytesDone)
@@ -107,7 +107,6 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
     if (Interrupted()) break;
     const auto row = rows.find(index);
     const QString name = row != rows.end() ? row->second->fileName : QStringLiteral("第 %1 个录音").arg(index + 1);
-    const bool existed = row != rows.end() && fs::exists(folder / catalogue::FolderPath(name), ec);
     state.bytesDone = 0;  // the engine clears it only once the recording's header is in
     progress.StartItem(name, [&state] { return kRecordingHeaderSize + std::uint64_t{state.bytesDone}; });
     const auto outcome = transfer::CopyRecording(context, index, index + 1u, state);
@@ -120,11 +119,11 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
     const bool kept = outcome == transfer::CopyOutcome::PayloadFailed || outcome == transfer::CopyOutcome::Copied;
     if (telephone.Gone()) {
       Say(out, QStringLiteral("电话已断开，复制中止") +
-                   (kept ? QStringLiteral("：") + KeptText(folder, state.fileName, existed, state) : QString()));
+                   (kept ? QStringLiteral("：") + KeptText(folder, state.fileName, state) : QString()));
       return kTelephoneGone;
     }
     if (Interrupted()) {
-      Say(out, QStringLiteral("已中断") + (kept ? QStringLiteral("：") + KeptText(folder, state.fileName, existed, state) : QString()));
+      Say(out, QStringLiteral("已中断") + (kept ? QStringLiteral("：") + KeptText(folder, state.fileName, state) : QString()));
       return kInterrupted;
     }
     ++failed;

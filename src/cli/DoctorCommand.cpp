@@ -207,7 +207,7 @@ void CheckSound() {
     Line(QStringLiteral("声音输出：%1 秒内没有打开，声音系统可能卡住了").arg(kSoundProbeSeconds));
     return;
   }
-  if (!started || !WIFEXITED(status)) {
+  if (!started || ended < 0 || !WIFEXITED(status)) {
     Line(QStringLiteral("声音输出：检查时声音库出错，不能播放"));
     return;
   }

@@ -32,7 +32,7 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
   state.deviceAddress = catalogue::StartAddress(header);
 
   FileWriter& file = context.writer;
-  const QString path = context.saveFolder + state.fileName;
+  const auto path = files::PathOf(context.saveFolder + state.fileName);
   if (!file.Open(path)) {
     context.messages.Warn(kCreateFileFailedMessage);
     return CopyOutcome::Stop;
@@ -58,7 +58,6 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
       break;
     }
     state.bytesDone += state.chunkSize;
-    // Whatever the telephone delivered, zeros where it delivered nothing.
     file.Append(chunk.data(), state.chunkSize);
     const auto now = Clock::now();
     if (now - lastShown >= kBarRefresh || state.packetIndex + 1 == state.packetCount) {
@@ -68,8 +67,9 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
   }
   const FileEnd end =
       file.Finish(state.LastRecordingComplete() ? files::Ending::Complete : files::Ending::Cut);
+  state.keptBeside = end.placed == files::Placed::BesideTarget;
   if (end.error != 0) {
-    context.messages.Warn(files::WriteFailedText(files::PathOf(path), end.error));
+    context.messages.Warn(files::WriteFailedText(path, end.error));
     return CopyOutcome::WriteFailed;
   }
   return failed ? CopyOutcome::PayloadFailed : CopyOutcome::Copied;

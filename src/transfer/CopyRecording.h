@@ -32,6 +32,8 @@ struct CopyState {
   std::uint32_t chunkSize = 0;
   std::uint32_t bytesDone = 0;
   QString fileName;
+  // The last file was cut short and kept as "<name>.part" beside an earlier one.
+  bool keptBeside = false;
 
   // The last recording handled was copied to its end.
   bool LastRecordingComplete() const { return packetIndex == packetCount; }

@@ -1,12 +1,11 @@
 #include "transfer/FileWriter.h"
 
-#include <QFile>
-
 namespace parlomax::transfer {
 namespace {
 
 constexpr std::size_t kBlockSize = 256 * 1024;
-// Blocks handed over but not yet written, at most: 4 MB.
+// Blocks handed over but not yet written: 16 waiting while up to 16 more
+// are being written, 8 MB at most.
 constexpr std::size_t kMostQueued = 16;
 
 }  // namespace
@@ -23,11 +22,11 @@ FileWriter::~FileWriter() {
   thread_.join();
 }
 
-bool FileWriter::Open(const QString& target) {
+bool FileWriter::Open(const std::filesystem::path& target) {
   Finish(files::Ending::Cut);
   std::lock_guard lock(mutex_);
   failed_ = false;
-  return file_.Create(std::filesystem::path(QFile::encodeName(target).toStdString()));
+  return file_.Create(target);
 }
 
 int FileWriter::Error() const {

@@ -2,11 +2,10 @@
 
 #include "platform/files/KeptFile.h"
 
-#include <QString>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -34,7 +33,7 @@ class FileWriter {
   FileWriter& operator=(const FileWriter&) = delete;
 
   // Starts a new file for `target`; false, with Error(), when it cannot be made.
-  bool Open(const QString& target);
+  bool Open(const std::filesystem::path& target);
   // Hands bytes over. Waits while the disk is far behind, so that a fast
   // source never piles up more than a few blocks in memory.
   void Append(const std::uint8_t* bytes, std::size_t size);

@@ -101,6 +101,28 @@ TEST_F(KeptFileTest, AReplacedFileLendsItsModeAndACutOneLeavesItAsItWas) {
   EXPECT_EQ(Entries(folder_.Path()), 3u);
 }
 
+TEST_F(KeptFileTest, NoSetIdBitIsCarriedOverAndACutFileWithNoNameLeftIsNotThrownAway) {
+  const fs::path target = folder_ / "a.wav";
+  WriteFile(target, Pattern(10, 1), 04755);
+  KeptFile file;
+  ASSERT_TRUE(file.Create(target));
+  file.Write(Pattern(20, 2));
+  EXPECT_EQ(file.Finish(Ending::Complete), Placed::Target);
+  EXPECT_EQ(ModeOf(target), 0755u);
+
+  // A name so long that "<name>.part" is one no file system takes.
+  const fs::path longName = folder_ / (std::string(251, 'x') + ".wav");
+  WriteFile(longName, Pattern(30, 3), 0600);
+  ASSERT_TRUE(file.Create(longName));
+  file.Write(Pattern(40, 4));
+  EXPECT_EQ(file.Finish(Ending::Cut), Placed::Nowhere);
+  EXPECT_EQ(file.Error(), ENAMETOOLONG);
+  EXPECT_EQ(FileBytes(longName), Pattern(30, 3));
+  bool kept = false;
+  for (const auto& entry : fs::directory_iterator(folder_.Path())) kept = kept || FileBytes(entry.path()) == Pattern(40, 4);
+  EXPECT_TRUE(kept) << "what arrived was thrown away";
+}
+
 TEST_F(KeptFileTest, AFullDiskNeverCostsTheEarlierFileAndIsReported) {
   const fs::path target = folder_ / "03171430_0007.spx";
   WriteFile(target, Pattern(4000, 7), 0600);

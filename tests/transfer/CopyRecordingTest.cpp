@@ -60,7 +60,7 @@ TEST(FileWriter, KeepsEveryByteInOrderAcrossBlocksAndFiles) {
   testing::TempFolder folder;
   FileWriter writer;
   Bytes expected;
-  ASSERT_TRUE(writer.Open(QString::fromStdString((folder / "a").string())));
+  ASSERT_TRUE(writer.Open(folder / "a"));
   for (int i = 0; i < 5000; ++i) {  // well over one block
     const Bytes piece(1 + i % 300, static_cast<std::uint8_t>(i));
     writer.Append(piece.data(), piece.size());
@@ -70,11 +70,11 @@ TEST(FileWriter, KeepsEveryByteInOrderAcrossBlocksAndFiles) {
   EXPECT_EQ(testing::FileBytes(folder / "a"), expected);
 
   std::ofstream(folder / "b") << std::string(100, 'x');
-  ASSERT_TRUE(writer.Open(QString::fromStdString((folder / "b").string())));
+  ASSERT_TRUE(writer.Open(folder / "b"));
   writer.Append(expected.data(), 3);
   EXPECT_EQ(writer.Finish(files::Ending::Complete).placed, files::Placed::Target);
   EXPECT_EQ(testing::FileBytes(folder / "b"), Bytes(expected.begin(), expected.begin() + 3));
-  EXPECT_FALSE(writer.Open(QStringLiteral("/nonexistent/folder/c")));
+  EXPECT_FALSE(writer.Open("/nonexistent/folder/c"));
   // Nothing is left under the hidden name a copy has while it is written.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
 }

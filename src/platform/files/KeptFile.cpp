@@ -76,12 +76,14 @@ int RenameWithoutReplacing(const fs::path& from, const fs::path& to) {
 }
 
 // A rename is on the disk only once its folder is; a file system that
-// cannot sync a folder has nothing more to do.
-void SyncFolder(const fs::path& folder) {
+// cannot sync a folder has nothing more to do. 0, or the errno of a disk
+// that failed.
+int SyncFolder(const fs::path& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
+  if (fd < 0) return 0;
+  const int synced = ::fsync(fd) == 0 ? 0 : errno;
   ::close(fd);
+  return synced == EIO || synced == ENOSPC || synced == EDQUOT ? synced : 0;
 }
 
 }  // namespace
@@ -143,7 +145,14 @@ bool KeptFile::Fail(int error) {
 Placed KeptFile::Finish(Ending ending) {
   if (!IsOpen()) return Placed::Nowhere;
   const int fd = std::exchange(fd_, -1);
+  // Forgotten only once it has a name of its own: a program made to end in
+  // the middle of this leaves no hidden half file.
+  const Placed placed = Place(fd, ending);
   Forget(temporary_);
+  return placed;
+}
+
+Placed KeptFile::Place(int fd, Ending ending) {
   if (ending == Ending::Discard || (ending == Ending::CompleteOrDiscard && error_ != 0)) {
     ::close(fd);
     return Drop();
@@ -159,12 +168,15 @@ Placed KeptFile::Finish(Ending ending) {
 void KeptFile::AdoptModeOfEarlier(int fd) {
   // The file that is replaced lends its mode, and its owner where the system
   // lets us; the owner first, since a change of owner may clear mode bits.
+  // Both are courtesies: a file system that cannot change them (a network
+  // share, say) still takes the file. Set-id bits are never carried over
+  // onto a recording.
   struct stat earlier {};
   if (::lstat(target_.c_str(), &earlier) != 0 || !S_ISREG(earlier.st_mode)) return;
   if (::fchown(fd, earlier.st_uid, earlier.st_gid) != 0) {
     [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), earlier.st_gid);
   }
-  if (::fchmod(fd, earlier.st_mode & 07777) != 0) Fail(errno);
+  [[maybe_unused]] const int mode = ::fchmod(fd, earlier.st_mode & 0777);
 }
 
 Placed KeptFile::Drop() {
@@ -177,7 +189,7 @@ Placed KeptFile::PlaceComplete(Ending ending) {
     Fail(errno);
     return ending == Ending::CompleteOrDiscard ? Drop() : PlaceCut();
   }
-  SyncFolder(FolderOf(target_));
+  if (const int error = SyncFolder(FolderOf(target_)); error != 0) Fail(error);
   return Placed::Target;
 }
 
@@ -187,17 +199,19 @@ Placed KeptFile::PlaceCut() {
   if (!taken) {
     const int renamed = RenameWithoutReplacing(temporary_, target_);
     if (renamed == 0) {
-      SyncFolder(FolderOf(target_));
+      if (const int error = SyncFolder(FolderOf(target_)); error != 0) Fail(error);
       return Placed::Target;
     }
     if (renamed != EEXIST) Fail(renamed);
   }
   if (::rename(temporary_.c_str(), PartName(target_).c_str()) == 0) {
-    SyncFolder(FolderOf(target_));
+    if (const int error = SyncFolder(FolderOf(target_)); error != 0) Fail(error);
     return Placed::BesideTarget;
   }
+  // No name to give it (too long, or taken by a folder): what arrived stays
+  // under its hidden name rather than be thrown away.
   Fail(errno);
-  return Drop();
+  return Placed::Nowhere;
 }
 
 void RemoveUnfinishedFiles() {

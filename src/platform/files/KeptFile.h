@@ -65,6 +65,7 @@ class KeptFile {
  private:
   bool WriteFrom(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   bool Fail(int error);
+  Placed Place(int fd, Ending ending);
   void AdoptModeOfEarlier(int fd);
   Placed PlaceComplete(Ending ending);
   Placed PlaceCut();
