@@ -1,6 +1,7 @@
 #include "audio/Playback.h"
 
 #include "platform/files/PlainFile.h"
+#include "platform/realtime/RealtimeThread.h"
 #include "platform/shell/MessageService.h"
 #include "platform/sound/AudioOutput.h"
 
@@ -39,9 +40,6 @@ std::uint64_t SizeOf(std::FILE* file) {
   return ::fseeko(file, 0, SEEK_END) == 0 ? static_cast<std::uint64_t>(::ftello(file)) : 0;
 }
 
-// As high as the system lets an ordinary program go; a player that is kept
-// waiting stutters.
-void RaisePriority() { ::setpriority(PRIO_PROCESS, ::gettid(), -20); }
 
 QString FileName(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path)).section(QLatin1Char('/'), -1);
@@ -162,7 +160,8 @@ std::size_t Playback::DecoderThreadsAlive() {
 }
 
 void Playback::PlayerThread(std::uint64_t number, std::int32_t position) {
-  RaisePriority();
+  // A player kept waiting stutters: the output runs dry while it waits.
+  realtime::MakeThisThreadTimeCritical();
   sound::OpenedOutput opened = outputs_.Open();
   bool outputWorks = opened.output != nullptr;
   std::vector<std::uint8_t> bytes(kSamplesPerSecond * 2);

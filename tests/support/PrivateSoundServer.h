@@ -18,13 +18,18 @@ namespace parlomax::testing {
 // process and every program it starts afterwards talk to this server.
 class PrivateSoundServer {
  public:
-  PrivateSoundServer() {
+  // `realtime`: the server takes real-time scheduling where it may, as a
+  // desktop's sound server does, so that a busy machine starves the player
+  // and not the server.
+  explicit PrivateSoundServer(bool realtime = false) {
     if (!OnPath("pulseaudio") || !OnPath("parec")) return;
     ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
     ::unsetenv("PULSE_SERVER");
-    server_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "/usr/bin/env", "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--system=false", "-n",
-        "--load=module-null-sink", "--load=module-native-protocol-unix", "--log-target=stderr"});
+    std::vector<std::string> argv{"/usr/bin/env", "pulseaudio", "--daemonize=no", "--exit-idle-time=-1",
+                                  "--system=false", "-n", "--load=module-null-sink",
+                                  "--load=module-native-protocol-unix", "--log-target=stderr"};
+    if (realtime) argv.insert(argv.end(), {"--realtime=yes", "--high-priority=yes"});
+    server_ = std::make_unique<ChildProcess>(argv);
     const auto socket = runtime_.Path() / "pulse" / "native";
     for (int i = 0; i < 500 && !std::filesystem::exists(socket); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
