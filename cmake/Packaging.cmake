@@ -13,11 +13,13 @@ configure_file(${PARLOMAX_PACKAGING}/desktop/org.parlomax.Parlomax.metainfo.xml.
                ${PARLOMAX_GENERATED}/org.parlomax.Parlomax.metainfo.xml @ONLY)
 foreach(page parlomax.1 parlomax-cli.1 parlomax-phone.1)
   configure_file(${PARLOMAX_PACKAGING}/man/${page}.in ${PARLOMAX_GENERATED}/${page} @ONLY)
+  configure_file(${PARLOMAX_PACKAGING}/man/zh_CN/${page}.in ${PARLOMAX_GENERATED}/zh_CN/${page} @ONLY)
 endforeach()
 configure_file(${PARLOMAX_PACKAGING}/debian/changelog.in ${PARLOMAX_GENERATED}/changelog @ONLY)
 
 # Debian wants man pages and the changelog compressed, without a time stamp.
-foreach(file parlomax.1 parlomax-cli.1 parlomax-phone.1 changelog)
+foreach(file parlomax.1 parlomax-cli.1 parlomax-phone.1 zh_CN/parlomax.1 zh_CN/parlomax-cli.1 zh_CN/parlomax-phone.1
+             changelog)
   add_custom_command(OUTPUT ${PARLOMAX_GENERATED}/${file}.gz
     COMMAND gzip -9 -n -c ${PARLOMAX_GENERATED}/${file} > ${PARLOMAX_GENERATED}/${file}.gz
     DEPENDS ${PARLOMAX_GENERATED}/${file})
@@ -37,11 +39,19 @@ install(FILES ${PARLOMAX_PACKAGING}/desktop/org.parlomax.Parlomax.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PARLOMAX_PACKAGING}/desktop/org.parlomax.Parlomax.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Drawn at the usual sizes too, for a desktop that draws no SVG.
+foreach(size 16 32 48 64 128 256)
+  install(FILES ${PARLOMAX_PACKAGING}/desktop/icons/org.parlomax.Parlomax-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME org.parlomax.Parlomax.png)
+endforeach()
 install(FILES ${PARLOMAX_GENERATED}/org.parlomax.Parlomax.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PARLOMAX_GENERATED}/parlomax.1.gz ${PARLOMAX_GENERATED}/parlomax-cli.1.gz
               ${PARLOMAX_GENERATED}/parlomax-phone.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PARLOMAX_GENERATED}/zh_CN/parlomax.1.gz ${PARLOMAX_GENERATED}/zh_CN/parlomax-cli.1.gz
+              ${PARLOMAX_GENERATED}/zh_CN/parlomax-phone.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/zh_CN/man1)
 # The nightly backup, for each user to turn on (systemctl --user enable).
 install(FILES ${PARLOMAX_PACKAGING}/systemd/parlomax-backup.service ${PARLOMAX_PACKAGING}/systemd/parlomax-backup.timer
         DESTINATION lib/systemd/user)
