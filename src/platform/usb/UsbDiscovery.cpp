@@ -35,9 +35,13 @@ UsbPlace PlaceOf(libusb_device* device) {
 }
 
 std::string PlaceText(const UsbPlace& place) {
-  std::string text = std::to_string(place.bus) + "-";
-  for (std::size_t i = 0; i < place.ports.size(); ++i) text += (i ? "." : "") + std::to_string(place.ports[i]);
-  if (place.ports.empty()) text += "0";
+  std::string text = std::to_string(place.bus);
+  text += '-';
+  for (std::size_t i = 0; i < place.ports.size(); ++i) {
+    if (i > 0) text += '.';
+    text += std::to_string(place.ports[i]);
+  }
+  if (place.ports.empty()) text += '0';
   return text;
 }
 
