@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -27,6 +28,26 @@ constexpr int kPlayerPolls = 6;
 constexpr auto kDecoderPoll = 100ms;
 constexpr double kSampleScale = 1.0 / 32768;
 const QString kDecoderCannotOpenMessage = QStringLiteral("Open temp.spx error");
+
+// Silence handed to an output that has stopped taking its time (a sound
+// server gone under a paused player) would make the player spin, and a
+// time-critical thread that never waits is one the system must stop. Ahead
+// of the clock by more than any output holds, the player waits.
+class SilencePacer {
+ public:
+  void Reset() { given_ = 0; }
+  void Gave() {
+    if (given_++ == 0) start_ = std::chrono::steady_clock::now();
+    if (given_ % 80 != 0) return;  // every 10 ms of sound
+    const auto due = start_ + std::chrono::microseconds(given_ * 1000000 / kSamplesPerSecond) - kMostAhead;
+    if (std::chrono::steady_clock::now() < due) std::this_thread::sleep_until(due);
+  }
+
+ private:
+  static constexpr auto kMostAhead = std::chrono::milliseconds(500);
+  std::uint64_t given_ = 0;
+  std::chrono::steady_clock::time_point start_;
+};
 
 const std::string& BufferFile(int buffer) { return buffer == 1 ? kPlayBuffer1 : kPlayBuffer2; }
 int OtherBuffer(int buffer) { return 3 - buffer; }
@@ -165,12 +186,15 @@ void Playback::PlayerThread(std::uint64_t number, std::int32_t position) {
   sound::OpenedOutput opened = outputs_.Open();
   bool outputWorks = opened.output != nullptr;
   std::vector<std::uint8_t> bytes(kSamplesPerSecond * 2);
+  SilencePacer silence;
   while (outputWorks && PlayState_ != PlayState::Stopped) {
     if (PlayState_ == PlayState::Paused) {
       // Silence keeps the output going, paced by its own blocking.
       outputWorks = opened.output->Tick(0.0);
+      silence.Gave();
       continue;
     }
+    silence.Reset();
     const int buffer = NextPlayBuffer_;
     int polls = 0;
     while (!BufferReady_[buffer - 1] && polls < kPlayerPolls) {

@@ -13,9 +13,10 @@ enum class Scheduling {
 // program: real-time scheduling when the process may set it, else from
 // RealtimeKit over D-Bus (as sound servers' clients ask for it), else the
 // highest ordinary priority allowed. It never fails loudly: a thread that
-// gets nothing runs as before. A thread given real time that ran for 200 ms
-// of CPU without waiting would be stopped by the kernel, which keeps a
-// runaway from freezing the desktop (and is what RealtimeKit requires).
+// gets nothing runs as before. A thread given real time must wait regularly:
+// the kernel keeps other programs a share of the processor, and a process
+// granted real time by RealtimeKit is ended if such a thread runs 200 ms of
+// CPU without waiting (the kit's condition).
 Scheduling MakeThisThreadTimeCritical();
 
 // A declared seam for the benchmark that measures what this is worth:
