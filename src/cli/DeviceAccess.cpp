@@ -90,7 +90,9 @@ DeviceAccess CheckDeviceAccess(const std::string& deviceNode) {
                << QStringLiteral("然后拔下电话再插上。");
     return access;
   }
-  const bool groupMayWrite = (node.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+  // A node still in root's group was not given one by the rule: joining
+  // root's group is no advice to give.
+  const bool groupMayWrite = node.st_gid != 0 && (node.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
   if (groupMayWrite && ListedInGroup(node.st_gid) && !InGroupNow(node.st_gid)) {
     access.fix << QStringLiteral("你已加入 %1 组，但要注销并重新登录后才生效。").arg(group);
   } else if (groupMayWrite) {

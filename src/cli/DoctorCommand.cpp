@@ -5,12 +5,14 @@
 #include "cli/Cli.h"
 #include "cli/Commands.h"
 #include "cli/DeviceAccess.h"
+#include "cli/Interrupt.h"
 #include "platform/sound/AudioOutput.h"
 #include "platform/usb/EmulatorDeviceLibrary.h"
 #include "platform/usb/EmulatorFolder.h"
 #include "platform/usb/UsbDeviceLibrary.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +72,7 @@ QString OpenFailureText(usb::Status status) {
   switch (status) {
     case usb::kAccessDenied: return QStringLiteral("没有权限打开");
     case usb::kNoDevice: return QStringLiteral("设备已经不在了");
+    case usb::kBusy: return QStringLiteral("另一个程序正在使用它；请关掉那个程序（也许是另一个 Parlomax）再试");
     default: return QStringLiteral("无法占用它的接口 0，或者它没有一对批量端点（是别的设备吗？）");
   }
 }
@@ -184,6 +187,12 @@ void CheckSound() {
   const bool started = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv, environ) == 0;
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipe[1]);
+  // Stopped while the probe hangs in a sound library, the doctor must not
+  // leave it behind.
+  std::atomic<bool> probing{started};
+  const OnForcedExit endProbe([&probing, pid] {
+    if (probing) ::kill(pid, SIGKILL);
+  });
   std::string said;
   pollfd wait{pipe[0], POLLIN, 0};
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kSoundProbeSeconds);
@@ -204,6 +213,11 @@ void CheckSound() {
   if (started && ended == 0) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
+  }
+  probing = false;
+  // A probe cut short by Ctrl+C says nothing about the sound system.
+  if (Interrupted()) return;
+  if (started && ended == 0) {
     Line(QStringLiteral("声音输出：%1 秒内没有打开，声音系统可能卡住了").arg(kSoundProbeSeconds));
     return;
   }
@@ -230,6 +244,7 @@ ExitStatus RunDoctor(CliPlatform& platform) {
   const int emulated = CheckEmulators();
   CheckDecoder(platform.decoderProgram);
   if (platform.sound) CheckSound();
+  if (Interrupted()) return kInterrupted;
   if (onCable + emulated > 0) {
     Line(QStringLiteral("结论：有电话可以使用。"));
     return kDone;

@@ -81,6 +81,24 @@ TEST_P(CliOnUsbTest, TheDoctorSaysWhichChipAnsweredAndHowTheTelephoneOpened) {
   EXPECT_TRUE(Contains(doctor.out, "结论：有电话可以使用。")) << doctor.out;
 }
 
+// Whichever chip, a telephone another program holds is named so: the fix is
+// to close that program, not to change permissions.
+class CliOnHeldUsbTest : public CliOnUsbTest {};
+
+TEST_P(CliOnHeldUsbTest, TheDoctorSaysAnotherProgramHoldsTheTelephone) {
+  telephone_->HoldElsewhere();
+  const auto doctor = Cli({"doctor"});
+  EXPECT_NE(doctor.status, 0) << doctor.out;
+  EXPECT_TRUE(Contains(doctor.out, "另一个程序正在使用它")) << doctor.out;
+  EXPECT_FALSE(Contains(doctor.out, "没有权限")) << doctor.out;
+  EXPECT_TRUE(Contains(doctor.out, "结论：电话连着，但不能使用")) << doctor.out;
+  const auto list = Cli({"list"});
+  EXPECT_NE(list.status, 0) << list.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(OneKind, CliOnHeldUsbTest, ::testing::Values(testing::UsbChip{}),
+                         testing::UsbChipName<::testing::TestParamInfo<testing::UsbChip>>);
+
 INSTANTIATE_TEST_SUITE_P(EachKind, CliOnUsbTest, ::testing::ValuesIn(testing::kEveryUsbChip),
                          testing::UsbChipName<::testing::TestParamInfo<testing::UsbChip>>);
 

@@ -127,6 +127,11 @@ bool UsbTelephone::IsOpen() {
   return open_;
 }
 
+void UsbTelephone::HoldElsewhere() {
+  std::lock_guard lock(mutex_);
+  heldElsewhere_ = true;
+}
+
 void UsbTelephone::Unplug() {
   {
     std::lock_guard lock(mutex_);
@@ -184,8 +189,16 @@ bool UsbTelephone::HandleIoctl(UMockdevIoctlClient* client) {
       return true;
     }
     case USBDEVFS_CLAIMINTERFACE:
+    case USBDEVFS_DISCONNECT_CLAIM: {
+      std::lock_guard lock(mutex_);
+      if (heldElsewhere_) {
+        Complete(client, -1, EBUSY);
+      } else {
+        Complete(client, 0, 0);
+      }
+      return true;
+    }
     case USBDEVFS_RELEASEINTERFACE:
-    case USBDEVFS_DISCONNECT_CLAIM:
     case USBDEVFS_SETINTERFACE:
       Complete(client, 0, 0);
       return true;

@@ -93,6 +93,8 @@ class UsbTelephone {
   void StallEndpoint(std::uint8_t endpoint);
   // The endpoints whose halt the host cleared, in order.
   std::vector<std::uint8_t> ClearedHalts();
+  // Another program holds the interface: every claim of it is refused busy.
+  void HoldElsewhere();
   // Whether the chip is open now: it takes commands and sends replies.
   bool IsOpen();
 
@@ -138,6 +140,7 @@ class UsbTelephone {
   std::vector<Delay> delays_;
   unsigned seen_[256] = {};
   bool open_ = false;
+  bool heldElsewhere_ = false;
   std::vector<std::uint8_t> halted_;       // endpoints STALLing until cleared
   std::vector<std::uint8_t> toStall_;      // endpoints whose next transfer halts them
   std::vector<std::uint8_t> clearedHalts_;

@@ -14,6 +14,8 @@ inline constexpr Status kTimedOut = 3;
 inline constexpr Status kInvalidHandle = 4;
 // The telephone is there, but this user may not open it.
 inline constexpr Status kAccessDenied = 5;
+// The telephone is there, but another program holds it.
+inline constexpr Status kBusy = 6;
 
 // Opaque handle of an open telephone; 0 never names an open device.
 using DeviceHandle = std::uint32_t;

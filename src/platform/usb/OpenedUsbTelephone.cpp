@@ -29,6 +29,8 @@ Status StatusOf(int libusbError) {
       return kTimedOut;
     case LIBUSB_ERROR_ACCESS:
       return kAccessDenied;
+    case LIBUSB_ERROR_BUSY:
+      return kBusy;
     default:
       return kFailure;
   }
@@ -59,7 +61,7 @@ OpenReport OpenedUsbTelephone::Open(libusb_device* device) {
   // Linux's serial driver takes the bridge on plug-in; it gives it back.
   libusb_set_auto_detach_kernel_driver(handle_, 1);
   if (const int r = libusb_claim_interface(handle_, kInterface); r != 0) {
-    report.status = r == LIBUSB_ERROR_NO_DEVICE ? kNoDevice : kFailure;
+    report.status = StatusOf(r);
     return report;
   }
   claimed_ = true;
