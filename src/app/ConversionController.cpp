@@ -1,5 +1,6 @@
 #include "app/ConversionController.h"
 
+#include "app/MainFormLayout.h"
 #include "catalogue/FolderList.h"
 #include "platform/shell/FolderBrowser.h"
 #include "platform/shell/FolderChooser.h"
@@ -22,11 +23,6 @@ const QString kChooseOutputMessage = QStringLiteral("请选择转换的输出目
 const QString kChooseFilesMessage = QStringLiteral("请选择需要转换的文件！");
 const QString kCancelCaption = QStringLiteral("停止转换");
 
-void SetBar(QProgressBar* bar, std::uint32_t value, std::uint32_t maximum) {
-  // An empty range would make the bar an endless busy animation.
-  bar->setRange(0, maximum == 0 ? 1 : static_cast<int>(maximum));
-  bar->setValue(static_cast<int>(value));
-}
 
 }  // namespace
 
@@ -42,10 +38,10 @@ class ConversionController::JobView final : public audio::ConversionView {
     owner_.updates_.Post(job_, [this, name] { Label()->setText(name); });
   }
   void SetFileBar(std::uint32_t value, std::uint32_t maximum) override {
-    owner_.updates_.Post(job_, [this, value, maximum] { SetBar(owner_.ui_.ProgressBar1, value, maximum); });
+    owner_.updates_.Post(job_, [this, value, maximum] { SetProgressBar(owner_.ui_.ProgressBar1, value, maximum); });
   }
   void SetTotalBar(std::uint32_t value, std::uint32_t maximum) override {
-    owner_.updates_.Post(job_, [this, value, maximum] { SetBar(owner_.ui_.ProgressBar2, value, maximum); });
+    owner_.updates_.Post(job_, [this, value, maximum] { SetProgressBar(owner_.ui_.ProgressBar2, value, maximum); });
   }
   void RestoreControls() override {
     Latest([this] { owner_.Restore(kind_); });

@@ -15,6 +15,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <limits>
+
 namespace parlomax::app {
 namespace {
 
@@ -209,6 +212,17 @@ MainFormControls BuildMainFormControls(QWidget* form, const QString& saveFolder)
   layout->addLayout(top);
   layout->addWidget(c.PageControl1, 1);
   return c;
+}
+
+void SetProgressBar(QProgressBar* bar, std::uint32_t value, std::uint32_t maximum) {
+  // A bar counts in int: counts past its range are shown halved.
+  value = std::min(value, maximum);
+  while (maximum > static_cast<std::uint32_t>(std::numeric_limits<int>::max())) {
+    maximum /= 2;
+    value /= 2;
+  }
+  bar->setRange(0, std::max(static_cast<int>(maximum), 1));
+  bar->setValue(static_cast<int>(value));
 }
 
 }  // namespace parlomax::app

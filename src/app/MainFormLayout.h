@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -61,5 +63,10 @@ struct MainFormControls {
 // Builds the controls into `form` with their captions and states at start.
 // `saveFolder` is the first content of EditSave.
 MainFormControls BuildMainFormControls(QWidget* form, const QString& saveFolder);
+
+// Shows `value` of `maximum` on a bar. An empty range would make the bar an
+// endless busy animation, so an empty job shows an empty bar; a count that
+// runs past its estimate shows a full bar rather than one stuck where it was.
+void SetProgressBar(QProgressBar* bar, std::uint32_t value, std::uint32_t maximum);
 
 }  // namespace parlomax::app

@@ -1,21 +1,12 @@
 #include "app/WindowTransferView.h"
 
+#include "app/MainFormLayout.h"
 #include "app/MainUnit.h"
 
 #include <QLabel>
 #include <QProgressBar>
 
 namespace parlomax::app {
-namespace {
-
-void SetBar(QProgressBar* bar, std::uint32_t value, std::uint32_t maximum) {
-  // An empty range would make the bar an endless busy animation; an empty
-  // recording shows an empty bar instead.
-  bar->setRange(0, maximum == 0 ? 1 : static_cast<int>(maximum));
-  bar->setValue(static_cast<int>(value));
-}
-
-}  // namespace
 
 void WindowTransferView::ShowProgressText(const QString& text) {
   updates_.Post(job_, [&form = form_, text] { form.ShowUploadProgressText(text); });
@@ -23,13 +14,13 @@ void WindowTransferView::ShowProgressText(const QString& text) {
 
 void WindowTransferView::SetRecordingBar(std::uint32_t value, std::uint32_t maximum) {
   updates_.Post(job_, [&form = form_, value, maximum] {
-    SetBar(form.Controls().ProgressBarUploadPacket, value, maximum);
+    SetProgressBar(form.Controls().ProgressBarUploadPacket, value, maximum);
   });
 }
 
 void WindowTransferView::SetOverallBar(std::uint32_t value, std::uint32_t maximum) {
   updates_.Post(job_, [&form = form_, value, maximum] {
-    SetBar(form.Controls().ProgressBarUpload, value, maximum);
+    SetProgressBar(form.Controls().ProgressBarUpload, value, maximum);
   });
 }
 

@@ -1,3 +1,4 @@
+#include "app/MainFormLayout.h"
 #include "app/MainUnit.h"
 #include "app/ParlomaxApplication.h"
 
@@ -243,6 +244,21 @@ TEST(InitialSaveFolder, IsTheHomeFolderWithOneTrailingSlash) {
   qputenv("HOME", "/home/desk/");
   EXPECT_EQ(InitialSaveFolder(), "/home/desk/");
   qputenv("HOME", saved);
+}
+
+// A bar left where it was when the count ran past its estimate looks like a
+// hung job; an empty range would spin as a busy bar for good.
+TEST(ProgressBar, RunsFromEmptyToFullWhateverTheCountSays) {
+  QProgressBar bar;
+  SetProgressBar(&bar, 40, 100);
+  EXPECT_EQ(bar.value(), 40);
+  SetProgressBar(&bar, 130, 100);
+  EXPECT_EQ(bar.value(), bar.maximum());
+  SetProgressBar(&bar, 0, 0);
+  EXPECT_GT(bar.maximum(), bar.minimum());
+  EXPECT_EQ(bar.value(), 0);
+  SetProgressBar(&bar, 3000000000u, 4000000000u);
+  EXPECT_NEAR(double(bar.value()) / bar.maximum(), 0.75, 0.001) << "counts past an int keep their share";
 }
 
 }  // namespace
