@@ -3,6 +3,7 @@
 // wait; and what it lets other users and other programs see.
 #include "BeingWritten.h"
 #include "CliWithEmulator.h"
+#include "FileBytes.h"
 #include "phone/Content.h"
 #include "phone/PhoneServer.h"
 
@@ -21,14 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using testing::FileBytes;
+using testing::ModeOf;
 using testing::FileOf;
 using testing::Spx;
-
-mode_t ModeOf(const fs::path& file) {
-  struct stat info {};
-  ::stat(file.c_str(), &info);
-  return info.st_mode & 07777;
-}
 
 // Every file of a folder, hidden ones included, by name.
 std::map<std::string, Bytes> Contents(const fs::path& folder) {

@@ -23,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using testing::FileBytes;
+using testing::ModeOf;
 
 Bytes Pattern(std::size_t size, std::uint8_t seed) {
   Bytes bytes(size);
@@ -33,12 +34,6 @@ Bytes Pattern(std::size_t size, std::uint8_t seed) {
 void WriteFile(const fs::path& file, const Bytes& bytes, mode_t mode) {
   std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   ::chmod(file.c_str(), mode);
-}
-
-mode_t ModeOf(const fs::path& file) {
-  struct stat info {};
-  ::lstat(file.c_str(), &info);
-  return info.st_mode & 07777;
 }
 
 std::size_t Entries(const fs::path& folder) {
