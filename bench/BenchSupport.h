@@ -88,7 +88,7 @@ class NoView final : public transfer::TransferView {
   void ShowProgressText(const QString&) override {}
   void SetRecordingBar(std::uint32_t, std::uint32_t) override {}
   void SetOverallBar(std::uint32_t, std::uint32_t) override {}
-  void EndJob(transfer::JobKind, std::uint64_t, bool) override {}
+  void EndJob(transfer::JobKind, bool) override {}
   void CloseProgram() override {}
 };
 

@@ -49,8 +49,7 @@ inline double ConversionJobSeconds(const audio::ExternalDecoder& decoder, const 
   std::atomic<bool> running{true};
   const auto start = std::chrono::steady_clock::now();
   audio::ConversionJob job({audio::ConversionKind::All, decoder, messages, view, running, input, output, {}, 0, chunks});
-  job.Start(shell::WorkerThread::Priority::Normal);
-  job.Wait();
+  job.Run({});
   return SecondsSince(start);
 }
 

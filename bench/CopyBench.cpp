@@ -41,10 +41,9 @@ int main() {
   bench::NoView view;
   const auto copy = [&](std::chrono::milliseconds pause) {
     transfer::TStorgeThread job(transfer::JobSetup{
-        link, messages, view, QString::fromStdString(files.string()) + "/", 1, pause});
+        link, messages, view, QString::fromStdString(files.string()) + "/", pause});
     const auto begin = Clock::now();
-    job.Start(transfer::CopyJob::Priority::Normal);
-    job.Wait();
+    std::jthread([&job](std::stop_token stop) { job.Run(std::move(stop)); }).join();
     return bench::SecondsSince(begin);
   };
   // Bare exchanges moving the same number of bytes, on a thread of their own

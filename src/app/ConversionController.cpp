@@ -26,45 +26,44 @@ const QString kCancelCaption = QStringLiteral("停止转换");
 
 }  // namespace
 
-// One job's progress, handed to the window's thread. Bars and label of a job
-// that was cancelled, or followed by another, are dropped; its end is still
+// One job's progress on its way to the window's thread, and the job itself:
+// both live until the job's thread has ended. Bars and label of a job that
+// was cancelled, or followed by another, are dropped; its end is still
 // applied while no later job has started.
-class ConversionController::JobView final : public audio::ConversionView {
+class ConversionController::JobView final : public audio::ConversionView, public JobHost::Job {
  public:
-  JobView(ConversionController& owner, ConversionKind kind, std::uint64_t job)
-      : owner_(owner), kind_(kind), job_(job) {}
+  using SetupFor = std::function<audio::ConversionSetup(audio::ConversionView&)>;
+  JobView(ConversionController& owner, JobHost::Port port, ConversionKind kind, const SetupFor& setupFor)
+      : owner_(owner), port_(port), kind_(kind), job_(setupFor(*this)) {}
+
+  void Run(std::stop_token stop) override { job_.Run(std::move(stop)); }
 
   void ShowFileName(const QString& name) override {
-    owner_.updates_.Post(job_, [this, name] { Label()->setText(name); });
+    port_.Post([label = Label(), name] { label->setText(name); });
   }
   void SetFileBar(std::uint32_t value, std::uint32_t maximum) override {
-    owner_.updates_.Post(job_, [this, value, maximum] { SetProgressBar(owner_.ui_.ProgressBar1, value, maximum); });
+    port_.Post([&ui = owner_.ui_, value, maximum] { SetProgressBar(ui.ProgressBar1, value, maximum); });
   }
   void SetTotalBar(std::uint32_t value, std::uint32_t maximum) override {
-    owner_.updates_.Post(job_, [this, value, maximum] { SetProgressBar(owner_.ui_.ProgressBar2, value, maximum); });
+    port_.Post([&ui = owner_.ui_, value, maximum] { SetProgressBar(ui.ProgressBar2, value, maximum); });
   }
   void RestoreControls() override {
-    Latest([this] { owner_.Restore(kind_); });
+    port_.PostEnd([&owner = owner_, kind = kind_] { owner.Restore(kind); });
   }
   void EndJob(bool completed) override {
-    Latest([this, completed] { owner_.End(kind_, completed); });
+    port_.PostEnd([&owner = owner_, kind = kind_, completed] { owner.End(kind, completed); });
   }
   void ErrorStop() override {
-    Latest([this] { owner_.ErrorStop(kind_); });
+    port_.PostEnd([&owner = owner_, kind = kind_] { owner.ErrorStop(kind); });
   }
 
  private:
   QLabel* Label() const { return kind_ == ConversionKind::Selected ? owner_.ui_.Label10 : owner_.ui_.Label11; }
-  template <typename Change>
-  void Latest(Change change) {
-    owner_.updates_.PostAlways([this, change] {
-      if (owner_.updates_.IsLatest(job_)) change();
-    });
-  }
 
   ConversionController& owner_;
+  const JobHost::Port port_;
   const ConversionKind kind_;
-  const std::uint64_t job_;
+  audio::ConversionJob job_;
 };
 
 ConversionController::ConversionController(const MainFormControls& ui, WindowState& state,
@@ -78,14 +77,12 @@ ConversionController::ConversionController(const MainFormControls& ui, WindowSta
       messages_(messages),
       folders_(folders),
       browser_(browser),
-      channel_(channel),
       decoder_(decoder),
-      updates_(channel) {}
+      jobs_(channel, "parlomax-wav") {}
 
 ConversionController::~ConversionController() {
-  updates_.Retire();
-  for (auto& run : jobs_) run.job->RequestStop();
-  jobs_.clear();  // each waits for its thread
+  jobs_.Silence();
+  jobs_.StopAll();
 }
 
 void ConversionController::ChooseOutputFolder() {
@@ -111,7 +108,7 @@ void ConversionController::StartOrCancel(ConversionKind kind) {
     // The job stops at its next look at its flag; what it still reports
     // until then is not shown, but its end puts the controls back.
     running = false;
-    updates_.Retire();
+    jobs_.Silence();
     return;
   }
   if (state_.PlayState != PlayState::Stopped) {
@@ -139,16 +136,14 @@ void ConversionController::Start(ConversionKind kind) {
   for (int row = 0; row < ui_.ListViewFile->topLevelItemCount(); ++row) {
     selected.push_back(ui_.ListViewFile->topLevelItem(row)->isSelected());
   }
-  const std::uint64_t number = updates_.Begin();
-  auto view = std::make_unique<JobView>(*this, kind, number);
-  auto job = std::make_unique<audio::ConversionJob>(audio::ConversionSetup{
-      kind, decoder_, messages_, *view, FlagOf(kind), catalogue::FolderPath(ui_.EditInput->text()),
-      catalogue::FolderPath(ui_.EditOutput->text()), std::move(selected), state_.FolderFileCount,
-      state_.ConversionWorkTotal});
-  audio::ConversionJob* started = job.get();
-  jobs_.push_back({std::move(view), std::move(job)});
-  started->Start(shell::WorkerThread::Priority::Normal,
-                 [this, started] { channel_.Post([this, started] { Forget(started); }); });
+  const auto setupFor = [&](audio::ConversionView& view) {
+    return audio::ConversionSetup{kind, decoder_, messages_, view, FlagOf(kind),
+                                  catalogue::FolderPath(ui_.EditInput->text()),
+                                  catalogue::FolderPath(ui_.EditOutput->text()), std::move(selected),
+                                  state_.FolderFileCount, state_.ConversionWorkTotal};
+  };
+  jobs_.Start(JobHost::Priority::Normal,
+              [&](JobHost::Port port) { return std::make_unique<JobView>(*this, port, kind, setupFor); });
 }
 
 void ConversionController::SetLockedControls(ConversionKind kind, bool enabled) {
@@ -158,10 +153,6 @@ void ConversionController::SetLockedControls(ConversionKind kind, bool enabled) 
                      static_cast<QWidget*>(ui_.BitBtnOutput), static_cast<QWidget*>(OtherButton(kind))}) {
     w->setEnabled(enabled);
   }
-}
-
-void ConversionController::Forget(audio::ConversionJob* job) {
-  std::erase_if(jobs_, [job](const Run& run) { return run.job.get() == job; });
 }
 
 void ConversionController::Restore(ConversionKind kind) {
@@ -188,7 +179,7 @@ void ConversionController::BackToRest(ConversionKind kind) {
   FlagOf(kind) = false;
   ButtonOf(kind)->setText(kind == ConversionKind::Selected ? QStringLiteral("转换选择")
                                                           : QStringLiteral("转换全部"));
-  updates_.Retire();
+  jobs_.Silence();
 }
 
 }  // namespace parlomax::app

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/JobHost.h"
 #include "app/MainFormLayout.h"
 #include "app/WindowState.h"
 #include "audio/ConversionJob.h"
-#include "platform/shell/JobUpdates.h"
 
 #include <QObject>
 
@@ -35,15 +35,9 @@ class ConversionController final : public QObject {
   void ChooseOutputFolder();
   // Starts a job of `kind`, or asks the running one to stop.
   void StartOrCancel(audio::ConversionKind kind);
-  // Jobs whose threads have not ended yet.
-  std::size_t JobThreadsAlive() const { return jobs_.size(); }
 
  private:
   class JobView;
-  struct Run {
-    std::unique_ptr<JobView> view;
-    std::unique_ptr<audio::ConversionJob> job;
-  };
 
   std::atomic<bool>& FlagOf(audio::ConversionKind kind);
   QPushButton* ButtonOf(audio::ConversionKind kind) const;
@@ -52,7 +46,6 @@ class ConversionController final : public QObject {
   // The controls a running job of `kind` keeps out of reach: the player's,
   // the folder buttons and the other job's button.
   void SetLockedControls(audio::ConversionKind kind, bool enabled);
-  void Forget(audio::ConversionJob* job);
   // What the job's view hands over, on the window's thread.
   void Restore(audio::ConversionKind kind);
   void End(audio::ConversionKind kind, bool completed);
@@ -64,10 +57,8 @@ class ConversionController final : public QObject {
   shell::MessageService& messages_;
   shell::FolderChooser& folders_;
   shell::FolderBrowser& browser_;
-  shell::ThreadChannel& channel_;
   const audio::ExternalDecoder& decoder_;
-  shell::JobUpdates updates_;
-  std::vector<Run> jobs_;
+  JobHost jobs_;
 };
 
 }  // namespace parlomax::app

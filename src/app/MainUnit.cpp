@@ -1,5 +1,6 @@
 #include "app/MainUnit.h"
 
+#include "app/SharedGuards.h"
 #include "catalogue/RecordingListLayout.h"
 
 #include <QCloseEvent>
@@ -58,6 +59,8 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   setFont(designFont);
 
   ui_ = BuildMainFormControls(this, InitialSaveFolder());
+  copy_ = std::make_unique<CopyController>(CopyController::Needs{
+      ui_, state_, link_, platform.messages, platform.folders, channel_, [this] { close(); }});
   playback_ = std::make_unique<PlaybackController>(ui_, state_, platform.messages, channel_, decoder_,
                                                    platform.sound);
   conversion_ = std::make_unique<ConversionController>(ui_, state_, platform.messages, platform.folders,
@@ -95,24 +98,13 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
-  StopAndWaitForJobs();
-  // Playback and conversion end, and their threads with them, while the
-  // window still stands.
+  // Every job ends, and its thread with it, while the window still stands.
+  copy_.reset();
   conversion_.reset();
   playback_.reset();
 }
 
-bool TMainForm::SharedGuardsPass() {
-  if (state_.PlayState != PlayState::Stopped) {
-    platform_.messages.Warn(QStringLiteral("请先停止播放！"));
-    return false;
-  }
-  if (state_.ConvertSelectedRunning || state_.ConvertAllRunning) {
-    platform_.messages.Warn(QStringLiteral("请先停止转换！"));
-    return false;
-  }
-  return true;
-}
+bool TMainForm::SharedGuardsPass() { return app::SharedGuardsPass(state_, platform_.messages); }
 
 void TMainForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -138,17 +130,19 @@ void TMainForm::FormShow() {
 void TMainForm::FormClose() {
   // Each job gets a short moment to notice; the telephone is then released,
   // after whatever exchange a job still has under way.
-  for (transfer::CopyJob* job : {selectedJob_, allJob_}) {
-    if (job == nullptr) continue;
-    job->RequestStop();
-    job->WaitFor(kStopGrace);
-  }
+  copy_->StopForExit();
   // A telephone that was never opened is not touched; one that was is
   // released, even when it has been unplugged since.
   link_.CloseAtExit();
 }
 
 void TMainForm::ButtonExitClick() { close(); }
+
+void TMainForm::BitBtnSaveClick() { copy_->ChooseSaveFolder(); }
+
+void TMainForm::BitBtnUploadAllClick() { copy_->StartOrStop(transfer::JobKind::AllRecordings); }
+
+void TMainForm::BitBtnUploadClick() { copy_->StartOrStop(transfer::JobKind::SelectedRecordings); }
 
 void TMainForm::PageControl1Change(int) {}
 

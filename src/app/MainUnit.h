@@ -1,17 +1,15 @@
 #pragma once
 
 #include "app/ConversionController.h"
+#include "app/CopyController.h"
 #include "app/MainFormLayout.h"
 #include "app/PlaybackController.h"
 #include "app/Platform.h"
 #include "app/WindowState.h"
 #include "audio/ExternalDecoder.h"
 #include "device/DeviceLink.h"
-#include "app/WindowTransferView.h"
 #include "device/PasswordUnit.h"
-#include "platform/shell/JobUpdates.h"
 #include "platform/shell/ThreadChannel.h"
-#include "transfer/CopyJob.h"
 
 #include <QWidget>
 
@@ -23,9 +21,6 @@
 class QTimer;
 
 namespace parlomax::app {
-
-// How long a stop request is given before the window carries on.
-inline constexpr std::chrono::milliseconds kStopGrace{100};
 
 // Said when a telephone is on the cable but this user may not open it.
 extern const QString kTelephoneNotPermittedMessage;
@@ -53,13 +48,6 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
 
   void UnlockDeviceTab() override;
   void LockDeviceTab(bool emptyList) override;
-
-  // Copy jobs, stopped or not, whose threads have yet to end.
-  std::size_t CopyJobThreadsAlive() const { return jobs_.size(); }
-
-  // Where a copy job's progress lands on the window's thread.
-  void ShowUploadProgressText(const QString& text);
-  void EndCopyJob(transfer::JobKind kind, std::uint64_t generation, bool stopped);
 
  public slots:
   void FormShow();
@@ -106,18 +94,6 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   // True when the telephone is no longer there to be asked.
   bool TelephoneGone();
 
-  void StartCopyJob(transfer::JobKind kind, std::vector<std::uint16_t> selected);
-  void StopCopyJob(transfer::JobKind kind);
-  // The controls of the device tab as a copy job of `kind` starts or ends.
-  void SwitchControlsForCopy(transfer::JobKind kind, bool running);
-  void ResetUploadProgress();
-  // The selected rows' recordings, top row first.
-  std::vector<std::uint16_t> SelectedRecordIndexes() const;
-  // Asks every job still running to stop and waits for each to end.
-  void StopAndWaitForJobs();
-  // A job's thread has ended: let it go.
-  void ForgetCopyJob(transfer::CopyJob* job);
-
   Platform platform_;
   WindowState state_;
   device::DeviceLink link_;
@@ -128,20 +104,10 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
 
   // Work handed to the window's thread by the worker threads.
   shell::ThreadChannel channel_;
-  shell::JobUpdates copyUpdates_{channel_};
   audio::ExternalDecoder decoder_;
+  std::unique_ptr<CopyController> copy_;
   std::unique_ptr<PlaybackController> playback_;
   std::unique_ptr<ConversionController> conversion_;
-  // Every copy job whose thread has not yet ended, with the view it reports
-  // to, and the current job of each kind (none once it has ended). A stopped
-  // job may still be finishing its last exchange when the next job starts.
-  struct CopyJobRun {
-    std::unique_ptr<WindowTransferView> view;
-    std::unique_ptr<transfer::CopyJob> job;
-  };
-  std::vector<CopyJobRun> jobs_;
-  transfer::CopyJob* allJob_ = nullptr;
-  transfer::CopyJob* selectedJob_ = nullptr;
 };
 
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled);

@@ -42,13 +42,7 @@ void TMainForm::ResetDeviceTab() {
               ui_.BitBtnExport, ui_.ListViewMCU},
              false);
   ui_.ListViewMCU->clear();
-  state_.UploadSelectedRunning = false;
-  state_.UploadAllRunning = false;
-  // A job still running is doomed; what it reports until it notices is not shown.
-  copyUpdates_.Retire();
-  ResetUploadProgress();
-  ui_.BitBtnUpload->setText(QStringLiteral("上传选择"));
-  ui_.BitBtnUploadAll->setText(QStringLiteral("上传全部"));
+  copy_->ForgetTelephone();
 }
 
 void TMainForm::UnlockDeviceTab() {

@@ -48,7 +48,8 @@ std::filesystem::path WavFileFor(const std::filesystem::path& folder, const std:
   return folder / (spx.filename().string() + ".wav");
 }
 
-void ConversionJob::Execute() {
+void ConversionJob::Run(std::stop_token stop) {
+  stop_ = std::move(stop);
   if (setup_.kind == ConversionKind::Selected) {
     ConvertSelectedThread();
   } else {

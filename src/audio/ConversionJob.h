@@ -1,7 +1,6 @@
 #pragma once
 
 #include "audio/ExternalDecoder.h"
-#include "platform/shell/WorkerThread.h"
 
 #include <QString>
 
@@ -9,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <stop_token>
 #include <vector>
 
 namespace parlomax::shell {
@@ -75,18 +75,17 @@ std::filesystem::path WavFileFor(const std::filesystem::path& folder, const std:
 
 // Converts the recordings of a folder into WAV files, one decoder run per
 // half second of sound (and one for what is left after the last whole half
-// second: a WAV file holds all of a call), on a thread of its own. A WAV file never claims
+// second: a WAV file holds all of a call), on the thread that runs it. A WAV file never claims
 // more sound than it holds: one cut short has its sizes rewritten. It takes
 // the place of an earlier file of its name only when complete; a cut one
 // is then kept beside it as "<name>.part". A write the disk refuses is said
 // once, and ends the job as a cancel does.
-class ConversionJob final : public shell::WorkerThread {
+class ConversionJob final {
  public:
   explicit ConversionJob(ConversionSetup setup) : setup_(std::move(setup)) {}
-  ~ConversionJob() override { StopAndWait(); }
 
- protected:
-  void Execute() override;
+  // The whole job, on the calling thread; `stop` ends it as a cleared flag does.
+  void Run(std::stop_token stop);
 
  private:
   enum class FileResult {
@@ -100,11 +99,12 @@ class ConversionJob final : public shell::WorkerThread {
   // One decoder run over `chunk` into `samples` (sized for it); false when
   // the decoder cannot be started at all.
   bool DecodeRun(std::span<const std::uint8_t> chunk, std::vector<std::uint8_t>& samples);
-  bool Wanted() const { return setup_.running && !StopRequested(); }
+  bool Wanted() const { return setup_.running && !stop_.stop_requested(); }
   void End(const QString& successMessage);
   void FailWith(const QString& message);
 
   ConversionSetup setup_;
+  std::stop_token stop_;
   std::uint32_t total_ = 0;
   std::uint32_t totalDone_ = 0;
   bool writeFailed_ = false;

@@ -30,7 +30,7 @@ class Progress final : public transfer::TransferView {
   void ShowProgressText(const QString&) override {}
   void SetRecordingBar(std::uint32_t value, std::uint32_t maximum) override;
   void SetOverallBar(std::uint32_t, std::uint32_t) override {}
-  void EndJob(transfer::JobKind, std::uint64_t, bool) override {}
+  void EndJob(transfer::JobKind, bool) override {}
   void CloseProgram() override {}
 
  private:

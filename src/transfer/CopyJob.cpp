@@ -6,6 +6,11 @@ namespace parlomax::transfer {
 
 CopyJob::CopyJob(JobSetup setup) : setup_(std::move(setup)) {}
 
+void CopyJob::Run(std::stop_token stop) {
+  stop_ = std::move(stop);
+  Execute();
+}
+
 CopyContext CopyJob::Context() {
   return CopyContext{setup_.link, setup_.messages, setup_.view, writer_, setup_.saveFolder,
                      [this] { return StopRequested(); }, setup_.headerPause};
@@ -18,7 +23,7 @@ bool CopyJob::GoesOnAfter(CopyOutcome outcome) {
 
 void CopyJob::EndJob(JobKind kind, bool complete, const QString& completionMessage) {
   if (complete && !writeFailed_ && state_.LastRecordingComplete()) setup_.messages.Warn(completionMessage);
-  setup_.view.EndJob(kind, setup_.generation, StopRequested() || writeFailed_);
+  setup_.view.EndJob(kind, StopRequested() || writeFailed_);
 }
 
 }  // namespace parlomax::transfer

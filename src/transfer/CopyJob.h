@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/shell/WorkerThread.h"
 #include "transfer/CopyRecording.h"
 
 #include <chrono>
 #include <cstdint>
+#include <stop_token>
 
 namespace parlomax::transfer {
 
@@ -15,20 +15,25 @@ struct JobSetup {
   shell::MessageService& messages;
   TransferView& view;
   QString saveFolder;
-  // Tells this job's end apart from a later job's, so that a stopped job
-  // still finishing its last exchange cannot undo the window's state for a
-  // job started after it.
-  std::uint64_t generation = 0;
   std::chrono::milliseconds headerPause = kHeaderReplyPause;
 };
 
-// A copy job on a thread of its own. A stop is a request that the job
-// notices before its next recording or chunk.
-class CopyJob : public shell::WorkerThread {
+// A copy job, run by whoever owns the thread it runs on. A stop is a
+// request that the job notices before its next recording or chunk.
+class CopyJob {
  public:
   explicit CopyJob(JobSetup setup);
+  virtual ~CopyJob() = default;
+
+  CopyJob(const CopyJob&) = delete;
+  CopyJob& operator=(const CopyJob&) = delete;
+
+  // The whole job, on the calling thread; returns when it has ended.
+  void Run(std::stop_token stop);
 
  protected:
+  virtual void Execute() = 0;
+  bool StopRequested() const { return stop_.stop_requested(); }
   CopyContext Context();
   // Whether the job goes on after a recording ended so. A file the disk did
   // not take ends the job as a stop would.
@@ -42,6 +47,9 @@ class CopyJob : public shell::WorkerThread {
   CopyState state_;
   FileWriter writer_;
   bool writeFailed_ = false;
+
+ private:
+  std::stop_token stop_;
 };
 
 }  // namespace parlomax::transfer

@@ -14,12 +14,6 @@ inline const QString kSelectedCopiedMessage = QStringLiteral("所选择的文件
 class TStorageSingleThread final : public CopyJob {
  public:
   TStorageSingleThread(JobSetup setup, std::vector<std::uint16_t> recordIndexes);
-  // The thread runs this class's code, so it is waited for before any of it goes.
-  ~TStorageSingleThread() override {
-    RequestStop();
-    Wait();
-  }
-
  protected:
   void Execute() override;
 

@@ -11,12 +11,6 @@ inline const QString kAllCopiedMessage = QStringLiteral("全部文件上传结�
 class TStorgeThread final : public CopyJob {
  public:
   using CopyJob::CopyJob;
-  // The thread runs this class's code, so it is waited for before any of it goes.
-  ~TStorgeThread() override {
-    RequestStop();
-    Wait();
-  }
-
  protected:
   void Execute() override;
 };

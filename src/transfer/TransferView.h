@@ -22,7 +22,7 @@ class TransferView {
   virtual void SetOverallBar(std::uint32_t value, std::uint32_t maximum) = 0;
   // The job's last word: bars and text back to rest, controls back, busy
   // flag cleared. `stopped` says whether a stop request ended it.
-  virtual void EndJob(JobKind kind, std::uint64_t generation, bool stopped) = 0;
+  virtual void EndJob(JobKind kind, bool stopped) = 0;
   // The job could not even learn how many recordings there are: the
   // program closes.
   virtual void CloseProgram() = 0;

@@ -1,6 +1,7 @@
 // The PC tab's conversion to WAV driven as a user drives it, with the real
 // decoder program.
 #include "QtPrinters.h"
+#include "ThreadsNamed.h"
 #include "SpxFiles.h"
 #include "TempFolder.h"
 #include "WindowWithTelephone.h"
@@ -27,7 +28,7 @@ class ConversionTabTest : public testing::WindowWithTelephone {
     // A job still running is let go of before the window goes.
     form_.State().ConvertSelectedRunning = false;
     form_.State().ConvertAllRunning = false;
-    testing::PumpUntil([&] { return form_.Conversion().JobThreadsAlive() == 0; });
+    testing::PumpUntilConversionJobsEnded();
   }
 
   void ChooseOutput() {
@@ -36,7 +37,7 @@ class ConversionTabTest : public testing::WindowWithTelephone {
   }
   QTreeWidget* Files() { return form_.findChild<QTreeWidget*>("ListViewFile"); }
   bool WaitForTheJob() {
-    return testing::PumpUntil([&] { return form_.Conversion().JobThreadsAlive() == 0; }, 20000);
+    return testing::PumpUntilConversionJobsEnded(20000);
   }
   // The controls a running job keeps out of reach, enabled or not.
   std::vector<bool> Reachable(const char* otherJob) {
@@ -69,7 +70,7 @@ TEST_F(ConversionTabTest, EachButtonChecksPlaybackTheOutputFolderAndTheSelection
                                                      "请选择需要转换的文件！"}));
   EXPECT_EQ(form_.findChild<QLineEdit*>("EditOutput")->text(), QString::fromStdString(output_.Path().string()));
   EXPECT_EQ(folders_.prompts.back(), "请选择目录:");
-  EXPECT_EQ(form_.Conversion().JobThreadsAlive(), 0u);
+  EXPECT_EQ(testing::ConversionJobThreads(), 0u);
 }
 
 TEST_F(ConversionTabTest, ConvertingTheSelectionLocksThePlayerAndEndsByShowingTheFolder) {

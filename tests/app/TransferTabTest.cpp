@@ -1,6 +1,7 @@
 // The copy buttons driven as a user does, with the jobs on their threads.
 #include "BeingWritten.h"
 #include "QtPrinters.h"
+#include "ThreadsNamed.h"
 #include "TempFolder.h"
 #include "WindowWithTelephone.h"
 #include "catalogue/RecordingTexts.h"
@@ -52,7 +53,7 @@ class TransferTabTest : public testing::WindowWithTelephone {
     return PumpUntil([&] { return std::filesystem::exists(FileOf(0)); });
   }
   bool WaitForJobsToEnd() {
-    return PumpUntil([this] { return !form_.CopyJobThreadsAlive(); }, 20000);
+    return testing::PumpUntilCopyJobsEnded(20000);
   }
   std::string FileOf(std::uint16_t index) {
     return (folder_ / catalogue::RecordingFileName(library_.Model().Header(index), index + 1u)
@@ -156,7 +157,7 @@ TEST_F(TransferTabTest, NothingStartsWithoutALoginASelectionOrWhilePlaying) {
   Button("BitBtnUploadAll")->click();
   EXPECT_FALSE(form_.State().UploadAllRunning);
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"请先停止播放！"});
-  EXPECT_FALSE(form_.CopyJobThreadsAlive());
+  EXPECT_FALSE(testing::CopyJobThreads());
 }
 
 TEST_F(TransferTabTest, UnpluggingDuringACopyResetsTheTabAndTheJobEndsAtItsNextCommand) {
@@ -184,9 +185,9 @@ TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
   Button("BitBtnUploadAll")->click();   // stop: the job ends after that read
   SelectRows({0});
   Button("BitBtnUpload")->click();      // a new job, while the old one still reads
-  ASSERT_EQ(form_.CopyJobThreadsAlive(), 2u);
+  ASSERT_EQ(testing::CopyJobThreads(), 2u);
   // The old job ends first; the tab stays as the running job has it.
-  ASSERT_TRUE(PumpUntil([&] { return form_.CopyJobThreadsAlive() == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return testing::CopyJobThreads() == 1; }));
   EXPECT_EQ(EnabledDeviceControls(), (Controls{"BitBtnUpload", "BitBtnConnect"}));
   EXPECT_EQ(Button("BitBtnUpload")->text(), "取消上传");
   EXPECT_TRUE(form_.State().UploadSelectedRunning);
@@ -210,7 +211,7 @@ TEST_F(TransferTabTest, AStoppedJobsLastProgressNeverShowsOnTheNextJob) {
   Button("BitBtnUpload")->click();
   // The stopped job has had its chunk and reported it; the new job is still
   // waiting for its recording's header.
-  ASSERT_TRUE(PumpUntil([&] { return form_.CopyJobThreadsAlive() == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return testing::CopyJobThreads() == 1; }));
   EXPECT_EQ(Bar("ProgressBarUploadPacket")->value(), 0);
   EXPECT_NE(Bar("ProgressBarUpload")->maximum(), 8);
   EXPECT_FALSE(form_.findChild<QLabel*>("LabelUpload")->text().startsWith("上传进度：正在上传第"));

@@ -2,6 +2,7 @@
 #include "audio/ConversionJob.h"
 
 #include "FileBytes.h"
+#include "JobThread.h"
 #include "PumpEvents.h"
 #include "RecordingMessageService.h"
 #include "SpxFiles.h"
@@ -83,8 +84,7 @@ class ConversionJobTest : public ::testing::Test {
     const auto rows = static_cast<std::uint32_t>(selected.size());
     ConversionJob job({kind, decoder ? *decoder : decoder_, messages_, view_, running_, input_.Path(),
                        output_.Path(), std::move(selected), rows, workTotal});
-    job.Start(shell::WorkerThread::Priority::Normal);
-    job.Wait();
+    testing::RunOnItsOwnThread(job);
   }
   Bytes Wav(const std::string& spx) { return testing::FileBytes(output_ / (spx + ".wav")); }
   // The data a WAV file must hold: the payload in 500-byte chunks, the last

@@ -2,6 +2,7 @@
 // into WAV files, read back by an independent reader (Python's wave module).
 #include "FileBytes.h"
 #include "SpxFiles.h"
+#include "ThreadsNamed.h"
 #include "WavWriter.h"
 #include "WindowWithEmulator.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
@@ -60,7 +61,7 @@ TEST_F(ConvertWithEmulatorTest, CopiedRecordingsBecomeWavFilesAnyReaderTakesAsTh
   folders_.answer = QString::fromStdString(converted_.Path().string());
   Button("BitBtnOutput")->click();
   Button("BitBtn5")->click();
-  ASSERT_TRUE(testing::PumpUntil([&] { return form_.Conversion().JobThreadsAlive() == 0; }, 30000));
+  ASSERT_TRUE(testing::PumpUntilConversionJobsEnded(30000));
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"全部文件上传结束", "转换全部文件成功！"}));
 
   int files = 0;

@@ -3,6 +3,7 @@
 #include "BeingWritten.h"
 #include "FileBytes.h"
 #include "QtPrinters.h"
+#include "ThreadsNamed.h"
 #include "WindowWithEmulator.h"
 #include "catalogue/RecordingTexts.h"
 #include "phone/Content.h"
@@ -57,7 +58,7 @@ class CopyWithEmulatorTest : public testing::WindowWithEmulator {
     }, 20000);
   }
   bool WaitForTheCopy() {
-    return PumpUntil([&] { return form_.CopyJobThreadsAlive() == 0; }, 60000);
+    return testing::PumpUntilCopyJobsEnded(60000);
   }
 
   testing::TempFolder saveFolder_;

@@ -4,6 +4,7 @@
 #include "FakeFolderChooser.h"
 #include "FileBytes.h"
 #include "PumpEvents.h"
+#include "ThreadsNamed.h"
 #include "QtPrinters.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
@@ -102,7 +103,7 @@ TEST_P(UsbWindowTest, LogsInListsCopiesEveryRecordingAndReleasesTheTelephone) {
   folders_.answer = QString::fromStdString(saved.Path().string());
   Button("BitBtnSave")->click();
   Button("BitBtnUploadAll")->click();
-  ASSERT_TRUE(testing::PumpUntil([&] { return !form_->CopyJobThreadsAlive(); }, 30000));
+  ASSERT_TRUE(testing::PumpUntilCopyJobsEnded(30000));
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
   for (std::uint16_t i = 0; i < 6; ++i) {
     const auto file = saved / catalogue::RecordingFileName(model_->Header(i), i + 1u).toStdString();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileBytes.h"
+#include "JobThread.h"
 #include "RecordingBytes.h"
 #include "RecordingTransferView.h"
 #include "catalogue/DeviceList.h"
@@ -30,14 +31,14 @@ inline void ExpectCopiesExactAfterALateReply(device::DeviceLink& link, shell::Me
                                              std::uint16_t lateIndex) {
   RecordingTransferView view;
   transfer::TStorgeThread job(
-      {link, messages, view, QString::fromStdString(folder.string()) + "/", 1});
-  job.Start(transfer::CopyJob::Priority::Normal);
+      {link, messages, view, QString::fromStdString(folder.string()) + "/"});
+  JobThread running(job);
   // A header read from the wrong reply can promise gigabytes: give up on it.
-  if (!job.WaitFor(std::chrono::seconds(20))) {
+  if (!running.WaitFor(std::chrono::seconds(20))) {
     ADD_FAILURE() << "the copy did not end";
-    job.RequestStop();
+    running.RequestStop();
   }
-  job.Wait();
+  running.Wait();
   for (std::uint16_t i = 0; i < model.Count(); ++i) {
     const auto name = catalogue::RecordingFileName(model.Header(i), i + 1u).toStdString();
     const auto copied = FileBytes(folder / name);

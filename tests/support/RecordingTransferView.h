@@ -16,7 +16,6 @@ class RecordingTransferView final : public transfer::TransferView {
   };
   struct End {
     transfer::JobKind kind;
-    std::uint64_t generation;
     bool stopped;
   };
 
@@ -32,9 +31,9 @@ class RecordingTransferView final : public transfer::TransferView {
     std::lock_guard lock(mutex_);
     overallBars_.push_back({value, maximum});
   }
-  void EndJob(transfer::JobKind kind, std::uint64_t generation, bool stopped) override {
+  void EndJob(transfer::JobKind kind, bool stopped) override {
     std::lock_guard lock(mutex_);
-    ends_.push_back({kind, generation, stopped});
+    ends_.push_back({kind, stopped});
   }
   void CloseProgram() override {
     std::lock_guard lock(mutex_);

@@ -4,6 +4,7 @@
 #include "FakeFolderChooser.h"
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "PumpEvents.h"
+#include "ThreadsNamed.h"
 #include "RecordingAudioOutput.h"
 #include "RecordingFolderBrowser.h"
 #include "RecordingMessageService.h"
@@ -59,7 +60,7 @@ class WindowWithEmulator : public ::testing::Test {
     folders_.answer = QString::fromStdString(saved.string());
     Button("BitBtnSave")->click();
     Button("BitBtnUploadAll")->click();
-    EXPECT_TRUE(PumpUntil([&] { return form_.CopyJobThreadsAlive() == 0; }, 20000));
+    EXPECT_TRUE(testing::PumpUntilCopyJobsEnded(20000));
     Button("BitBtn3")->click();
     return phone;
   }

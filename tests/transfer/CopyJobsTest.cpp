@@ -4,6 +4,7 @@
 #include "QtPrinters.h"
 #include "TelephoneOnLink.h"
 #include "RecordingTransferView.h"
+#include "JobThread.h"
 #include "TempFolder.h"
 #include "TestTelephone.h"
 #include "WaitUntil.h"
@@ -21,14 +22,11 @@ using phone::LibraryCall;
 class CopyJobsTest : public testing::TelephoneOnLink {
  protected:
   JobSetup MakeSetup() {
-    return JobSetup{*link_, messages_, view_, QString::fromStdString(folder_.Path().string()) + "/", 7,
+    return JobSetup{*link_, messages_, view_, QString::fromStdString(folder_.Path().string()) + "/",
                     std::chrono::milliseconds(0)};
   }
   // Runs a job to its end on its own thread.
-  void Run(CopyJob& job) {
-    job.Start(CopyJob::Priority::Normal);
-    job.Wait();
-  }
+  void Run(CopyJob& job) { testing::RunOnItsOwnThread(job); }
   std::vector<std::string> FilesMade() const {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(folder_.Path())) {
@@ -62,7 +60,6 @@ TEST_F(CopyJobsTest, TheAllJobCopiesEveryRecordingAndSaysSoAtTheEnd) {
   EXPECT_EQ(view_.OverallBars().back(), (testing::RecordingTransferView::Bar{3, 3}));
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
   ASSERT_EQ(view_.Ends().size(), 1u);
-  EXPECT_EQ(view_.Ends()[0].generation, 7u);
   EXPECT_FALSE(view_.Ends()[0].stopped);
 }
 
@@ -144,10 +141,10 @@ TEST_F(CopyJobsTest, AStoppedJobEndsWithoutItsCompletionMessage) {
   Plug(Recordings(50, 3000));
   library_->SlowReadsBy(std::chrono::milliseconds(2));
   TStorgeThread job(MakeSetup());
-  job.Start(CopyJob::Priority::Lowest);
+  testing::JobThread running(job);
   ASSERT_TRUE(testing::WaitUntil([&] { return view_.Texts().size() >= 2; }));
-  job.RequestStop();
-  job.Wait();
+  running.RequestStop();
+  running.Wait();
   EXPECT_LT(FilesMade().size(), 50u);
   EXPECT_TRUE(messages_.Texts().empty());
   ASSERT_EQ(view_.Ends().size(), 1u);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "PumpEvents.h"
+
+#include <QCoreApplication>
+
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace parlomax::testing {
+
+// How many of this process's threads carry `name`, as the system lists them:
+// what a test can see of a job's thread from outside the window.
+inline std::size_t ThreadsNamed(const std::string& name) {
+  std::size_t count = 0;
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+    std::string comm;
+    std::getline(std::ifstream(task.path() / "comm"), comm);
+    if (comm == name) ++count;
+  }
+  return count;
+}
+
+// The window's copy and conversion jobs, by their threads' names.
+inline std::size_t CopyJobThreads() { return ThreadsNamed("parlomax-copy"); }
+inline std::size_t ConversionJobThreads() { return ThreadsNamed("parlomax-wav"); }
+
+// Runs the window's events until no thread carries `name`, then once more,
+// so that what the last of them handed over before it ended has landed.
+inline bool PumpUntilNoThreadNamed(const std::string& name, int timeoutMs = 5000) {
+  if (!PumpUntil([&] { return ThreadsNamed(name) == 0; }, timeoutMs)) return false;
+  QCoreApplication::processEvents();
+  return true;
+}
+inline bool PumpUntilCopyJobsEnded(int timeoutMs = 5000) { return PumpUntilNoThreadNamed("parlomax-copy", timeoutMs); }
+inline bool PumpUntilConversionJobsEnded(int timeoutMs = 5000) {
+  return PumpUntilNoThreadNamed("parlomax-wav", timeoutMs);
+}
+
+}  // namespace parlomax::testing
