@@ -33,9 +33,9 @@ namespace {
 
 class QuietView final : public audio::PlaybackView {
  public:
-  void ShowPosition(std::uint64_t, std::int32_t) override {}
-  void ShowElapsed(std::uint64_t, std::uint32_t) override {}
-  void Warn(std::uint64_t, const QString&) override {}
+  void ShowPosition(std::int32_t) override {}
+  void ShowElapsed(std::uint32_t) override {}
+  void Warn(const QString&) override {}
 };
 
 // Processes that do nothing but spin, at the priority of any program.
@@ -153,15 +153,14 @@ Heard PlayWhileBusy(const std::filesystem::path& spx, const std::vector<std::int
   std::atomic<audio::PlayState> state{audio::PlayState::Stopped};
   const audio::ExternalDecoder decoder(PARLOMAX_DECODER_PROGRAM);
   sound::StkAudioOutputFactory outputs;
-  QuietView view;
   testing::RecordingMessageService messages;
-  audio::Playback playback(state, decoder, outputs, view, messages);
+  audio::Playback playback(state, decoder, outputs, messages);
   const BusyCores busy(spinners);
   auto recording = server.Record(scratch / "capture.raw");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   CaughtErrors errors(scratch / "stderr.txt");
   state = audio::PlayState::Playing;
-  if (playback.Start(spx.string(), 1) != audio::StartResult::Started) bench::Fail("the recording did not start");
+  if (playback.Start(spx.string(), std::make_shared<QuietView>()) != audio::StartResult::Started) bench::Fail("the recording did not start");
   while (state != audio::PlayState::Stopped) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   playback.WaitForPlayer();
   std::this_thread::sleep_for(std::chrono::milliseconds(500));

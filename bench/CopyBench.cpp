@@ -10,6 +10,7 @@
 #include "transfer/StorageThreadUnit.h"
 
 #include <algorithm>
+#include <thread>
 
 using namespace parlomax;
 using Clock = std::chrono::steady_clock;

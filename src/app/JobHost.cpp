@@ -30,29 +30,17 @@ struct JobHost::Running {
   std::jthread thread;
 };
 
-void JobHost::Port::Post(std::function<void()> change) const {
-  host_->channel_.Post([host = host_, job = job_, change = std::move(change)] {
-    if (host->latest_ == job && !host->silenced_) change();
-  });
-}
-
-void JobHost::Port::PostEnd(std::function<void()> change) const {
-  host_->channel_.Post([host = host_, job = job_, change = std::move(change)] {
-    if (host->latest_ == job) change();
-  });
-}
-
 JobHost::JobHost(shell::ThreadChannel& channel, std::string threadName)
-    : channel_(channel), threadName_(std::move(threadName)) {}
+    : channel_(channel), threadName_(std::move(threadName)), current_(channel) {}
 
 JobHost::~JobHost() { StopAll(); }
 
 JobHost::JobId JobHost::Start(Priority priority, const std::function<std::unique_ptr<Job>(Port)>& make) {
-  const JobId id = ++latest_;
-  silenced_ = false;
+  const Port port = current_.Begin();
+  const JobId id = port.Id();
   auto running = std::make_unique<Running>();
   running->id = id;
-  running->job = make(Port(*this, id));
+  running->job = make(port);
   Running* started = running.get();
   running->thread = std::jthread([this, started, priority](std::stop_token stop) {
     ApplyPriority(priority);

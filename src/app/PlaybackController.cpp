@@ -24,6 +24,32 @@ const QString kIdleTime = QStringLiteral("00:00:00");
 
 }  // namespace
 
+// One playback's reports on their way to the window's thread; dropped once
+// another playback has begun, or the window has left this one behind.
+class PlaybackController::PlaybackUpdates final : public audio::PlaybackView {
+ public:
+  PlaybackUpdates(const MainFormControls& ui, shell::MessageService& messages, CurrentJob::Port port)
+      : ui_(ui), messages_(messages), port_(port) {}
+
+  void ShowPosition(std::int32_t position) override {
+    port_.Post([&ui = ui_, position] {
+      // Not while the user holds the thumb: the bar is theirs until they let go.
+      if (!ui.TrackBar1->isSliderDown()) ui.TrackBar1->setValue(position);
+    });
+  }
+  void ShowElapsed(std::uint32_t seconds) override {
+    port_.Post([&ui = ui_, seconds] { ui.Label3->setText(audio::TimeText(seconds)); });
+  }
+  void Warn(const QString& text) override {
+    port_.Post([&messages = messages_, text] { messages.Warn(text); });
+  }
+
+ private:
+  const MainFormControls& ui_;
+  shell::MessageService& messages_;
+  const CurrentJob::Port port_;
+};
+
 PlaybackController::PlaybackController(const MainFormControls& ui, WindowState& state,
                                        shell::MessageService& messages,
                                        shell::ThreadChannel& channel,
@@ -32,10 +58,14 @@ PlaybackController::PlaybackController(const MainFormControls& ui, WindowState& 
     : ui_(ui),
       state_(state),
       messages_(messages),
-      updates_(channel),
-      engine_(state.PlayState, decoder, outputs, *this, messages) {}
+      playbacks_(channel),
+      engine_(state.PlayState, decoder, outputs, messages) {}
 
-PlaybackController::~PlaybackController() { updates_.Retire(); }
+PlaybackController::~PlaybackController() { playbacks_.Silence(); }
+
+audio::Playback::View PlaybackController::BeginPlayback() {
+  return std::make_shared<PlaybackUpdates>(ui_, messages_, playbacks_.Begin());
+}
 
 void PlaybackController::Play() {
   const int row = FirstSelectedRow();
@@ -55,7 +85,7 @@ void PlaybackController::Play() {
     return;
   }
   if (state_.PlayState == PlayState::Playing) {
-    updates_.Retire();
+    playbacks_.Silence();
     engine_.End();
     ui_.Label3->setText(kIdleTime);
     ShowPlaying();
@@ -66,7 +96,7 @@ void PlaybackController::Play() {
   engine_.SetLastPosition(0);
   // A file that has gone since the listing cannot be opened either.
   const std::string path = static_cast<std::size_t>(row) < files.size() ? files[row].string() : std::string();
-  const auto result = path.empty() ? audio::StartResult::CannotOpen : engine_.Start(path, updates_.Begin());
+  const auto result = path.empty() ? audio::StartResult::CannotOpen : engine_.Start(path, BeginPlayback());
   if (result != audio::StartResult::CannotOpen) {
     const auto seconds = static_cast<int>(engine_.PlayFileSize() / 1000 + 1);
     ui_.TrackBar1->setMaximum(seconds);
@@ -83,7 +113,7 @@ void PlaybackController::Pause() {
 
 void PlaybackController::Stop() {
   if (state_.PlayState == PlayState::Stopped) return;
-  updates_.Retire();
+  playbacks_.Silence();
   engine_.End();
   ui_.TrackBar1->setValue(0);
   ui_.Label3->setText(kIdleTime);
@@ -148,11 +178,11 @@ void PlaybackController::CommitSeek() {
   ShowPlaying();
   const std::uint32_t second =
       audio::SeekSecond(ui_.TrackBar1->value(), ui_.TrackBar1->maximum(), engine_.PlayFileSize());
-  updates_.Retire();
+  playbacks_.Silence();
   engine_.End();
   ui_.TrackBar1->setValue(static_cast<int>(second));
   ui_.Label3->setText(audio::TimeText(second));
-  if (!Started(engine_.StartAt(second, updates_.Begin()))) return;
+  if (!Started(engine_.StartAt(second, BeginPlayback()))) return;
   ShowPlaying();
   ui_.ButtonExit->setFocus();
 }
@@ -162,11 +192,11 @@ bool PlaybackController::Started(audio::StartResult result) {
     case audio::StartResult::Started:
       return true;
     case audio::StartResult::CannotOpen:
-      updates_.Retire();
+      playbacks_.Silence();
       messages_.Plain(kCannotOpenMessage);
       return false;
     case audio::StartResult::DecodeFailed:
-      updates_.Retire();
+      playbacks_.Silence();
       messages_.Warn(audio::DecodeFailureText(engine_.LastDecodeResult(),
                                               engine_.Decoder().Program(), engine_.PlayPath()));
       return false;
@@ -191,21 +221,6 @@ int PlaybackController::FirstSelectedRow() const {
 void PlaybackController::SelectOnly(int row) {
   ui_.ListViewFile->clearSelection();
   if (QTreeWidgetItem* item = ui_.ListViewFile->topLevelItem(row)) item->setSelected(true);
-}
-
-void PlaybackController::ShowPosition(std::uint64_t playback, std::int32_t position) {
-  updates_.Post(playback, [this, position] {
-    // Not while the user holds the thumb: the bar is theirs until they let go.
-    if (!ui_.TrackBar1->isSliderDown()) ui_.TrackBar1->setValue(position);
-  });
-}
-
-void PlaybackController::ShowElapsed(std::uint64_t playback, std::uint32_t seconds) {
-  updates_.Post(playback, [this, seconds] { ui_.Label3->setText(audio::TimeText(seconds)); });
-}
-
-void PlaybackController::Warn(std::uint64_t playback, const QString& text) {
-  updates_.Post(playback, [this, text] { messages_.Warn(text); });
 }
 
 }  // namespace parlomax::app

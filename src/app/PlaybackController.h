@@ -3,7 +3,7 @@
 #include "app/MainFormLayout.h"
 #include "app/WindowState.h"
 #include "audio/Playback.h"
-#include "platform/shell/JobUpdates.h"
+#include "app/CurrentJob.h"
 
 #include <QObject>
 
@@ -20,7 +20,7 @@ namespace parlomax::app {
 // rules that switch them. The playback itself runs in audio::Playback; what
 // its threads report lands here, on the window's thread, and only while
 // their playback is the current one.
-class PlaybackController final : public QObject, public audio::PlaybackView {
+class PlaybackController final : public QObject {
   Q_OBJECT
 
  public:
@@ -43,11 +43,11 @@ class PlaybackController final : public QObject, public audio::PlaybackView {
 
   audio::Playback& Engine() { return engine_; }
 
-  void ShowPosition(std::uint64_t playback, std::int32_t position) override;
-  void ShowElapsed(std::uint64_t playback, std::uint32_t seconds) override;
-  void Warn(std::uint64_t playback, const QString& text) override;
-
  private:
+  class PlaybackUpdates;
+  // A new playback becomes the current one; what it reports goes through this.
+  audio::Playback::View BeginPlayback();
+
   void Step(int rows);
   void CommitSeek();
   // Tells the user why a start failed; false when it did.
@@ -60,7 +60,7 @@ class PlaybackController final : public QObject, public audio::PlaybackView {
   const MainFormControls& ui_;
   WindowState& state_;
   shell::MessageService& messages_;
-  shell::JobUpdates updates_;
+  CurrentJob playbacks_;
   audio::Playback engine_;
   bool seekWatch_ = false;
 };

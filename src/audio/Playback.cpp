@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <thread>
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -86,34 +87,33 @@ std::uint32_t SeekSecond(int position, int maximum, std::uint32_t fileSize) {
 }
 
 Playback::Playback(std::atomic<PlayState>& playState, const ExternalDecoder& decoder,
-                   sound::AudioOutputFactory& outputs, PlaybackView& view,
-                   shell::MessageService& messages)
-    : PlayState_(playState), decoder_(decoder), outputs_(outputs), view_(view), messages_(messages) {}
+                   sound::AudioOutputFactory& outputs, shell::MessageService& messages)
+    : PlayState_(playState), decoder_(decoder), outputs_(outputs), messages_(messages) {}
 
 Playback::~Playback() {
   End();
   for (auto& d : decoders_) d.thread.join();
 }
 
-StartResult Playback::Start(const std::string& path, std::uint64_t number) {
+StartResult Playback::Start(const std::string& path, View view) {
   File file = OpenRecording(path);
   if (!file) return StartResult::CannotOpen;
   PlayPath_ = path;
   PlayFileSize_ = static_cast<std::uint32_t>(SizeOf(file.get()));
   ElapsedSeconds_ = 0;
-  return StartFrom(std::move(file), 0, 0, number);
+  return StartFrom(std::move(file), 0, 0, std::move(view));
 }
 
-StartResult Playback::StartAt(std::uint32_t second, std::uint64_t number) {
+StartResult Playback::StartAt(std::uint32_t second, View view) {
   ElapsedSeconds_ = second;
   BufferReady_[0] = BufferReady_[1] = false;
   File file = OpenRecording(PlayPath_);
   if (!file) return StartResult::CannotOpen;
-  return StartFrom(std::move(file), second * 1000, static_cast<std::int32_t>(second), number);
+  return StartFrom(std::move(file), second * 1000, static_cast<std::int32_t>(second), std::move(view));
 }
 
-StartResult Playback::StartFrom(File file, std::uint32_t startOffset, std::int32_t position,
-                                std::uint64_t number) {
+StartResult Playback::StartFrom(File file, std::uint32_t startOffset, std::int32_t position, View view) {
+  const std::uint64_t number = ++lastNumber_;
   WaitForPlayer();
   ForgetEndedDecoders();
   std::vector<std::uint8_t> chunk(kPlayChunkBytes);
@@ -142,13 +142,15 @@ StartResult Playback::StartFrom(File file, std::uint32_t startOffset, std::int32
   }
   PlayState_ = PlayState::Playing;
   DecodingActive_ = true;
-  player_ = std::thread(&Playback::PlayerThread, this, number, position);
+  player_ = std::thread(&Playback::PlayerThread, this, number, position, view);
+  ::pthread_setname_np(player_.native_handle(), "parlomax-play");
   auto ended = std::make_shared<std::atomic<bool>>(false);
-  decoders_.push_back({std::thread([this, number, path = PlayPath_, startOffset, ended] {
-                         DecoderThread(number, path, startOffset);
+  decoders_.push_back({std::thread([this, number, path = PlayPath_, startOffset, ended, view] {
+                         DecoderThread(number, path, startOffset, view);
                          *ended = true;
                        }),
                        ended});
+  ::pthread_setname_np(decoders_.back().thread.native_handle(), "parlomax-decode");
   return StartResult::Started;
 }
 
@@ -175,12 +177,7 @@ void Playback::ForgetEndedDecoders() {
   });
 }
 
-std::size_t Playback::DecoderThreadsAlive() {
-  ForgetEndedDecoders();
-  return decoders_.size();
-}
-
-void Playback::PlayerThread(std::uint64_t number, std::int32_t position) {
+void Playback::PlayerThread(std::uint64_t number, std::int32_t position, View view) {
   // A player kept waiting stutters: the output runs dry while it waits.
   realtime::MakeThisThreadTimeCritical();
   sound::OpenedOutput opened = outputs_.Open();
@@ -216,13 +213,13 @@ void Playback::PlayerThread(std::uint64_t number, std::int32_t position) {
         break;
       }
       LastPosition_ = ++position;
-      view_.ShowPosition(number, position);
+      view->ShowPosition(position);
       for (std::size_t i = 0; i < samples && outputWorks; ++i) {
         const auto sample = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
         outputWorks = opened.output->Tick(sample * kSampleScale);
       }
       if (!outputWorks) break;
-      view_.ShowElapsed(number, ++ElapsedSeconds_);
+      view->ShowElapsed(++ElapsedSeconds_);
     }
     file.reset();
     BufferReady_[buffer - 1] = false;
@@ -231,20 +228,19 @@ void Playback::PlayerThread(std::uint64_t number, std::int32_t position) {
   }
   if (!outputWorks) {
     const QString reason = QString::fromStdString(opened.output ? std::string() : opened.error);
-    view_.Warn(number, reason.isEmpty()
-                           ? QStringLiteral("声音输出设备出错，播放已停止。")
-                           : QStringLiteral("没有可用的声音输出设备，无法播放（%1）。").arg(reason));
+    view->Warn(reason.isEmpty() ? QStringLiteral("声音输出设备出错，播放已停止。")
+                                : QStringLiteral("没有可用的声音输出设备，无法播放（%1）。").arg(reason));
     PlayState_ = PlayState::Stopped;
   }
   ElapsedSeconds_ = 0;
   opened.output.reset();  // plays out what it still holds
-  view_.ShowElapsed(number, 0);
+  view->ShowElapsed(0);
   // The decoder of a playback that ended by itself has nothing more to do.
   std::uint64_t mine = number;
   decodingFor_.compare_exchange_strong(mine, 0);
 }
 
-void Playback::DecoderThread(std::uint64_t number, std::string path, std::uint32_t startOffset) {
+void Playback::DecoderThread(std::uint64_t number, std::string path, std::uint32_t startOffset, View view) {
   File file = OpenRecording(path);
   if (!file) {
     messages_.Warn(kDecoderCannotOpenMessage);
@@ -266,7 +262,7 @@ void Playback::DecoderThread(std::uint64_t number, std::string path, std::uint32
     const DecodeResult result = decoder_.DecodeHeldChunk(std::span(chunk.data(), got), BufferFile(buffer), held);
     if (result != DecodeResult::Decoded) {
       // Nothing stale or missing is played: the player ends after what it has.
-      view_.Warn(number, DecodeFailureText(result, decoder_.Program(), path));
+      view->Warn(DecodeFailureText(result, decoder_.Program(), path));
       break;
     }
     BufferReady_[buffer - 1] = true;

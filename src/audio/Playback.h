@@ -31,20 +31,20 @@ inline constexpr std::size_t kSamplesPerSecond = 8000;
 inline constexpr int kBlocksPerBuffer = 5;
 inline constexpr std::uint32_t kHeaderBytes = 19;
 
-// How the player's progress reaches the window. Called from the player's
+// How one playback's progress reaches the window. Called from the player's
 // and the decoder's threads; an implementation hands each change to the
 // window's thread and returns without waiting, since the window's thread may
-// itself be waiting for the player. Every call names its playback, so that
+// itself be waiting for the player. Each playback has a view of its own, so
 // the window can drop what a playback it has left behind still reports.
 class PlaybackView {
  public:
   virtual ~PlaybackView() = default;
   // The position bar: seconds handed to the output.
-  virtual void ShowPosition(std::uint64_t playback, std::int32_t position) = 0;
+  virtual void ShowPosition(std::int32_t position) = 0;
   // The elapsed time; 0 when the player has ended.
-  virtual void ShowElapsed(std::uint64_t playback, std::uint32_t seconds) = 0;
+  virtual void ShowElapsed(std::uint32_t seconds) = 0;
   // A failure the user must hear of, shown without holding up the player.
-  virtual void Warn(std::uint64_t playback, const QString& text) = 0;
+  virtual void Warn(const QString& text) = 0;
 };
 
 enum class StartResult { Started, CannotOpen, DecodeFailed };
@@ -62,23 +62,26 @@ std::uint32_t SeekSecond(int position, int maximum, std::uint32_t fileSize);
 // sound to the output a second at a time while a decoder thread decodes the
 // next five seconds into the other buffer file. The two buffer files take
 // turns. Everything here but the threads' own work runs on the window's
-// thread.
+// thread. The player's thread is named "parlomax-play" and a decoder's
+// "parlomax-decode", for whoever looks at the process from outside.
 class Playback {
  public:
+  using View = std::shared_ptr<PlaybackView>;
+
   Playback(std::atomic<PlayState>& playState, const ExternalDecoder& decoder,
-           sound::AudioOutputFactory& outputs, PlaybackView& view, shell::MessageService& messages);
+           sound::AudioOutputFactory& outputs, shell::MessageService& messages);
   // Ends any playback and waits for every thread it started.
   ~Playback();
 
   Playback(const Playback&) = delete;
   Playback& operator=(const Playback&) = delete;
 
-  // Plays `path` from its start as playback number `number`. On CannotOpen
+  // Plays `path` from its start, reporting to `view`. On CannotOpen
   // nothing has changed; on DecodeFailed nothing plays (the reason is in
   // LastDecodeResult()).
-  StartResult Start(const std::string& path, std::uint64_t number);
+  StartResult Start(const std::string& path, View view);
   // Plays the file of the last start again from `second` (seek).
-  StartResult StartAt(std::uint32_t second, std::uint64_t number);
+  StartResult StartAt(std::uint32_t second, View view);
   // Ends the playback under way: the state becomes Stopped, the decoder is
   // told to stop, and the player is waited for, without time-out.
   void End();
@@ -93,15 +96,11 @@ class Playback {
   const std::string& PlayPath() const { return PlayPath_; }
   const ExternalDecoder& Decoder() const { return decoder_; }
 
-  // Decoder threads that have not ended yet (a test's view of a late one).
-  std::size_t DecoderThreadsAlive();
-
  private:
   using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-  StartResult StartFrom(File file, std::uint32_t startOffset, std::int32_t position,
-                        std::uint64_t number);
-  void PlayerThread(std::uint64_t number, std::int32_t position);
-  void DecoderThread(std::uint64_t number, std::string path, std::uint32_t startOffset);
+  StartResult StartFrom(File file, std::uint32_t startOffset, std::int32_t position, View view);
+  void PlayerThread(std::uint64_t number, std::int32_t position, View view);
+  void DecoderThread(std::uint64_t number, std::string path, std::uint32_t startOffset, View view);
   // The decoder thread of `number` is still wanted.
   bool Decoding(std::uint64_t number) const;
   void ForgetEndedDecoders();
@@ -109,8 +108,9 @@ class Playback {
   std::atomic<PlayState>& PlayState_;
   const ExternalDecoder& decoder_;
   sound::AudioOutputFactory& outputs_;
-  PlaybackView& view_;
   shell::MessageService& messages_;
+  // Counts the playbacks started; the window's thread only.
+  std::uint64_t lastNumber_ = 0;
 
   std::atomic<bool> DecodingActive_{false};
   // The playback whose decoder may still fill buffers; 0 while none may.

@@ -4,6 +4,7 @@
 #include "QtPrinters.h"
 #include "SpxFiles.h"
 #include "TempFolder.h"
+#include "ThreadsNamed.h"
 #include "WindowWithTelephone.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 
@@ -220,7 +221,7 @@ TEST_F(PlaybackTabTest, EveryControlInQuickSuccessionLeavesNoThreadBehind) {
   }
   EXPECT_EQ(State(), PlayState::Stopped);
   EXPECT_TRUE(messages_.Messages().empty());
-  EXPECT_TRUE(testing::PumpUntil([&] { return form_.Playback().Engine().DecoderThreadsAlive() == 0; }));
+  EXPECT_TRUE(testing::PumpUntil([&] { return testing::ThreadsNamed("parlomax-decode") == 0; }));
   EXPECT_EQ(sound_.Alive(), 0);
 }
 

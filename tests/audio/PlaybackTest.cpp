@@ -7,6 +7,7 @@
 #include "RecordingMessageService.h"
 #include "SpxFiles.h"
 #include "TempFolder.h"
+#include "ThreadsNamed.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 
 #include <gtest/gtest.h>
@@ -27,18 +28,18 @@ class RecordingPlaybackView final : public PlaybackView {
   // Runs on the player's thread as each second is about to be handed over.
   std::function<void(std::int32_t)> onPosition;
 
-  void ShowPosition(std::uint64_t, std::int32_t position) override {
+  void ShowPosition(std::int32_t position) override {
     {
       std::lock_guard lock(mutex_);
       positions_.push_back(position);
     }
     if (onPosition) onPosition(position);
   }
-  void ShowElapsed(std::uint64_t, std::uint32_t seconds) override {
+  void ShowElapsed(std::uint32_t seconds) override {
     std::lock_guard lock(mutex_);
     elapsed_.push_back(seconds);
   }
-  void Warn(std::uint64_t, const QString& text) override {
+  void Warn(const QString& text) override {
     std::lock_guard lock(mutex_);
     warnings_.push_back(text);
   }
@@ -87,40 +88,40 @@ class PlaybackTest : public ::testing::Test {
   testing::TempFolder folder_;
   ExternalDecoder decoder_{PARLOMAX_DECODER_PROGRAM};
   testing::RecordingAudioOutputFactory sound_;
-  RecordingPlaybackView view_;
+  std::shared_ptr<RecordingPlaybackView> view_ = std::make_shared<RecordingPlaybackView>();
   testing::RecordingMessageService messages_;
   std::atomic<PlayState> state_{PlayState::Stopped};
-  Playback engine_{state_, decoder_, sound_, view_, messages_};
+  Playback engine_{state_, decoder_, sound_, messages_};
 };
 
 TEST_F(PlaybackTest, EverySecondOfTheRecordingIsHandedOverInOrderAndTheEndStopsIt) {
   const auto payload = testing::TonePayload(60000, 440);
-  ASSERT_EQ(engine_.Start(Spx("a.spx", payload), 1), StartResult::Started);
+  ASSERT_EQ(engine_.Start(Spx("a.spx", payload), view_), StartResult::Started);
   EXPECT_EQ(engine_.PlayFileSize(), 60019u);
   EXPECT_EQ(state_, PlayState::Playing);
   ASSERT_TRUE(PlaysToItsEnd());
 
   // Twelve buffers of five one-second blocks; the bar moves before each
   // second and the time after it; the ended player shows 00:00:00.
-  EXPECT_EQ(view_.Positions(), Count(1, 60));
-  auto elapsed = view_.Elapsed();
+  EXPECT_EQ(view_->Positions(), Count(1, 60));
+  auto elapsed = view_->Elapsed();
   ASSERT_FALSE(elapsed.empty());
   EXPECT_EQ(elapsed.back(), 0u);
   elapsed.pop_back();
   EXPECT_EQ(std::vector<std::int32_t>(elapsed.begin(), elapsed.end()), Count(1, 60));
   EXPECT_EQ(sound_.Samples(), testing::DecodedInChunks(payload, kPlayChunkBytes));
   EXPECT_EQ(engine_.LastPosition(), 60);
-  EXPECT_TRUE(view_.Warnings().empty());
-  EXPECT_TRUE(testing::PumpUntil([&] { return engine_.DecoderThreadsAlive() == 0; }));
+  EXPECT_TRUE(view_->Warnings().empty());
+  EXPECT_TRUE(testing::PumpUntil([&] { return testing::ThreadsNamed("parlomax-decode") == 0; }));
 }
 
 TEST_F(PlaybackTest, AShortLastChunkStillCountsItsSecondsAndEveryByteIsPlayed) {
   const auto payload = testing::TonePayload(12000, 330);  // 5 + 5 + 2 seconds
-  ASSERT_EQ(engine_.Start(Spx("b.spx", payload), 1), StartResult::Started);
+  ASSERT_EQ(engine_.Start(Spx("b.spx", payload), view_), StartResult::Started);
   ASSERT_TRUE(PlaysToItsEnd());
-  ASSERT_FALSE(view_.Positions().empty());
-  EXPECT_GE(view_.Positions().back(), 12);
-  const auto elapsed = view_.Elapsed();
+  ASSERT_FALSE(view_->Positions().empty());
+  EXPECT_GE(view_->Positions().back(), 12);
+  const auto elapsed = view_->Elapsed();
   EXPECT_GE(*std::max_element(elapsed.begin(), elapsed.end()), 12u);
   EXPECT_EQ(sound_.Samples(), testing::DecodedInChunks(payload, kPlayChunkBytes));
 }
@@ -129,12 +130,12 @@ TEST_F(PlaybackTest, APauseDropsTheRestOfTheBufferAndPlayResumesWithTheNext) {
   const auto payload = testing::TonePayload(20000, 523.25);
   const auto decoded = testing::DecodedInChunks(payload, kPlayChunkBytes);
   // The user pauses while the first second is being heard.
-  view_.onPosition = [this](std::int32_t position) {
+  view_->onPosition = [this](std::int32_t position) {
     if (position == 1) state_ = PlayState::Paused;
   };
-  ASSERT_EQ(engine_.Start(Spx("c.spx", payload), 1), StartResult::Started);
+  ASSERT_EQ(engine_.Start(Spx("c.spx", payload), view_), StartResult::Started);
   ASSERT_TRUE(testing::PumpUntil([&] { return sound_.SampleCount() > 8000 + 4000; }));
-  EXPECT_EQ(view_.Positions(), std::vector<std::int32_t>{1});
+  EXPECT_EQ(view_->Positions(), std::vector<std::int32_t>{1});
   state_ = PlayState::Playing;
   ASSERT_TRUE(PlaysToItsEnd());
 
@@ -148,7 +149,7 @@ TEST_F(PlaybackTest, APauseDropsTheRestOfTheBufferAndPlayResumesWithTheNext) {
   EXPECT_TRUE(std::all_of(samples.begin() + 8000, resumed, [](std::int16_t s) { return s == 0; }));
   EXPECT_EQ(Samples(resumed, samples.end()), Slice(decoded, 40000, decoded.size()));
   // The bar and the time go on from where they stood.
-  EXPECT_EQ(view_.Positions(), Count(1, 16));
+  EXPECT_EQ(view_->Positions(), Count(1, 16));
 }
 
 TEST(SeekSecond, LandsOnTheSecondTheBarShowsAndNeverBeforeTheFirst) {
@@ -162,11 +163,11 @@ TEST(SeekSecond, LandsOnTheSecondTheBarShowsAndNeverBeforeTheFirst) {
 
 TEST_F(PlaybackTest, ASeekPlaysFromItsSecondOn) {
   const auto payload = testing::TonePayload(60000, 660);
-  ASSERT_EQ(engine_.Start(Spx("d.spx", payload), 1), StartResult::Started);
+  ASSERT_EQ(engine_.Start(Spx("d.spx", payload), view_), StartResult::Started);
   engine_.End();
   const std::size_t before = sound_.SampleCount();
-  const std::size_t shownBefore = view_.Positions().size();
-  ASSERT_EQ(engine_.StartAt(29, 2), StartResult::Started);
+  const std::size_t shownBefore = view_->Positions().size();
+  ASSERT_EQ(engine_.StartAt(29, view_), StartResult::Started);
   EXPECT_EQ(engine_.ElapsedSeconds(), 29u);
   ASSERT_TRUE(PlaysToItsEnd());
   const auto samples = sound_.Samples();
@@ -175,13 +176,13 @@ TEST_F(PlaybackTest, ASeekPlaysFromItsSecondOn) {
             testing::DecodedInChunks(rest, kPlayChunkBytes));
   // From second 29 on: six full buffers and one of a single second, whose
   // empty second read still counts a second, as every short block does.
-  const auto positions = view_.Positions();
+  const auto positions = view_->Positions();
   ASSERT_GT(positions.size(), shownBefore);
   EXPECT_EQ(positions[shownBefore], 30);
   EXPECT_EQ(positions.back(), 61);
 
   // At the very end nothing is left to play, and the playback ends at once.
-  ASSERT_EQ(engine_.StartAt(60, 3), StartResult::Started);
+  ASSERT_EQ(engine_.StartAt(60, view_), StartResult::Started);
   ASSERT_TRUE(PlaysToItsEnd());
 }
 
@@ -189,36 +190,36 @@ TEST_F(PlaybackTest, ADecoderThreadOfAnEarlierPlaybackTouchesNothingOfTheNext) {
   // The first playback is paused with both buffers full: its decoder holds
   // its next chunk and waits for a buffer to come free.
   const auto first = testing::TonePayload(40000, 330);
-  view_.onPosition = [this](std::int32_t position) {
+  view_->onPosition = [this](std::int32_t position) {
     if (position == 1) state_ = PlayState::Paused;
   };
-  ASSERT_EQ(engine_.Start(Spx("first.spx", first), 1), StartResult::Started);
+  ASSERT_EQ(engine_.Start(Spx("first.spx", first), view_), StartResult::Started);
   ASSERT_TRUE(testing::PumpUntil([&] { return sound_.SampleCount() > 8000 + 4000; }));
   std::this_thread::sleep_for(150ms);
   engine_.End();
-  view_.onPosition = nullptr;
+  view_->onPosition = nullptr;
 
   // The next one has a single chunk: its own decoder has nothing to do, so
   // any second buffer it played would be the earlier decoder's.
   const auto second = testing::TonePayload(4000, 880);
   sound_.SetSpeed(10);
   const std::size_t before = sound_.SampleCount();
-  ASSERT_EQ(engine_.Start(Spx("second.spx", second), 2), StartResult::Started);
+  ASSERT_EQ(engine_.Start(Spx("second.spx", second), view_), StartResult::Started);
   ASSERT_TRUE(PlaysToItsEnd());
   const auto samples = sound_.Samples();
   EXPECT_EQ(Samples(samples.begin() + static_cast<std::ptrdiff_t>(before), samples.end()),
             testing::DecodedInChunks(second, kPlayChunkBytes));
-  EXPECT_TRUE(testing::PumpUntil([&] { return engine_.DecoderThreadsAlive() == 0; }));
+  EXPECT_TRUE(testing::PumpUntil([&] { return testing::ThreadsNamed("parlomax-decode") == 0; }));
 }
 
 TEST_F(PlaybackTest, WithoutASoundDeviceTheUserHearsWhyAndNothingHangs) {
   sound_.FailWith("output device parameter value is invalid");
-  ASSERT_EQ(engine_.Start(Spx("e.spx", testing::TonePayload(9000, 440)), 1), StartResult::Started);
+  ASSERT_EQ(engine_.Start(Spx("e.spx", testing::TonePayload(9000, 440)), view_), StartResult::Started);
   ASSERT_TRUE(PlaysToItsEnd());
-  ASSERT_EQ(view_.Warnings().size(), 1u);
-  EXPECT_TRUE(view_.Warnings()[0].contains("output device parameter value is invalid"));
+  ASSERT_EQ(view_->Warnings().size(), 1u);
+  EXPECT_TRUE(view_->Warnings()[0].contains("output device parameter value is invalid"));
   EXPECT_EQ(sound_.SampleCount(), 0u);
-  EXPECT_TRUE(testing::PumpUntil([&] { return engine_.DecoderThreadsAlive() == 0; }));
+  EXPECT_TRUE(testing::PumpUntil([&] { return testing::ThreadsNamed("parlomax-decode") == 0; }));
 }
 
 TEST_F(PlaybackTest, ADecoderThatFailsEndsThePlaybackAfterWhatWasDecodedWithOneMessage) {
@@ -228,25 +229,25 @@ TEST_F(PlaybackTest, ADecoderThatFailsEndsThePlaybackAfterWhatWasDecodedWithOneM
                         << " \"$@\"\n";
   std::filesystem::permissions(script, std::filesystem::perms::owner_all);
   const ExternalDecoder flaky(script.string());
-  Playback engine(state_, flaky, sound_, view_, messages_);
+  Playback engine(state_, flaky, sound_, messages_);
   const auto payload = testing::TonePayload(15000, 440);
-  ASSERT_EQ(engine.Start(Spx("f.spx", payload), 1), StartResult::Started);
+  ASSERT_EQ(engine.Start(Spx("f.spx", payload), view_), StartResult::Started);
   ASSERT_TRUE(testing::PumpUntil([&] { return state_ == PlayState::Stopped; }, 20000));
   engine.WaitForPlayer();
   EXPECT_EQ(sound_.Samples(), Slice(testing::DecodedInChunks(payload, kPlayChunkBytes), 0, 40000));
-  ASSERT_EQ(view_.Warnings().size(), 1u);
-  EXPECT_TRUE(view_.Warnings()[0].contains("f.spx"));
+  ASSERT_EQ(view_->Warnings().size(), 1u);
+  EXPECT_TRUE(view_->Warnings()[0].contains("f.spx"));
 }
 
 TEST_F(PlaybackTest, AFileThatCannotBeOpenedOrDecodedStartsNothing) {
-  EXPECT_EQ(engine_.Start((folder_ / "gone.spx").string(), 1), StartResult::CannotOpen);
+  EXPECT_EQ(engine_.Start((folder_ / "gone.spx").string(), view_), StartResult::CannotOpen);
   const ExternalDecoder missing("/nonexistent/speex");
-  Playback engine(state_, missing, sound_, view_, messages_);
-  EXPECT_EQ(engine.Start(Spx("g.spx", testing::TonePayload(3000, 440)), 1), StartResult::DecodeFailed);
+  Playback engine(state_, missing, sound_, messages_);
+  EXPECT_EQ(engine.Start(Spx("g.spx", testing::TonePayload(3000, 440)), view_), StartResult::DecodeFailed);
   EXPECT_EQ(engine.LastDecodeResult(), DecodeResult::NotStarted);
   EXPECT_EQ(state_, PlayState::Stopped);
   EXPECT_EQ(sound_.Opened(), 0);
-  EXPECT_EQ(engine.DecoderThreadsAlive(), 0u);
+  EXPECT_EQ(testing::ThreadsNamed("parlomax-decode"), 0u);
 }
 
 }  // namespace
