@@ -87,7 +87,7 @@ ConversionController::~ConversionController() {
 
 void ConversionController::ChooseOutputFolder() {
   const auto folder = folders_.ChooseFolder(QStringLiteral("请选择目录:"), QDir::homePath());
-  if (folder) ui_.EditOutput->setText(folder->isEmpty() ? QStringLiteral("/") : *folder);
+  if (folder) ui_.EditOutput->setText(*folder);
 }
 
 std::atomic<bool>& ConversionController::FlagOf(ConversionKind kind) {

@@ -74,7 +74,12 @@ CopyController::CopyController(Needs needs)
 
 void CopyController::ChooseSaveFolder() {
   const auto folder = needs_.folders.ChooseFolder(QStringLiteral("请选择目录:"), QDir::homePath());
-  if (folder) ui_.EditSave->setText(*folder + QLatin1Char('/'));
+  if (folder) ui_.EditSave->setText(FolderWithTrailingSlash(*folder));
+}
+
+QString FolderWithTrailingSlash(QString folder) {
+  while (folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+  return folder + QLatin1Char('/');
 }
 
 std::atomic<bool>& CopyController::FlagOf(JobKind kind) {

@@ -5,6 +5,8 @@
 #include "app/WindowState.h"
 #include "transfer/TransferView.h"
 
+#include <QString>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -19,6 +21,10 @@ class MessageService;
 }
 
 namespace parlomax::app {
+
+// The save folder as its box shows it: the copies' paths are that text and
+// a file name, so it ends in exactly one "/".
+QString FolderWithTrailingSlash(QString folder);
 
 // How long a stop request is given before the window carries on.
 inline constexpr std::chrono::milliseconds kStopGrace{100};

@@ -32,15 +32,7 @@ QTimer* StartTimer(QObject* owner, const char* name) {
 
 }  // namespace
 
-void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled) {
-  for (QWidget* w : widgets) w->setEnabled(enabled);
-}
-
-QString InitialSaveFolder() {
-  QString home = QDir::homePath();
-  while (home.endsWith(QLatin1Char('/'))) home.chop(1);
-  return home + QLatin1Char('/');
-}
+QString InitialSaveFolder() { return FolderWithTrailingSlash(QDir::homePath()); }
 
 TMainForm::TMainForm(const Platform& platform, QWidget* parent)
     : QWidget(parent),
@@ -61,6 +53,9 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   ui_ = BuildMainFormControls(this, InitialSaveFolder());
   copy_ = std::make_unique<CopyController>(CopyController::Needs{
       ui_, state_, link_, platform.messages, platform.folders, channel_, [this] { close(); }});
+  deviceTab_ = std::make_unique<DeviceTabController>(ui_, state_, link_, platform.messages, *copy_);
+  export_ = std::make_unique<ExportController>(ui_, state_, platform.messages, platform.automation);
+  folderList_ = std::make_unique<FolderListController>(ui_, state_, platform.messages, platform.folders);
   playback_ = std::make_unique<PlaybackController>(ui_, state_, platform.messages, channel_, decoder_,
                                                    platform.sound);
   conversion_ = std::make_unique<ConversionController>(ui_, state_, platform.messages, platform.folders,
@@ -117,15 +112,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TMainForm::FormShow() {
-  SetEnabled({ui_.BitBtnUploadAll, ui_.BitBtnUpload, ui_.BitBtnRefersh, ui_.BitBtnSave,
-              ui_.ListViewMCU, ui_.BitBtnExport},
-             false);
-  link_.LoggedIn = false;
-  link_.DeviceOpen = false;
-  ui_.BitBtnConnect->setText(QStringLiteral("USB未连接"));
-  ui_.BitBtnConnect->setEnabled(false);
-}
+void TMainForm::FormShow() { deviceTab_->AtShow(); }
 
 void TMainForm::FormClose() {
   // Each job gets a short moment to notice; the telephone is then released,
@@ -145,6 +132,22 @@ void TMainForm::BitBtnUploadAllClick() { copy_->StartOrStop(transfer::JobKind::A
 void TMainForm::BitBtnUploadClick() { copy_->StartOrStop(transfer::JobKind::SelectedRecordings); }
 
 void TMainForm::PageControl1Change(int) {}
+
+void TMainForm::TimerUSBConnectTimer() { deviceTab_->WatchConnection(); }
+
+void TMainForm::BitBtnRefershClick() { deviceTab_->RequestList(); }
+
+void TMainForm::UnlockDeviceTab() { deviceTab_->Unlock(); }
+
+void TMainForm::LockDeviceTab(bool emptyList) { deviceTab_->Lock(emptyList); }
+
+void TMainForm::BitBtnExportClick() { export_->Export(); }
+
+void TMainForm::BitBtn3Click() { folderList_->ChooseFolder(); }
+
+void TMainForm::TabSheetComputerShow() { folderList_->TabShown(); }
+
+void TMainForm::ListViewFileSelectItem() {}
 
 void TMainForm::EditSaveChange(const QString&) {}
 

@@ -2,6 +2,9 @@
 
 #include "app/ConversionController.h"
 #include "app/CopyController.h"
+#include "app/DeviceTabController.h"
+#include "app/ExportController.h"
+#include "app/FolderListController.h"
 #include "app/MainFormLayout.h"
 #include "app/PlaybackController.h"
 #include "app/Platform.h"
@@ -22,11 +25,9 @@ class QTimer;
 
 namespace parlomax::app {
 
-// Said when a telephone is on the cable but this user may not open it.
-extern const QString kTelephoneNotPermittedMessage;
-
-// The main window: the telephone's tab and the PC tab, the state every piece
-// of work shares, and the rules that switch controls as work starts and ends.
+// The main window: the telephone's tab and the PC tab and the state every
+// piece of work shares. Each control's handler hands the click to the
+// controller of its feature, which holds the feature's rules.
 class TMainForm : public QWidget, public device::DeviceTabLock {
   Q_OBJECT
 
@@ -35,15 +36,13 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   ~TMainForm() override;
 
   // The PIN dialog, made once at start-up after the window.
-  void SetPasswordDialog(device::TPasswordDlg* dialog) { passwordDlg_ = dialog; }
+  void SetPasswordDialog(device::TPasswordDlg* dialog) { deviceTab_->SetPasswordDialog(dialog); }
 
   device::DeviceLink& Link() { return link_; }
   WindowState& State() { return state_; }
   const MainFormControls& Controls() const { return ui_; }
 
-  // The checks that the list request, the copy buttons and the export make
-  // before anything else: no playback (paused counts) and no conversion. A
-  // refusal has been told to the user when this returns false.
+  // See app::SharedGuardsPass.
   bool SharedGuardsPass();
 
   void UnlockDeviceTab() override;
@@ -87,30 +86,23 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Fills the PC list from `folder` and keeps what the listing counted.
-  void ListRecordingFolder(const QString& folder);
-  // Everything a telephone that went away leaves unusable.
-  void ResetDeviceTab();
-  // True when the telephone is no longer there to be asked.
-  bool TelephoneGone();
-
   Platform platform_;
   WindowState state_;
   device::DeviceLink link_;
   MainFormControls ui_;
   QTimer* TimerUSBConnect = nullptr;
   QTimer* TimerPlayer = nullptr;
-  device::TPasswordDlg* passwordDlg_ = nullptr;
 
   // Work handed to the window's thread by the worker threads.
   shell::ThreadChannel channel_;
   audio::ExternalDecoder decoder_;
   std::unique_ptr<CopyController> copy_;
+  std::unique_ptr<DeviceTabController> deviceTab_;
+  std::unique_ptr<ExportController> export_;
+  std::unique_ptr<FolderListController> folderList_;
   std::unique_ptr<PlaybackController> playback_;
   std::unique_ptr<ConversionController> conversion_;
 };
-
-void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled);
 
 // The save folder a new window starts with: the user's home folder with
 // exactly one trailing "/".

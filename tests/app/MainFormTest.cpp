@@ -237,6 +237,19 @@ TEST_F(MainFormTest, TheSharedGuardsRefusePlaybackFirstThenConversion) {
   }
 }
 
+TEST_F(MainFormTest, TheRootFolderChosenAnywhereReadsAsOneSlash) {
+  folders_.answer = QStringLiteral("/");
+  form_.BitBtnSaveClick();
+  form_.BitBtn3Click();
+  form_.BitBtnOutputClick();
+  EXPECT_EQ(Find<QLineEdit>("EditSave")->text(), "/");
+  EXPECT_EQ(Find<QLineEdit>("EditInput")->text(), "/");
+  EXPECT_EQ(Find<QLineEdit>("EditOutput")->text(), "/");
+  folders_.answer = QStringLiteral("/srv/calls");
+  form_.BitBtnSaveClick();
+  EXPECT_EQ(Find<QLineEdit>("EditSave")->text(), "/srv/calls/");
+}
+
 TEST(InitialSaveFolder, IsTheHomeFolderWithOneTrailingSlash) {
   const QByteArray saved = qgetenv("HOME");
   qputenv("HOME", "/home/desk");

@@ -10,7 +10,8 @@ namespace parlomax::shell {
 class FolderChooser {
  public:
   virtual ~FolderChooser() = default;
-  // The chosen folder without a trailing "/", or nothing when the user cancels.
+  // The chosen folder, without a trailing "/" unless it is the root "/";
+  // nothing when the user cancels.
   virtual std::optional<QString> ChooseFolder(const QString& prompt, const QString& startFolder) = 0;
 };
 

@@ -11,8 +11,7 @@ std::optional<QString> QtFolderChooser::ChooseFolder(const QString& prompt,
       nullptr, prompt, startFolder.isEmpty() ? QDir::homePath() : startFolder,
       QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return std::nullopt;
-  // The root folder is the one whose name ends in "/" already.
-  return folder == QLatin1String("/") ? QString() : folder;
+  return folder;
 }
 
 }  // namespace parlomax::shell

@@ -1,12 +1,13 @@
-// The telephone's tab: the connection watch, the list request and what a
-// login does to the tab.
-#include "app/MainUnit.h"
+#include "app/DeviceTabController.h"
 
+#include "app/CopyController.h"
 #include "app/RecordingListView.h"
+#include "app/SharedGuards.h"
 #include "catalogue/DeviceList.h"
+#include "device/DeviceLink.h"
+#include "device/PasswordUnit.h"
+#include "platform/shell/MessageService.h"
 
-#include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -17,7 +18,29 @@ const QString kTelephoneNotPermittedMessage = QStringLiteral(
     "请安装 Parlomax 的 udev 规则（安装软件包时会自动安装），或把当前用户加入 plugdev 组，"
     "然后重新插上电话。\n运行 parlomax-cli doctor 可以看到详细原因和解决办法。");
 
-void TMainForm::TimerUSBConnectTimer() {
+DeviceTabController::DeviceTabController(const MainFormControls& ui, WindowState& state,
+                                         device::DeviceLink& link, shell::MessageService& messages,
+                                         CopyController& copy)
+    : ui_(ui), state_(state), link_(link), messages_(messages), copy_(copy) {}
+
+void DeviceTabController::SetLoginControlsEnabled(bool enabled) {
+  for (QWidget* w : {static_cast<QWidget*>(ui_.BitBtnUploadAll), static_cast<QWidget*>(ui_.BitBtnUpload),
+                     static_cast<QWidget*>(ui_.BitBtnSave), static_cast<QWidget*>(ui_.ListViewMCU),
+                     static_cast<QWidget*>(ui_.BitBtnExport)}) {
+    w->setEnabled(enabled);
+  }
+}
+
+void DeviceTabController::AtShow() {
+  SetLoginControlsEnabled(false);
+  ui_.BitBtnRefersh->setEnabled(false);
+  link_.LoggedIn = false;
+  link_.DeviceOpen = false;
+  ui_.BitBtnConnect->setText(QStringLiteral("USB未连接"));
+  ui_.BitBtnConnect->setEnabled(false);
+}
+
+void DeviceTabController::WatchConnection() {
   if (link_.CountDevices() >= 1) {
     link_.DeviceAttached = true;
     ui_.BitBtnConnect->setText(QStringLiteral("USB已连接"));
@@ -27,10 +50,10 @@ void TMainForm::TimerUSBConnectTimer() {
     }
     return;
   }
-  ResetDeviceTab();
+  ResetTab();
 }
 
-void TMainForm::ResetDeviceTab() {
+void DeviceTabController::ResetTab() {
   // The handle is neither flushed nor closed: there is nothing left to talk
   // to, and a running copy job finds out at its next command.
   link_.DeviceAttached = false;
@@ -38,34 +61,27 @@ void TMainForm::ResetDeviceTab() {
   link_.LoggedIn = false;
   ui_.BitBtnConnect->setText(QStringLiteral("USB未连接"));
   ui_.BitBtnConnect->setEnabled(false);
-  SetEnabled({ui_.BitBtnUploadAll, ui_.BitBtnUpload, ui_.BitBtnRefersh, ui_.BitBtnSave,
-              ui_.BitBtnExport, ui_.ListViewMCU},
-             false);
+  SetLoginControlsEnabled(false);
+  ui_.BitBtnRefersh->setEnabled(false);
   ui_.ListViewMCU->clear();
-  copy_->ForgetTelephone();
+  copy_.ForgetTelephone();
 }
 
-void TMainForm::UnlockDeviceTab() {
-  SetEnabled({ui_.BitBtnUploadAll, ui_.BitBtnUpload, ui_.BitBtnSave, ui_.ListViewMCU,
-              ui_.BitBtnExport},
-             true);
-}
+void DeviceTabController::Unlock() { SetLoginControlsEnabled(true); }
 
-void TMainForm::LockDeviceTab(bool emptyList) {
-  SetEnabled({ui_.BitBtnUploadAll, ui_.BitBtnUpload, ui_.BitBtnSave, ui_.ListViewMCU,
-              ui_.BitBtnExport},
-             false);
+void DeviceTabController::Lock(bool emptyList) {
+  SetLoginControlsEnabled(false);
   if (emptyList) ui_.ListViewMCU->clear();
 }
 
-bool TMainForm::TelephoneGone() {
+bool DeviceTabController::TelephoneGone() {
   // The watch may have seen it go while a message was open; if it has not
   // ticked since, ask the library directly.
   return !link_.DeviceAttached || !link_.DeviceOpen || link_.CountDevices() == 0;
 }
 
-void TMainForm::BitBtnRefershClick() {
-  if (!SharedGuardsPass()) return;
+void DeviceTabController::RequestList() {
+  if (!SharedGuardsPass(state_, messages_)) return;
   if (link_.DeviceAttached) {
     // Every request asks for the PIN again, also when the user is logged in.
     usb::Status refused = usb::kSuccess;
@@ -74,7 +90,7 @@ void TMainForm::BitBtnRefershClick() {
     } else if (refused == usb::kAccessDenied) {
       // A failed open is otherwise silent; this one would stay so for good,
       // and the user can mend it.
-      platform_.messages.Warn(kTelephoneNotPermittedMessage);
+      messages_.Warn(kTelephoneNotPermittedMessage);
     }
   }
   if (!link_.LoggedIn) return;

@@ -1,7 +1,8 @@
-// The export of the telephone's list to a spreadsheet file.
-#include "app/MainUnit.h"
+#include "app/ExportController.h"
 
+#include "app/SharedGuards.h"
 #include "export/SpreadsheetExport.h"
+#include "platform/shell/MessageService.h"
 
 #include <QLineEdit>
 #include <QTreeWidget>
@@ -29,17 +30,16 @@ exporting::ExportTable TableOf(const QTreeWidget* list) {
 
 }  // namespace
 
-void TMainForm::BitBtnExportClick() {
-  if (!SharedGuardsPass()) return;
+void ExportController::Export() {
+  if (!SharedGuardsPass(state_, messages_)) return;
   ui_.EditFileList->setEnabled(false);
   const QString fileName = exporting::ExportFileName(ui_.EditSave->text(), ui_.EditFileList->text());
   try {
-    exporting::ExportListToSpreadsheet(TableOf(ui_.ListViewMCU), fileName, platform_.automation,
-                                       platform_.messages);
+    exporting::ExportListToSpreadsheet(TableOf(ui_.ListViewMCU), fileName, automation_, messages_);
   } catch (const std::exception& e) {
     // A call that failed half-way: the standard error box, and the name box
     // is given back so that the user can try again.
-    platform_.messages.ShowException(QString::fromUtf8(e.what()));
+    messages_.ShowException(QString::fromUtf8(e.what()));
   }
   ui_.EditFileList->setEnabled(true);
 }

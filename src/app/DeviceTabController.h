@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/MainFormLayout.h"
+#include "app/WindowState.h"
+
+#include <QString>
+
+namespace parlomax::device {
+class DeviceLink;
+class TPasswordDlg;
+}
+namespace parlomax::shell {
+class MessageService;
+}
+
+namespace parlomax::app {
+
+class CopyController;
+
+// Said when a telephone is on the cable but this user may not open it.
+extern const QString kTelephoneNotPermittedMessage;
+
+// The telephone's tab as the window sees it: the connection watch, the
+// login the list request leads to, the list itself, and what a login or a
+// lost telephone does to the tab's controls.
+class DeviceTabController {
+ public:
+  DeviceTabController(const MainFormControls& ui, WindowState& state, device::DeviceLink& link,
+                      shell::MessageService& messages, CopyController& copy);
+
+  // The PIN dialog, made once at start-up after the window.
+  void SetPasswordDialog(device::TPasswordDlg* dialog) { passwordDlg_ = dialog; }
+
+  // The window is shown: nothing is open and nobody is logged in yet.
+  void AtShow();
+  // One look at the cable.
+  void WatchConnection();
+  // Asks for the PIN (again), then reads the telephone's list.
+  void RequestList();
+  // What an accepted or refused PIN does to the tab.
+  void Unlock();
+  void Lock(bool emptyList);
+
+ private:
+  // Everything a telephone that went away leaves unusable.
+  void ResetTab();
+  // True when the telephone is no longer there to be asked.
+  bool TelephoneGone();
+  // The tab's controls that need a logged-in telephone.
+  void SetLoginControlsEnabled(bool enabled);
+
+  const MainFormControls& ui_;
+  WindowState& state_;
+  device::DeviceLink& link_;
+  shell::MessageService& messages_;
+  CopyController& copy_;
+  device::TPasswordDlg* passwordDlg_ = nullptr;
+};
+
+}  // namespace parlomax::app
