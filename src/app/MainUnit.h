@@ -23,6 +23,10 @@
 
 class QTimer;
 
+namespace parlomax::testing {
+struct WindowStateSeam;
+}
+
 namespace parlomax::app {
 
 // The main window: the telephone's tab and the PC tab and the state every
@@ -39,8 +43,6 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   void SetPasswordDialog(device::TPasswordDlg* dialog) { deviceTab_->SetPasswordDialog(dialog); }
 
   device::DeviceLink& Link() { return link_; }
-  WindowState& State() { return state_; }
-  const MainFormControls& Controls() const { return ui_; }
 
   // See app::SharedGuardsPass.
   bool SharedGuardsPass();
@@ -86,6 +88,8 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  friend struct testing::WindowStateSeam;
+
   Platform platform_;
   WindowState state_;
   device::DeviceLink link_;

@@ -1,5 +1,6 @@
 // The PC tab's folder button and the listing that showing the tab makes.
 #include "QtPrinters.h"
+#include "WindowStateSeam.h"
 #include "TempFolder.h"
 #include "WindowWithTelephone.h"
 
@@ -36,8 +37,8 @@ TEST_F(ComputerTabTest, ChoosingAFolderListsItsRecordingsAndCountsTheWork) {
   Button("BitBtn3")->click();
   EXPECT_EQ(Input()->text(), FolderText());
   EXPECT_EQ(Files()->topLevelItemCount(), 2);
-  EXPECT_EQ(form_.State().FolderFileCount, 2u);
-  EXPECT_EQ(form_.State().ConversionWorkTotal, 3u + 1u);
+  EXPECT_EQ(testing::StateOf(form_).FolderFileCount, 2u);
+  EXPECT_EQ(testing::StateOf(form_).ConversionWorkTotal, 3u + 1u);
   EXPECT_EQ(folders_.prompts, std::vector<QString>{"请选择目录:"});
 
   folders_.answer.reset();  // cancelled: nothing changes
@@ -59,11 +60,11 @@ TEST_F(ComputerTabTest, ShowingTheTabListsTheFolderAgainOnlyOnceOneWasChosen) {
   ShowTab(1);
   EXPECT_EQ(Files()->topLevelItemCount(), 2);
   EXPECT_EQ(Files()->topLevelItem(1)->text(0), "2");
-  EXPECT_EQ(form_.State().FolderFileCount, 2u);
+  EXPECT_EQ(testing::StateOf(form_).FolderFileCount, 2u);
 
   // Not under a running conversion, which works from the rows it started on.
   AddRecording("d.spx", 500);
-  form_.State().ConvertAllRunning = true;
+  testing::StateOf(form_).ConvertAllRunning = true;
   form_.TabSheetComputerShow();
   EXPECT_EQ(Files()->topLevelItemCount(), 2);
 }
@@ -75,7 +76,7 @@ TEST_F(ComputerTabTest, AnEmptyFolderEmptiesTheListAndSaysSo) {
   std::filesystem::remove(folder_ / "a.spx");
   form_.TabSheetComputerShow();
   EXPECT_EQ(Files()->topLevelItemCount(), 0);
-  EXPECT_EQ(form_.State().FolderFileCount, 0u);
+  EXPECT_EQ(testing::StateOf(form_).FolderFileCount, 0u);
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"此目录没有任何可支持的文件！"});
 }
 

@@ -1,6 +1,7 @@
 // The PC tab's conversion to WAV driven as a user drives it, with the real
 // decoder program.
 #include "QtPrinters.h"
+#include "WindowStateSeam.h"
 #include "ThreadsNamed.h"
 #include "SpxFiles.h"
 #include "TempFolder.h"
@@ -26,8 +27,8 @@ class ConversionTabTest : public testing::WindowWithTelephone {
   }
   ~ConversionTabTest() override {
     // A job still running is let go of before the window goes.
-    form_.State().ConvertSelectedRunning = false;
-    form_.State().ConvertAllRunning = false;
+    testing::StateOf(form_).ConvertSelectedRunning = false;
+    testing::StateOf(form_).ConvertAllRunning = false;
     testing::PumpUntilConversionJobsEnded();
   }
 
@@ -57,9 +58,9 @@ class ConversionTabTest : public testing::WindowWithTelephone {
 };
 
 TEST_F(ConversionTabTest, EachButtonChecksPlaybackTheOutputFolderAndTheSelectionFirst) {
-  form_.State().PlayState = PlayState::Paused;
+  testing::StateOf(form_).PlayState = PlayState::Paused;
   form_.BitBtn4Click();
-  form_.State().PlayState = PlayState::Stopped;
+  testing::StateOf(form_).PlayState = PlayState::Stopped;
   form_.BitBtn5Click();
   folders_.answer.reset();
   form_.BitBtnOutputClick();  // cancelled: still no folder
@@ -77,7 +78,7 @@ TEST_F(ConversionTabTest, ConvertingTheSelectionLocksThePlayerAndEndsByShowingTh
   ChooseOutput();
   Files()->topLevelItem(1)->setSelected(true);
   form_.BitBtn4Click();
-  EXPECT_TRUE(form_.State().ConvertSelectedRunning);
+  EXPECT_TRUE(testing::StateOf(form_).ConvertSelectedRunning);
   EXPECT_EQ(Button("BitBtn4")->text(), "停止转换");
   EXPECT_EQ(Reachable("BitBtn5"), std::vector<bool>(8, false));
   form_.TimerPlayerTimer();  // the refresh gives nothing back while a job runs
@@ -88,7 +89,7 @@ TEST_F(ConversionTabTest, ConvertingTheSelectionLocksThePlayerAndEndsByShowingTh
   EXPECT_EQ(WavFiles(), 1u);
   EXPECT_TRUE(std::filesystem::exists(output_ / (Files()->topLevelItem(1)->text(1).toStdString() + ".wav")));
   EXPECT_EQ(browser_.shown, std::vector<QString>{QString::fromStdString(output_.Path().string())});
-  EXPECT_FALSE(form_.State().ConvertSelectedRunning);
+  EXPECT_FALSE(testing::StateOf(form_).ConvertSelectedRunning);
   EXPECT_EQ(Button("BitBtn4")->text(), "转换选择");
   EXPECT_TRUE(form_.findChild<QLabel*>("Label10")->text().isEmpty());
   EXPECT_EQ(Reachable("BitBtn5"), std::vector<bool>(8, true));
@@ -102,7 +103,7 @@ TEST_F(ConversionTabTest, ConvertAllClearsTheSelectionAndASecondClickCancels) {
   EXPECT_EQ(Button("BitBtn5")->text(), "停止转换");
   EXPECT_FALSE(Button("BitBtn4")->isEnabled());
   form_.BitBtn5Click();  // cancel
-  EXPECT_FALSE(form_.State().ConvertAllRunning);
+  EXPECT_FALSE(testing::StateOf(form_).ConvertAllRunning);
   ASSERT_TRUE(WaitForTheJob());
   EXPECT_EQ(Button("BitBtn5")->text(), "转换全部");
   EXPECT_TRUE(Button("BitBtn4")->isEnabled());
@@ -117,7 +118,7 @@ TEST_F(ConversionTabTest, APipeInTheFolderStopsConvertAllAsAFileThatCannotBeOpen
   form_.BitBtn5Click();
   ASSERT_TRUE(WaitForTheJob()) << "the job waits on the pipe";
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"打开文件失败！"});
-  EXPECT_FALSE(form_.State().ConvertAllRunning);
+  EXPECT_FALSE(testing::StateOf(form_).ConvertAllRunning);
   EXPECT_EQ(Button("BitBtn5")->text(), "转换全部");
   EXPECT_TRUE(Button("BitBtn4")->isEnabled());
   EXPECT_TRUE(browser_.shown.empty());
@@ -129,7 +130,7 @@ TEST_F(ConversionTabTest, APipeInTheFolderStopsConvertAllAsAFileThatCannotBeOpen
   Files()->topLevelItem(2)->setSelected(true);
   form_.BitBtnPlayStartClick();
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"open input spx file error!"});
-  EXPECT_EQ(form_.State().PlayState, PlayState::Stopped);
+  EXPECT_EQ(testing::StateOf(form_).PlayState, PlayState::Stopped);
 }
 
 }  // namespace

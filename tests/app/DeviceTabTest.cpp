@@ -3,6 +3,7 @@
 #include "app/MainUnit.h"
 
 #include "QtPrinters.h"
+#include "WindowStateSeam.h"
 #include "WindowWithTelephone.h"
 #include "app/RecordingListView.h"
 
@@ -48,7 +49,7 @@ TEST_F(DeviceTabTest, PluggingInEnablesOnlyTheListButton) {
 }
 
 TEST_F(DeviceTabTest, TheWatchLeavesTheListButtonOffWhileACopyRuns) {
-  form_.State().UploadAllRunning = true;
+  testing::StateOf(form_).UploadAllRunning = true;
   form_.TimerUSBConnectTimer();
   EXPECT_EQ(EnabledDeviceControls(), std::vector<std::string>{"BitBtnConnect"});
 }
@@ -102,10 +103,10 @@ TEST_F(DeviceTabTest, CancellingTheLoginEmptiesTheListAndLeavesTheListButtonOn) 
 
 TEST_F(DeviceTabTest, PlaybackOrConversionRefusesTheListBeforeTouchingTheTelephone) {
   form_.TimerUSBConnectTimer();
-  form_.State().PlayState = PlayState::Paused;
+  testing::StateOf(form_).PlayState = PlayState::Paused;
   Refresh();
-  form_.State().PlayState = PlayState::Stopped;
-  form_.State().ConvertSelectedRunning = true;
+  testing::StateOf(form_).PlayState = PlayState::Stopped;
+  testing::StateOf(form_).ConvertSelectedRunning = true;
   Refresh();
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"请先停止播放！", "请先停止转换！"}));
   EXPECT_TRUE(library_.CallsBesidesCount().empty());
@@ -148,7 +149,7 @@ TEST_F(DeviceTabTest, ATelephoneThisUserMayNotOpenIsSaidOnceWithItsFix) {
 TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
   form_.TimerUSBConnectTimer();
   Refresh();
-  form_.State().UploadAllRunning = true;
+  testing::StateOf(form_).UploadAllRunning = true;
   Button("BitBtnUploadAll")->setText(QStringLiteral("取消上传"));
   form_.findChild<QProgressBar*>("ProgressBarUpload")->setValue(40);
   form_.findChild<QProgressBar*>("ProgressBarUploadPacket")->setValue(70);
@@ -156,7 +157,7 @@ TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
   form_.TimerUSBConnectTimer();
 
   EXPECT_FALSE(form_.Link().DeviceAttached || form_.Link().DeviceOpen || form_.Link().LoggedIn);
-  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_FALSE(testing::StateOf(form_).UploadAllRunning);
   EXPECT_EQ(List()->topLevelItemCount(), 0);
   EXPECT_EQ(EnabledDeviceControls(), std::vector<std::string>{});
   EXPECT_EQ(Button("BitBtnConnect")->text(), "USB未连接");

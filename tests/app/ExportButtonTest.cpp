@@ -1,5 +1,6 @@
 // The export button on the telephone's tab.
 #include "QtPrinters.h"
+#include "WindowStateSeam.h"
 #include "TempFolder.h"
 #include "WindowWithTelephone.h"
 #include "app/ParlomaxApplication.h"
@@ -92,10 +93,10 @@ TEST_F(ExportButtonTest, UnderQtsChineseTheBoxesAndASaveFailureSpeakChinese) {
 TEST_F(ExportButtonTest, PlaybackOrConversionRefusesTheExport) {
   LogInAndList();
   SaveInto(folder_.Path());
-  form_.State().PlayState = PlayState::Playing;
+  testing::StateOf(form_).PlayState = PlayState::Playing;
   Button("BitBtnExport")->click();
-  form_.State().PlayState = PlayState::Stopped;
-  form_.State().ConvertAllRunning = true;
+  testing::StateOf(form_).PlayState = PlayState::Stopped;
+  testing::StateOf(form_).ConvertAllRunning = true;
   Button("BitBtnExport")->click();
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"请先停止播放！", "请先停止转换！"}));
   EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));

@@ -3,6 +3,7 @@
 #include "app/ParlomaxApplication.h"
 
 #include "QtPrinters.h"
+#include "WindowStateSeam.h"
 #include "FakeFolderChooser.h"
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "RecordingMessageService.h"
@@ -218,15 +219,15 @@ TEST_F(MainFormTest, TheSharedGuardsRefusePlaybackFirstThenConversion) {
   EXPECT_TRUE(form_.SharedGuardsPass());
   EXPECT_TRUE(messages_.Messages().empty());
 
-  form_.State().ConvertAllRunning = true;
-  form_.State().PlayState = PlayState::Paused;
+  testing::StateOf(form_).ConvertAllRunning = true;
+  testing::StateOf(form_).PlayState = PlayState::Paused;
   EXPECT_FALSE(form_.SharedGuardsPass());
-  form_.State().PlayState = PlayState::Playing;
+  testing::StateOf(form_).PlayState = PlayState::Playing;
   EXPECT_FALSE(form_.SharedGuardsPass());
-  form_.State().PlayState = PlayState::Stopped;
+  testing::StateOf(form_).PlayState = PlayState::Stopped;
   EXPECT_FALSE(form_.SharedGuardsPass());
-  form_.State().ConvertAllRunning = false;
-  form_.State().ConvertSelectedRunning = true;
+  testing::StateOf(form_).ConvertAllRunning = false;
+  testing::StateOf(form_).ConvertSelectedRunning = true;
   EXPECT_FALSE(form_.SharedGuardsPass());
 
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"请先停止播放！", "请先停止播放！",

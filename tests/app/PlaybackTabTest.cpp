@@ -2,6 +2,7 @@
 // program and an output that records what it is given, twenty times faster
 // than real time.
 #include "QtPrinters.h"
+#include "WindowStateSeam.h"
 #include "SpxFiles.h"
 #include "TempFolder.h"
 #include "ThreadsNamed.h"
@@ -41,7 +42,7 @@ class PlaybackTabTest : public testing::WindowWithTelephone {
   QTreeWidget* Files() { return form_.findChild<QTreeWidget*>("ListViewFile"); }
   QSlider* Bar() { return form_.findChild<QSlider*>("TrackBar1"); }
   QString Text(const char* label) { return form_.findChild<QLabel*>(label)->text(); }
-  PlayState State() { return form_.State().PlayState; }
+  PlayState State() { return testing::StateOf(form_).PlayState; }
   // Rows are in the folder's search order: they are found by name.
   void Select(std::initializer_list<const char*> names) {
     Files()->clearSelection();
@@ -228,9 +229,9 @@ TEST_F(PlaybackTabTest, EveryControlInQuickSuccessionLeavesNoThreadBehind) {
 TEST_F(PlaybackTabTest, RefusalsAndAFileThatHasGone) {
   form_.BitBtnPlayStartClick();
   Select({kTwelve});
-  form_.State().ConvertAllRunning = true;
+  testing::StateOf(form_).ConvertAllRunning = true;
   form_.BitBtnPlayStartClick();
-  form_.State().ConvertAllRunning = false;
+  testing::StateOf(form_).ConvertAllRunning = false;
   // The last row's file goes: the search now ends a row short.
   std::filesystem::remove(folder_ / NameOfRow(3));
   SelectRow(3);

@@ -1,5 +1,6 @@
 // The copy buttons driven as a user does, with the jobs on their threads.
 #include "BeingWritten.h"
+#include "WindowStateSeam.h"
 #include "QtPrinters.h"
 #include "ThreadsNamed.h"
 #include "TempFolder.h"
@@ -79,7 +80,7 @@ TEST_F(TransferTabTest, TheAllJobSwitchesTheTabWhileItRunsAndSaysUploadedAllAtIt
   ChooseSaveFolder();
   library_.SlowReadsBy(std::chrono::milliseconds(5));
   Button("BitBtnUploadAll")->click();
-  EXPECT_TRUE(form_.State().UploadAllRunning);
+  EXPECT_TRUE(testing::StateOf(form_).UploadAllRunning);
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "取消上传");
   EXPECT_EQ(EnabledDeviceControls(), (Controls{"BitBtnUploadAll", "ListViewMCU", "BitBtnConnect"}));
   EXPECT_FALSE(PcTabEnabled());
@@ -91,7 +92,7 @@ TEST_F(TransferTabTest, TheAllJobSwitchesTheTabWhileItRunsAndSaysUploadedAllAtIt
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传所有");
   EXPECT_EQ(EnabledDeviceControls(), kAllOn);
   EXPECT_TRUE(PcTabEnabled());
-  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_FALSE(testing::StateOf(form_).UploadAllRunning);
   EXPECT_EQ(Bar("ProgressBarUpload")->value(), 0);
   EXPECT_EQ(form_.findChild<QLabel*>("LabelUpload")->text(), "上传进度");
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
@@ -101,7 +102,7 @@ TEST_F(TransferTabTest, TheAllJobSwitchesTheTabWhileItRunsAndSaysUploadedAllAtIt
 TEST_F(TransferTabTest, StoppingTheAllJobGivesTheTabBackAtOnce) {
   ASSERT_TRUE(StartASlowCopyOfAll());
   Button("BitBtnUploadAll")->click();
-  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_FALSE(testing::StateOf(form_).UploadAllRunning);
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
   EXPECT_EQ(EnabledDeviceControls(), kAllOn);
   ASSERT_TRUE(WaitForJobsToEnd());
@@ -148,14 +149,14 @@ TEST_F(TransferTabTest, NothingStartsWithoutALoginASelectionOrWhilePlaying) {
   form_.TimerUSBConnectTimer();
   Button("BitBtnUploadAll")->setEnabled(true);
   Button("BitBtnUploadAll")->click();  // not logged in: silently nothing
-  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_FALSE(testing::StateOf(form_).UploadAllRunning);
   Refresh();
   List()->clearSelection();
   Button("BitBtnUpload")->click();  // no row selected
-  EXPECT_FALSE(form_.State().UploadSelectedRunning);
-  form_.State().PlayState = PlayState::Playing;
+  EXPECT_FALSE(testing::StateOf(form_).UploadSelectedRunning);
+  testing::StateOf(form_).PlayState = PlayState::Playing;
   Button("BitBtnUploadAll")->click();
-  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_FALSE(testing::StateOf(form_).UploadAllRunning);
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"请先停止播放！"});
   EXPECT_FALSE(testing::CopyJobThreads());
 }
@@ -165,7 +166,7 @@ TEST_F(TransferTabTest, UnpluggingDuringACopyResetsTheTabAndTheJobEndsAtItsNextC
   library_.Unplug();
   form_.TimerUSBConnectTimer();
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
-  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_FALSE(testing::StateOf(form_).UploadAllRunning);
   ASSERT_TRUE(WaitForJobsToEnd());
   EXPECT_FALSE(messages_.Texts().empty());
   EXPECT_NE(messages_.Texts().back(), "全部文件上传结束");
@@ -190,7 +191,7 @@ TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
   ASSERT_TRUE(PumpUntil([&] { return testing::CopyJobThreads() == 1; }));
   EXPECT_EQ(EnabledDeviceControls(), (Controls{"BitBtnUpload", "BitBtnConnect"}));
   EXPECT_EQ(Button("BitBtnUpload")->text(), "取消上传");
-  EXPECT_TRUE(form_.State().UploadSelectedRunning);
+  EXPECT_TRUE(testing::StateOf(form_).UploadSelectedRunning);
   EXPECT_FALSE(PcTabEnabled());
   library_.SlowReadsBy(std::chrono::milliseconds(0));
   ASSERT_TRUE(WaitForJobsToEnd());
@@ -237,7 +238,7 @@ TEST_F(TransferTabTest, AFullDiskIsSaidOnceAndEndsTheJobAsAStopDoes) {
   // Ended as a stop ends: the tab back, the button as a stop leaves it.
   EXPECT_EQ(EnabledDeviceControls(), kAllOn);
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
-  EXPECT_FALSE(form_.State().UploadAllRunning);
+  EXPECT_FALSE(testing::StateOf(form_).UploadAllRunning);
   EXPECT_EQ(Bar("ProgressBarUpload")->value(), 0);
   for (std::uint16_t i = 0; i < 3; ++i) EXPECT_TRUE(std::filesystem::exists(FileOf(i)));
   EXPECT_FALSE(std::filesystem::exists(FileOf(4))) << "the next recording was tried";
