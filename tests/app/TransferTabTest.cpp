@@ -188,7 +188,7 @@ TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
   Button("BitBtnUpload")->click();      // a new job, while the old one still reads
   ASSERT_EQ(testing::CopyJobThreads(), 2u);
   // The old job ends first; the tab stays as the running job has it.
-  ASSERT_TRUE(PumpUntil([&] { return testing::CopyJobThreads() == 1; }));
+  ASSERT_TRUE(testing::PumpUntilThreadsNamed("parlomax-copy", 1));
   EXPECT_EQ(EnabledDeviceControls(), (Controls{"BitBtnUpload", "BitBtnConnect"}));
   EXPECT_EQ(Button("BitBtnUpload")->text(), "取消上传");
   EXPECT_TRUE(testing::StateOf(form_).UploadSelectedRunning);
@@ -212,7 +212,7 @@ TEST_F(TransferTabTest, AStoppedJobsLastProgressNeverShowsOnTheNextJob) {
   Button("BitBtnUpload")->click();
   // The stopped job has had its chunk and reported it; the new job is still
   // waiting for its recording's header.
-  ASSERT_TRUE(PumpUntil([&] { return testing::CopyJobThreads() == 1; }));
+  ASSERT_TRUE(testing::PumpUntilThreadsNamed("parlomax-copy", 1));
   EXPECT_EQ(Bar("ProgressBarUploadPacket")->value(), 0);
   EXPECT_NE(Bar("ProgressBarUpload")->maximum(), 8);
   EXPECT_FALSE(form_.findChild<QLabel*>("LabelUpload")->text().startsWith("上传进度：正在上传第"));

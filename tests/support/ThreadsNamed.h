@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +18,11 @@ namespace parlomax::testing {
 inline std::size_t ThreadsNamed(const std::string& name) {
   std::size_t count = 0;
   std::error_code ec;
-  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+  std::filesystem::directory_iterator tasks("/proc/self/task", ec);
+  // Without the list every count would read 0, and every wait for threads
+  // to end would pass at once.
+  if (ec) ADD_FAILURE() << "cannot list this process's threads: " << ec.message();
+  for (const auto& task : tasks) {
     std::string comm;
     std::getline(std::ifstream(task.path() / "comm"), comm);
     if (comm == name) ++count;
@@ -28,12 +34,16 @@ inline std::size_t ThreadsNamed(const std::string& name) {
 inline std::size_t CopyJobThreads() { return ThreadsNamed("parlomax-copy"); }
 inline std::size_t ConversionJobThreads() { return ThreadsNamed("parlomax-wav"); }
 
-// Runs the window's events until no thread carries `name`, then once more,
-// so that what the last of them handed over before it ended has landed.
-inline bool PumpUntilNoThreadNamed(const std::string& name, int timeoutMs = 5000) {
-  if (!PumpUntil([&] { return ThreadsNamed(name) == 0; }, timeoutMs)) return false;
+// Runs the window's events until at most `left` threads carry `name`, then
+// once more, so that what the ended ones handed over before they ended has
+// landed.
+inline bool PumpUntilThreadsNamed(const std::string& name, std::size_t left, int timeoutMs = 5000) {
+  if (!PumpUntil([&] { return ThreadsNamed(name) <= left; }, timeoutMs)) return false;
   QCoreApplication::processEvents();
   return true;
+}
+inline bool PumpUntilNoThreadNamed(const std::string& name, int timeoutMs = 5000) {
+  return PumpUntilThreadsNamed(name, 0, timeoutMs);
 }
 inline bool PumpUntilCopyJobsEnded(int timeoutMs = 5000) { return PumpUntilNoThreadNamed("parlomax-copy", timeoutMs); }
 inline bool PumpUntilConversionJobsEnded(int timeoutMs = 5000) {
