@@ -20,11 +20,33 @@ function(parlomax_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
 endfunction()
 
-# parlomax_library(name SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+# parlomax_folder_includes(target scope): `target` may include the headers of
+# the folder being configured, as "device/DeviceLink.h" or
+# "platform/usb/UsbDeviceLibrary.h" (src/ and tools/ are the roots), and with
+# scope PUBLIC or INTERFACE so may whatever links it. Its include path is a
+# folder of its own under the build tree holding one link, named as the
+# includes name the source folder; so a target sees its own folder and those
+# of the libraries it links, and an include against the layering does not
+# compile.
+function(parlomax_folder_includes target scope)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  if(folder MATCHES "^\\.\\.")
+    file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/tools ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  target_include_directories(${target} ${scope} ${root})
+endfunction()
+
+# parlomax_library(name SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...]): a
+# library of the folder being configured, which sees its own headers and
+# those of the libraries it links.
 function(parlomax_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tools)
+  parlomax_folder_includes(${name} PUBLIC)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
   parlomax_warnings(${name})
 endfunction()

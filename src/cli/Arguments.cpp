@@ -2,9 +2,12 @@
 
 #include "catalogue/DeviceList.h"
 
+#include <QCommandLineParser>
+
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <set>
 
 namespace parlomax::cli {
 namespace {
@@ -71,79 +74,90 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
   return {};
 }
 
+// The option words this program has always taken. QCommandLineParser takes
+// more: "--h" for "-h", "-help" for "--help", "-hq" for "-h -q".
+const std::set<std::string> kFlags{"-h", "--help", "--version", "-q", "--quiet", "--json", "--new", "--force"};
+const std::set<std::string> kWithValue{"--device", "--pin-file"};
+
+// The first word the program refuses, in the order typed, and the command's
+// name, which counts only before "--". QCommandLineParser reads the rest of
+// the line, but it tells neither where a word stood nor which of several
+// mistakes came first, and it answers in English.
+struct FirstPass {
+  QString mistake;
+  Command command = Command::None;
+};
+
+FirstPass ReadFirst(const std::vector<std::string>& words) {
+  FirstPass pass;
+  for (std::size_t i = 0; i < words.size() && words[i] != "--"; ++i) {
+    const std::string& word = words[i];
+    if (word.size() < 2 || word[0] != '-') {
+      if (pass.command != Command::None) continue;
+      const auto known = kCommands.find(word);
+      if (known == kCommands.end()) return {QStringLiteral("不认识的命令：%1").arg(Text(word))};
+      pass.command = known->second;
+      continue;
+    }
+    if (kFlags.contains(word)) continue;
+    // --name=value as well as --name value
+    const std::string name = word.substr(0, word.find('='));
+    if (!kWithValue.contains(name)) return {QStringLiteral("不认识的选项：%1").arg(Text(word))};
+    if (name == word && ++i == words.size()) return {QStringLiteral("%1 后面缺少值").arg(Text(name))};
+    const std::string value = name == word ? words[i] : word.substr(name.size() + 1);
+    if (name == "--device" && Number(value).value_or(0) == 0) {
+      return {QStringLiteral("--device 需要从 1 起的电话编号：%1").arg(Text(value))};
+    }
+  }
+  return pass;
+}
+
 }  // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   ParsedArguments result;
   Arguments& a = result.arguments;
-  bool optionsEnded = false;
-  bool deviceGiven = false;
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    std::string word = words[i];
-    if (optionsEnded || word.size() < 2 || word[0] != '-') {
-      if (a.command == Command::None && !optionsEnded) {
-        const auto known = kCommands.find(word);
-        if (known == kCommands.end()) {
-          result.error = QStringLiteral("不认识的命令：%1").arg(Text(word));
-          return result;
-        }
-        a.command = known->second;
-      } else {
-        a.operands.push_back(word);
-      }
-      continue;
-    }
-    if (word == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    // --name=value as well as --name value
-    std::optional<std::string> attached;
-    if (const auto equals = word.find('='); word.starts_with("--") && equals != std::string::npos) {
-      attached = word.substr(equals + 1);
-      word.resize(equals);
-    }
-    const auto value = [&]() -> std::optional<std::string> {
-      if (attached) return attached;
-      if (i + 1 < words.size()) return words[++i];
-      return std::nullopt;
-    };
-    if (word == "--device" || word == "--pin-file") {
-      const auto given = value();
-      if (!given) {
-        result.error = QStringLiteral("%1 后面缺少值").arg(Text(word));
-        return result;
-      }
-      if (word == "--pin-file") {
-        a.pinFile = *given;
-      } else if (const auto n = Number(*given); n && *n >= 1) {
-        a.device = *n;
-        deviceGiven = true;
-      } else {
-        result.error = QStringLiteral("--device 需要从 1 起的电话编号：%1").arg(Text(*given));
-        return result;
-      }
-      continue;
-    }
-    bool* flag = word == "-h" || word == "--help" ? &a.help
-                 : word == "--version"           ? &a.version
-                 : word == "-q" || word == "--quiet" ? &a.quiet
-                 : word == "--json"              ? &a.json
-                 : word == "--new"               ? &a.newOnly
-                 : word == "--force"             ? &a.force
-                                                 : nullptr;
-    if (!flag || attached) {
-      result.error = QStringLiteral("不认识的选项：%1").arg(Text(words[i]));
-      return result;
-    }
-    *flag = true;
+  const FirstPass first = ReadFirst(words);
+  if (!first.mistake.isEmpty()) {
+    result.error = first.mistake;
+    return result;
   }
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption version(QStringLiteral("version"));
+  const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
+  const QCommandLineOption json(QStringLiteral("json"));
+  const QCommandLineOption newOnly(QStringLiteral("new"));
+  const QCommandLineOption force(QStringLiteral("force"));
+  const QCommandLineOption device(QStringLiteral("device"), {}, QStringLiteral("N"));
+  const QCommandLineOption pinFile(QStringLiteral("pin-file"), {}, QStringLiteral("FILE"));
+  parser.addOptions({help, version, quiet, json, newOnly, force, device, pinFile});
+  // One character a byte, so that a file name that is not UTF-8 comes back
+  // as it was typed; the parser compares only the ASCII option names.
+  QStringList line{QString()};  // the program's name, which the parser skips
+  for (const std::string& word : words) line.append(QString::fromLatin1(word));
+  [[maybe_unused]] const bool read = parser.parse(line);
+  Q_ASSERT(read);  // the first pass refuses every line the parser would
+  const auto bytes = [](const QString& word) { return word.toLatin1().toStdString(); };
+  a.command = first.command;
+  a.help = parser.isSet(help);
+  a.version = parser.isSet(version);
+  a.quiet = parser.isSet(quiet);
+  a.json = parser.isSet(json);
+  a.newOnly = parser.isSet(newOnly);
+  a.force = parser.isSet(force);
+  if (parser.isSet(device)) a.device = *Number(bytes(parser.value(device)));
+  if (parser.isSet(pinFile)) a.pinFile = bytes(parser.value(pinFile));
+  QStringList operands = parser.positionalArguments();
+  if (a.command != Command::None) operands.removeFirst();
+  for (const QString& operand : operands) a.operands.push_back(bytes(operand));
   if (a.help || a.version) return result;
   if (a.command == Command::None) {
     result.error = QStringLiteral("缺少命令：list、copy、convert、export 或 doctor");
     return result;
   }
-  result.error = CheckCommand(a, deviceGiven);
+  result.error = CheckCommand(a, parser.isSet(device));
   return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/files/KeptFile.h"
 #include "platform/files/SystemReason.h"
+#include "platform/spreadsheet/SheetModel.h"
 #include "platform/spreadsheet/XlsWriter.h"
 
 #include <functional>
@@ -317,8 +318,6 @@ class ApplicationObject final : public AutomationObject {
     return {};
   }
 
-  const SheetModel* Sheet() const { return server_->sheet ? &*server_->sheet : nullptr; }
-
  private:
   ServerRef server_;
 };
@@ -331,11 +330,6 @@ ObjectRef AsObject(const Variant& value, const QString& what) {
 }
 
 ObjectRef StartSpreadsheetServer() { return std::make_shared<ApplicationObject>(); }
-
-const SheetModel* SheetOf(const ObjectRef& application) {
-  const auto* app = dynamic_cast<const ApplicationObject*>(application.get());
-  return app ? app->Sheet() : nullptr;
-}
 
 ObjectRef BuiltInAutomation::Create(const QString& className) {
   if (className.compare(kSpreadsheetClass, Qt::CaseInsensitive) != 0) return nullptr;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/spreadsheet/Automation.h"
-#include "platform/spreadsheet/SheetModel.h"
 
 #include <memory>
 
@@ -20,9 +19,6 @@ inline const QString kSpreadsheetClass = QStringLiteral("Excel.Application");
 // Value, RowHeight, ColumnWidth, SaveAs and Quit. Anything else throws
 // AutomationError.
 ObjectRef StartSpreadsheetServer();
-
-// The sheet of a server's workbook as it stands, for inspection.
-const SheetModel* SheetOf(const ObjectRef& application);
 
 // The factory of the program: our server under its class name, nothing else.
 class BuiltInAutomation final : public AutomationFactory {

@@ -1,0 +1,172 @@
+// How parlomax-cli reads its command line: where options may stand, which
+// spellings it takes, and which mistake it reports when a line has several.
+#include "cli/Arguments.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace parlomax::cli {
+namespace {
+
+using Words = std::vector<std::string>;
+
+QString Error(const Words& words) { return ParseArguments(words).error; }
+
+Arguments Read(const Words& words) {
+  const ParsedArguments parsed = ParseArguments(words);
+  EXPECT_EQ(parsed.error, QString()) << ::testing::PrintToString(words);
+  return parsed.arguments;
+}
+
+TEST(ArgumentsTest, OptionsStandBeforeOrAfterTheCommandsName) {
+  for (const Words& words : {Words{"--json", "-q", "list"}, Words{"list", "--quiet", "--json"}}) {
+    const Arguments a = Read(words);
+    EXPECT_EQ(a.command, Command::List);
+    EXPECT_TRUE(a.json);
+    EXPECT_TRUE(a.quiet);
+    EXPECT_TRUE(a.operands.empty());
+  }
+  const Arguments copy = Read({"--new", "copy", "saved", "--device", "2"});
+  EXPECT_EQ(copy.command, Command::Copy);
+  EXPECT_TRUE(copy.newOnly);
+  EXPECT_EQ(copy.device, 2u);
+  EXPECT_EQ(copy.operands, Words{"saved"});
+  EXPECT_FALSE(copy.pinFile);
+  EXPECT_EQ(Read({"export", "list.xls", "--force"}).force, true);
+  EXPECT_EQ(Read({"list"}).device, 1u);
+}
+
+TEST(ArgumentsTest, AValueFollowsItsOptionOrIsJoinedWithAnEqualsSignAndTheLastOneCounts) {
+  EXPECT_EQ(Read({"list", "--device=3"}).device, 3u);
+  EXPECT_EQ(Read({"list", "--device", "2", "--device=4"}).device, 4u);
+  EXPECT_EQ(Read({"list", "--pin-file", "a", "--pin-file", "b"}).pinFile, "b");
+  EXPECT_EQ(Read({"list", "--pin-file=a=b"}).pinFile, "a=b");
+  EXPECT_EQ(Read({"list", "--pin-file="}).pinFile, "");
+  // Whatever follows an option that takes a value is its value.
+  const Arguments dashes = Read({"list", "--pin-file", "--json"});
+  EXPECT_EQ(dashes.pinFile, "--json");
+  EXPECT_FALSE(dashes.json);
+  EXPECT_EQ(Read({"--pin-file", "--", "list"}).pinFile, "--");
+  EXPECT_EQ(Read({"--pin-file", "copy", "list"}).command, Command::List);
+}
+
+TEST(ArgumentsTest, TwoDashesEndTheOptionsAndALoneDashIsAWord) {
+  const Arguments copy = Read({"copy", "--", "--new"});
+  EXPECT_EQ(copy.operands, Words{"--new"});
+  EXPECT_FALSE(copy.newOnly);
+  const Arguments convert = Read({"convert", "--", "-q", "--quiet"});
+  EXPECT_EQ(convert.operands, (Words{"-q", "--quiet"}));
+  EXPECT_FALSE(convert.quiet);
+  EXPECT_EQ(Read({"copy", "-"}).operands, Words{"-"});
+  EXPECT_EQ(Read({"convert", "--", "--", "-x"}).operands, (Words{"--", "-x"}));
+  // A command's name after them is a word of no command.
+  EXPECT_EQ(Error({"--", "list"}), QStringLiteral("缺少命令：list、copy、convert、export 或 doctor"));
+  EXPECT_EQ(Error({"-"}), QStringLiteral("不认识的命令：-"));
+  EXPECT_EQ(Error({""}), QStringLiteral("不认识的命令："));
+}
+
+TEST(ArgumentsTest, AFileNameThatIsNotUtf8ComesBackByteForByte) {
+  const std::string name = "\xff\xfe\x80name";
+  EXPECT_EQ(Read({"copy", name}).operands, Words{name});
+  EXPECT_EQ(Read({"list", "--pin-file", name}).pinFile, name);
+  EXPECT_EQ(Read({"list", "--pin-file=" + name}).pinFile, name);
+}
+
+TEST(ArgumentsTest, OnlyTheOptionsOwnSpellingsAreTaken) {
+  for (const char* word : {"--h", "--q", "-help", "-quiet", "-json", "-device", "-hq", "-qh", "-hh", "-x", "--bogus",
+                           "--json=1", "--help=yes", "-h=1", "--=x", "---", "--Device=2", "--devic"}) {
+    EXPECT_EQ(Error({"list", word}), QStringLiteral("不认识的选项：%1").arg(QString::fromUtf8(word))) << word;
+  }
+  EXPECT_EQ(Error({"list", "-1"}), QStringLiteral("不认识的选项：-1"));
+  EXPECT_EQ(Error({"list", "--设备"}), QStringLiteral("不认识的选项：--设备"));
+}
+
+TEST(ArgumentsTest, AnOptionsValueMustBeThere) {
+  EXPECT_EQ(Error({"list", "--device"}), QStringLiteral("--device 后面缺少值"));
+  EXPECT_EQ(Error({"list", "--pin-file"}), QStringLiteral("--pin-file 后面缺少值"));
+  EXPECT_EQ(Error({"--help", "--device"}), QStringLiteral("--device 后面缺少值"));
+}
+
+TEST(ArgumentsTest, ATelephoneIsNumberedFromOne) {
+  for (const char* value : {"0", "-1", "+1", "1x", " 1", "0x2", "4294967296", "", "一"}) {
+    EXPECT_EQ(Error({"list", "--device", value}), QStringLiteral("--device 需要从 1 起的电话编号：%1").arg(QString::fromUtf8(value)))
+        << value;
+    EXPECT_EQ(Error({"list", std::string("--device=") + value}),
+              QStringLiteral("--device 需要从 1 起的电话编号：%1").arg(QString::fromUtf8(value)))
+        << value;
+  }
+  EXPECT_EQ(Read({"list", "--device", "4294967295"}).device, 4294967295u);
+  EXPECT_EQ(Read({"list", "--device", "007"}).device, 7u);
+  // Each one given is checked, not only the last.
+  EXPECT_EQ(Error({"list", "--device", "0", "--device", "2"}), QStringLiteral("--device 需要从 1 起的电话编号：0"));
+}
+
+TEST(ArgumentsTest, TheFirstMistakeAsTypedIsTheOneReported) {
+  EXPECT_EQ(Error({"nonsense", "--bogus"}), QStringLiteral("不认识的命令：nonsense"));
+  EXPECT_EQ(Error({"--bogus", "nonsense"}), QStringLiteral("不认识的选项：--bogus"));
+  EXPECT_EQ(Error({"--bogus", "--other"}), QStringLiteral("不认识的选项：--bogus"));
+  EXPECT_EQ(Error({"--device", "0", "--bogus"}), QStringLiteral("--device 需要从 1 起的电话编号：0"));
+  EXPECT_EQ(Error({"--bogus", "--device", "0"}), QStringLiteral("不认识的选项：--bogus"));
+  EXPECT_EQ(Error({"nonsense", "--device", "0"}), QStringLiteral("不认识的命令：nonsense"));
+  EXPECT_EQ(Error({"--bogus", "--device"}), QStringLiteral("不认识的选项：--bogus"));
+  EXPECT_EQ(Error({"list", "nonsense", "--bogus"}), QStringLiteral("不认识的选项：--bogus"));
+  // The words after "--" are never options, so nothing there is refused as one.
+  EXPECT_EQ(Error({"list", "--", "--bogus"}), QStringLiteral("list 不接受参数：--bogus"));
+  // A mistake in the options beats help.
+  EXPECT_EQ(Error({"--help", "--bogus"}), QStringLiteral("不认识的选项：--bogus"));
+  EXPECT_EQ(Error({"-h", "nonsense"}), QStringLiteral("不认识的命令：nonsense"));
+}
+
+TEST(ArgumentsTest, HelpAndVersionNeedNoCommandAndSkipTheCommandsChecks) {
+  const Arguments help = Read({"--help"});
+  EXPECT_TRUE(help.help);
+  EXPECT_EQ(help.command, Command::None);
+  EXPECT_TRUE(Read({"-h"}).help);
+  EXPECT_TRUE(Read({"--version"}).version);
+  const Arguments copyHelp = Read({"copy", "-h"});
+  EXPECT_TRUE(copyHelp.help);
+  EXPECT_EQ(copyHelp.command, Command::Copy);
+  EXPECT_TRUE(Read({"convert", "--json", "--device", "2", "--version"}).version);
+  EXPECT_TRUE(Read({"--help", "--", "x"}).help);
+  EXPECT_EQ(Error({"--", "--help"}), QStringLiteral("缺少命令：list、copy、convert、export 或 doctor"));
+  EXPECT_EQ(Error({}), QStringLiteral("缺少命令：list、copy、convert、export 或 doctor"));
+  EXPECT_EQ(Error({"-q"}), QStringLiteral("缺少命令：list、copy、convert、export 或 doctor"));
+}
+
+TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
+  EXPECT_EQ(Error({"copy", "d", "--json"}), QStringLiteral("--json 只用于 list"));
+  EXPECT_EQ(Error({"list", "--new"}), QStringLiteral("--new 只用于 copy"));
+  EXPECT_EQ(Error({"list", "--force"}), QStringLiteral("--force 只用于 export"));
+  EXPECT_EQ(Error({"convert", "a", "b", "--device", "1"}),
+            QStringLiteral("convert 不连接电话，不接受 --device 和 --pin-file"));
+  EXPECT_EQ(Error({"convert", "a", "b", "--pin-file="}),
+            QStringLiteral("convert 不连接电话，不接受 --device 和 --pin-file"));
+  EXPECT_EQ(Error({"doctor", "--device=1"}),
+            QStringLiteral("doctor 查看所有电话，不用密码，不接受 --device 和 --pin-file"));
+  EXPECT_EQ(Error({"list", "9174"}), QStringLiteral("list 不接受参数：9174"));
+  EXPECT_EQ(Error({"doctor", "x", "y"}), QStringLiteral("doctor 不接受参数：x"));
+  EXPECT_EQ(Error({"copy"}), QStringLiteral("copy 需要一个保存录音的目录"));
+  EXPECT_EQ(Error({"convert", "a"}), QStringLiteral("convert 需要两个目录：SPX目录 WAV目录"));
+  EXPECT_EQ(Error({"export"}), QStringLiteral("export 需要一个文件名，如 录音列表.xls"));
+  EXPECT_EQ(Error({"export", "a", "b"}), QStringLiteral("export 需要一个文件名，如 录音列表.xls"));
+  EXPECT_EQ(Error({"list", "copy"}), QStringLiteral("list 不接受参数：copy"));
+  EXPECT_EQ(Read({"convert", "a", "b"}).operands, (Words{"a", "b"}));
+  EXPECT_EQ(Read({"export", "--", "-x.xls"}).operands, Words{"-x.xls"});
+}
+
+TEST(ArgumentsTest, CopysRecordingNumbersAreCountedFromOneAndTakenInOrderEachOnce) {
+  const Arguments copy = Read({"copy", "d", "5", "2", "5", "65534", "007"});
+  EXPECT_EQ(copy.recordIndexes, (std::vector<std::uint16_t>{1, 4, 6, 65533}));
+  EXPECT_EQ(copy.operands, (Words{"d", "5", "2", "5", "65534", "007"}));
+  EXPECT_TRUE(Read({"copy", "d"}).recordIndexes.empty());
+  for (const char* number : {"0", "65535", "x", "-1", "1.5", ""}) {
+    EXPECT_EQ(Error({"copy", "d", "--", number}),
+              QStringLiteral("录音编号须在 1 到 65534 之间：%1").arg(QString::fromUtf8(number)))
+        << number;
+  }
+  EXPECT_EQ(Error({"copy", "d", "3", "--new"}), QStringLiteral("--new 与录音编号不能同时使用"));
+}
+
+}  // namespace
+}  // namespace parlomax::cli
