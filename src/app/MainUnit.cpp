@@ -129,8 +129,7 @@ void TMainForm::FormShow() {
   SetEnabled({ui_.BitBtnUploadAll, ui_.BitBtnUpload, ui_.BitBtnRefersh, ui_.BitBtnSave,
               ui_.ListViewMCU, ui_.BitBtnExport},
              false);
-  link_.LoggedIn = false;
-  link_.DeviceOpen = false;
+  link_.StartAfresh();
   ui_.BitBtnConnect->setText(QStringLiteral("USB未连接"));
   ui_.BitBtnConnect->setEnabled(false);
 }

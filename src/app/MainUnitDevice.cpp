@@ -19,7 +19,7 @@ const QString kTelephoneNotPermittedMessage = QStringLiteral(
 
 void TMainForm::TimerUSBConnectTimer() {
   if (link_.CountDevices() >= 1) {
-    link_.DeviceAttached = true;
+    link_.TelephoneSeen();
     ui_.BitBtnConnect->setText(QStringLiteral("USB已连接"));
     ui_.BitBtnConnect->setEnabled(true);
     if (!state_.UploadSelectedRunning && !state_.UploadAllRunning) {
@@ -33,9 +33,7 @@ void TMainForm::TimerUSBConnectTimer() {
 void TMainForm::ResetDeviceTab() {
   // The handle is neither flushed nor closed: there is nothing left to talk
   // to, and a running copy job finds out at its next command.
-  link_.DeviceAttached = false;
-  link_.DeviceOpen = false;
-  link_.LoggedIn = false;
+  link_.TelephoneLost();
   ui_.BitBtnConnect->setText(QStringLiteral("USB未连接"));
   ui_.BitBtnConnect->setEnabled(false);
   SetEnabled({ui_.BitBtnUploadAll, ui_.BitBtnUpload, ui_.BitBtnRefersh, ui_.BitBtnSave,
@@ -67,15 +65,15 @@ void TMainForm::LockDeviceTab(bool emptyList) {
 bool TMainForm::TelephoneGone() {
   // The watch may have seen it go while a message was open; if it has not
   // ticked since, ask the library directly.
-  return !link_.DeviceAttached || !link_.DeviceOpen || link_.CountDevices() == 0;
+  return !link_.DeviceAttached() || !link_.DeviceOpen() || link_.CountDevices() == 0;
 }
 
 void TMainForm::BitBtnRefershClick() {
   if (!SharedGuardsPass()) return;
-  if (link_.DeviceAttached) {
+  if (link_.DeviceAttached()) {
     // Every request asks for the PIN again, also when the user is logged in.
     usb::Status refused = usb::kSuccess;
-    if (link_.DeviceOpen || link_.OpenFirstDevice(&refused)) {
+    if (link_.DeviceOpen() || link_.OpenFirstDevice(&refused)) {
       if (passwordDlg_) passwordDlg_->exec();
     } else if (refused == usb::kAccessDenied) {
       // A failed open is otherwise silent; this one would stay so for good,
@@ -83,7 +81,7 @@ void TMainForm::BitBtnRefershClick() {
       platform_.messages.Warn(kTelephoneNotPermittedMessage);
     }
   }
-  if (!link_.LoggedIn) return;
+  if (!link_.LoggedIn()) return;
   RecordingListFiller list(ui_.ListViewMCU);
   catalogue::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
 }

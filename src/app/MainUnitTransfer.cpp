@@ -36,7 +36,7 @@ void TMainForm::BitBtnSaveClick() {
 }
 
 void TMainForm::BitBtnUploadAllClick() {
-  if (!SharedGuardsPass() || !link_.LoggedIn) return;
+  if (!SharedGuardsPass() || !link_.LoggedIn()) return;
   if (state_.UploadAllRunning) {
     StopCopyJob(JobKind::AllRecordings);
   } else {
@@ -45,7 +45,7 @@ void TMainForm::BitBtnUploadAllClick() {
 }
 
 void TMainForm::BitBtnUploadClick() {
-  if (!SharedGuardsPass() || !link_.LoggedIn) return;
+  if (!SharedGuardsPass() || !link_.LoggedIn()) return;
   if (state_.UploadSelectedRunning) {
     StopCopyJob(JobKind::SelectedRecordings);
     return;

@@ -73,7 +73,7 @@ void TPasswordDlg::OKBtnClick() {
 }
 
 void TPasswordDlg::CancelBtnClick() {
-  link_.LoggedIn = false;
+  link_.LogOut();
   deviceTab_.LockDeviceTab(true);
 }
 

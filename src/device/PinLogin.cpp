@@ -14,11 +14,11 @@ LoginOutcome LogIn(DeviceLink& link, const QString& typed,
     return LoginOutcome::ExchangeFailed;
   }
   if (PinMatches(typed, digits, telephone)) {
-    link.LoggedIn = true;
+    link.LoginAccepted();
     return LoginOutcome::Accepted;
   }
   if (tellRefused) tellRefused();
-  link.LoggedIn = false;
+  link.LogOut();
   return LoginOutcome::Refused;
 }
 

@@ -22,7 +22,7 @@ class PinLoginTest : public ::testing::Test {
   }
   // Logs in with `typed`, noting whether the login still stood when the refusal was told.
   LoginOutcome Enter(const QString& typed) {
-    return LogIn(link_, typed, [this] { toldWhileLoggedIn_.push_back(link_.LoggedIn); });
+    return LogIn(link_, typed, [this] { toldWhileLoggedIn_.push_back(link_.LoggedIn()); });
   }
 
   testing::RecordingMessageService messages_;
@@ -33,7 +33,7 @@ class PinLoginTest : public ::testing::Test {
 
 TEST_F(PinLoginTest, FlushesThenReadsThePinAndAcceptsTheTelephonesOwn) {
   EXPECT_EQ(Enter(QStringLiteral("0917")), LoginOutcome::Accepted);
-  EXPECT_TRUE(link_.LoggedIn);
+  EXPECT_TRUE(link_.LoggedIn());
   const auto calls = library_.CallsBesidesCount();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].op, LibraryCall::Op::Flush);
@@ -48,7 +48,7 @@ TEST_F(PinLoginTest, ARefusalIsToldWhileAnEarlierLoginStandsAndThenEndsIt) {
   ASSERT_EQ(Enter(QStringLiteral("0917")), LoginOutcome::Accepted);
   EXPECT_EQ(Enter(QStringLiteral("9174")), LoginOutcome::Refused);
   EXPECT_EQ(toldWhileLoggedIn_, std::vector<bool>{true});
-  EXPECT_FALSE(link_.LoggedIn);
+  EXPECT_FALSE(link_.LoggedIn());
   EXPECT_TRUE(messages_.Messages().empty()) << "the caller tells the user, not the link";
 }
 
@@ -64,7 +64,7 @@ TEST_F(PinLoginTest, AFailedExchangeIsReportedAndLeavesTheLoginAsItWas) {
   EXPECT_EQ(Enter(QStringLiteral("1111")), LoginOutcome::ExchangeFailed);
   library_.ShortenNextReply(2);
   EXPECT_EQ(Enter(QStringLiteral("0900")), LoginOutcome::ExchangeFailed);
-  EXPECT_TRUE(link_.LoggedIn);
+  EXPECT_TRUE(link_.LoggedIn());
   EXPECT_TRUE(toldWhileLoggedIn_.empty());
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB写命令错误", "USB读数据错误"}));
 }
