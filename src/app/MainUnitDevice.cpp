@@ -3,7 +3,7 @@
 #include "app/MainUnit.h"
 
 #include "app/RecordingListView.h"
-#include "catalogue/DeviceList.h"
+#include "device/DeviceListReading.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -83,7 +83,7 @@ void TMainForm::BitBtnRefershClick() {
   }
   if (!link_.LoggedIn()) return;
   RecordingListFiller list(ui_.ListViewMCU);
-  catalogue::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
+  device::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
 }
 
 }  // namespace parlomax::app

@@ -1,5 +1,6 @@
 #include "cli/Telephone.h"
 
+#include "device/DeviceListReading.h"
 #include "device/PinCheck.h"
 #include "device/PinLogin.h"
 #include "platform/usb/EmulatorFolder.h"
@@ -82,7 +83,7 @@ ExitStatus Telephone::FailureStatus() {
 TelephoneList Telephone::ReadList() {
   TelephoneList list;
   CollectedRows view(list.rows);
-  list.count = catalogue::ReadDeviceList(link_, view, [this] { return Gone(); });
+  list.count = device::ReadDeviceList(link_, view, [this] { return Gone(); });
   return list;
 }
 
