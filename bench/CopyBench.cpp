@@ -7,6 +7,7 @@
 #include "BenchSupport.h"
 #include "catalogue/RecordingHeader.h"
 #include "device/DeviceLink.h"
+#include "device/PinLogin.h"
 #include "transfer/StorageThreadUnit.h"
 
 #include <algorithm>
@@ -25,7 +26,9 @@ int main() {
   bench::QuietMessages messages;
   device::DeviceLink link(library, messages);
   if (!link.OpenFirstDevice()) bench::Fail("cannot open the emulator");
-  link.LoggedIn = true;
+  if (device::LogIn(link, QStringLiteral("9174"), {}) != device::LoginOutcome::Accepted) {
+    bench::Fail("the emulator refused its PIN");
+  }
 
   std::array<std::uint8_t, 2> countBytes{};
   link.Exchange(device::Command::ReadCount(), device::FramePreparation::KeepOtherBytes, countBytes);

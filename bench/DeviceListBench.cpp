@@ -7,6 +7,7 @@
 #include "app/RecordingListView.h"
 #include "catalogue/DeviceList.h"
 #include "device/DeviceLink.h"
+#include "device/DeviceListReading.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
 
   CountingView counter;
   auto start = Clock::now();
-  catalogue::ReadDeviceList(link, counter, never);
+  device::ReadDeviceList(link, counter, never);
   const double exchanges = bench::SecondsSince(start);
 
   QTreeWidget list;
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
   application.processEvents();
   app::RecordingListFiller filler(&list);
   start = Clock::now();
-  catalogue::ReadDeviceList(link, filler, never);
+  device::ReadDeviceList(link, filler, never);
   application.processEvents();  // the list laid out and painted once
   const double total = bench::SecondsSince(start);
 

@@ -87,7 +87,7 @@ std::atomic<bool>& CopyController::FlagOf(JobKind kind) {
 }
 
 void CopyController::StartOrStop(JobKind kind) {
-  if (!SharedGuardsPass(needs_.state, needs_.messages) || !needs_.link.LoggedIn) return;
+  if (!SharedGuardsPass(needs_.state, needs_.messages) || !needs_.link.LoggedIn()) return;
   if (FlagOf(kind)) {
     Stop(kind);
     return;

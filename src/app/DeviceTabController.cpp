@@ -3,8 +3,8 @@
 #include "app/CopyController.h"
 #include "app/RecordingListView.h"
 #include "app/SharedGuards.h"
-#include "catalogue/DeviceList.h"
 #include "device/DeviceLink.h"
+#include "device/DeviceListReading.h"
 #include "device/PasswordUnit.h"
 #include "platform/shell/MessageService.h"
 
@@ -34,15 +34,14 @@ void DeviceTabController::SetLoginControlsEnabled(bool enabled) {
 void DeviceTabController::AtShow() {
   SetLoginControlsEnabled(false);
   ui_.BitBtnRefersh->setEnabled(false);
-  link_.LoggedIn = false;
-  link_.DeviceOpen = false;
+  link_.StartAfresh();
   ui_.BitBtnConnect->setText(QStringLiteral("USB未连接"));
   ui_.BitBtnConnect->setEnabled(false);
 }
 
 void DeviceTabController::WatchConnection() {
   if (link_.CountDevices() >= 1) {
-    link_.DeviceAttached = true;
+    link_.TelephoneSeen();
     ui_.BitBtnConnect->setText(QStringLiteral("USB已连接"));
     ui_.BitBtnConnect->setEnabled(true);
     if (!state_.UploadSelectedRunning && !state_.UploadAllRunning) {
@@ -56,9 +55,7 @@ void DeviceTabController::WatchConnection() {
 void DeviceTabController::ResetTab() {
   // The handle is neither flushed nor closed: there is nothing left to talk
   // to, and a running copy job finds out at its next command.
-  link_.DeviceAttached = false;
-  link_.DeviceOpen = false;
-  link_.LoggedIn = false;
+  link_.TelephoneLost();
   ui_.BitBtnConnect->setText(QStringLiteral("USB未连接"));
   ui_.BitBtnConnect->setEnabled(false);
   SetLoginControlsEnabled(false);
@@ -77,15 +74,15 @@ void DeviceTabController::Lock(bool emptyList) {
 bool DeviceTabController::TelephoneGone() {
   // The watch may have seen it go while a message was open; if it has not
   // ticked since, ask the library directly.
-  return !link_.DeviceAttached || !link_.DeviceOpen || link_.CountDevices() == 0;
+  return !link_.DeviceAttached() || !link_.DeviceOpen() || link_.CountDevices() == 0;
 }
 
 void DeviceTabController::RequestList() {
   if (!SharedGuardsPass(state_, messages_)) return;
-  if (link_.DeviceAttached) {
+  if (link_.DeviceAttached()) {
     // Every request asks for the PIN again, also when the user is logged in.
     usb::Status refused = usb::kSuccess;
-    if (link_.DeviceOpen || link_.OpenFirstDevice(&refused)) {
+    if (link_.DeviceOpen() || link_.OpenFirstDevice(&refused)) {
       if (passwordDlg_) passwordDlg_->exec();
     } else if (refused == usb::kAccessDenied) {
       // A failed open is otherwise silent; this one would stay so for good,
@@ -93,9 +90,9 @@ void DeviceTabController::RequestList() {
       messages_.Warn(kTelephoneNotPermittedMessage);
     }
   }
-  if (!link_.LoggedIn) return;
+  if (!link_.LoggedIn()) return;
   RecordingListFiller list(ui_.ListViewMCU);
-  catalogue::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
+  device::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
 }
 
 }  // namespace parlomax::app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/ExternalDecoder.h"
+#include "catalogue/FolderList.h"
 
 #include <QString>
 
@@ -19,7 +20,7 @@ namespace parlomax::audio {
 
 // Conversion decodes half a second, 500 payload bytes, a decoder run, and
 // writes 8000 bytes of samples for it.
-inline constexpr std::uint32_t kConversionChunkBytes = 500;
+inline constexpr std::uint32_t kConversionChunkBytes = catalogue::kConversionStepBytes;
 inline constexpr std::uint32_t kConvertedChunkBytes = 8000;
 
 inline const QString kOpenFileFailedMessage = QStringLiteral("打开文件失败！");

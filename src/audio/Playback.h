@@ -2,6 +2,7 @@
 
 #include "audio/ExternalDecoder.h"
 #include "audio/PlayState.h"
+#include "catalogue/RecordingHeader.h"
 
 #include <QString>
 
@@ -29,7 +30,7 @@ namespace parlomax::audio {
 inline constexpr std::uint32_t kPlayChunkBytes = 5000;
 inline constexpr std::size_t kSamplesPerSecond = 8000;
 inline constexpr int kBlocksPerBuffer = 5;
-inline constexpr std::uint32_t kHeaderBytes = 19;
+inline constexpr std::uint32_t kHeaderBytes = catalogue::kRecordingHeaderSize;
 
 // How one playback's progress reaches the window. Called from the player's
 // and the decoder's threads; an implementation hands each change to the

@@ -1,6 +1,8 @@
 #include "cli/Telephone.h"
 
+#include "device/DeviceListReading.h"
 #include "device/PinCheck.h"
+#include "device/PinLogin.h"
 #include "platform/usb/EmulatorFolder.h"
 
 #include <algorithm>
@@ -59,17 +61,15 @@ ExitStatus Telephone::Connect(std::uint32_t number, const PinSource& pin) {
 }
 
 ExitStatus Telephone::LogIn(const QString& pin) {
-  link_.Flush();
-  device::PinDigits telephone{};
-  if (!link_.Exchange(device::Command::ReadPin(), device::FramePreparation::KeepOtherBytes, telephone)) {
-    return FailureStatus();
+  switch (device::LogIn(link_, pin, [this] { Say(out_, device::kWrongPinMessage); })) {
+    case device::LoginOutcome::Accepted:
+      return kDone;
+    case device::LoginOutcome::Refused:
+      return kWrongPin;
+    case device::LoginOutcome::ExchangeFailed:
+      break;
   }
-  if (!device::PinMatches(pin, device::PinDigitsOfText(pin), telephone)) {
-    Say(out_, device::kWrongPinMessage);
-    return kWrongPin;
-  }
-  link_.LoggedIn = true;
-  return kDone;
+  return FailureStatus();
 }
 
 bool Telephone::Gone() { return link_.CountDevices() < countAtOpen_; }
@@ -83,7 +83,7 @@ ExitStatus Telephone::FailureStatus() {
 TelephoneList Telephone::ReadList() {
   TelephoneList list;
   CollectedRows view(list.rows);
-  list.count = catalogue::ReadDeviceList(link_, view, [this] { return Gone(); });
+  list.count = device::ReadDeviceList(link_, view, [this] { return Gone(); });
   return list;
 }
 

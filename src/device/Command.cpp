@@ -1,5 +1,7 @@
 #include "device/Command.h"
 
+#include "catalogue/RecordingHeader.h"
+
 namespace parlomax::device {
 
 std::uint32_t Command::ReplySize() const {
@@ -7,7 +9,7 @@ std::uint32_t Command::ReplySize() const {
     case CommandCode::ReadCount:
       return 2;
     case CommandCode::ReadHeader:
-      return 19;
+      return catalogue::kRecordingHeaderSize;
     case CommandCode::ReadMemory:
       return length;
     case CommandCode::ReadPin:

@@ -8,8 +8,9 @@ namespace parlomax::device {
 
 inline constexpr std::size_t kCommandSize = 8;  // bytes written per command
 inline constexpr std::size_t kCommandFrameSize = 64;
-inline constexpr std::size_t kPayloadBufferSize = 256;
+// The most memory one command reads; the payload buffer holds one such reply.
 inline constexpr std::uint16_t kMaxMemoryChunk = 256;
+inline constexpr std::size_t kPayloadBufferSize = kMaxMemoryChunk;
 
 using FrameBytes = std::array<std::uint8_t, kCommandFrameSize>;
 using PayloadBytes = std::array<std::uint8_t, kPayloadBufferSize>;

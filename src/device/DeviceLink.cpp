@@ -8,6 +8,17 @@ namespace parlomax::device {
 DeviceLink::DeviceLink(usb::DeviceLibrary& library, shell::MessageService& messages)
     : library_(library), messages_(messages) {}
 
+void DeviceLink::TelephoneLost() {
+  deviceAttached_ = false;
+  deviceOpen_ = false;
+  loggedIn_ = false;
+}
+
+void DeviceLink::StartAfresh() {
+  loggedIn_ = false;
+  deviceOpen_ = false;
+}
+
 std::uint32_t DeviceLink::CountDevices() {
   std::uint32_t count = 0;
   library_.DeviceCount(count);
@@ -23,19 +34,19 @@ bool DeviceLink::OpenDevice(std::uint32_t deviceNumber, usb::Status* why) {
   const usb::Status status = library_.Open(deviceNumber, handle);
   if (why) *why = status;
   if (status != usb::kSuccess) return false;
-  DeviceHandle = handle;
-  DeviceOpen = true;
+  deviceHandle_ = handle;
+  deviceOpen_ = true;
   return true;
 }
 
 void DeviceLink::Flush() {
   std::lock_guard lock(exchangeMutex_);
-  library_.Flush(DeviceHandle, 0, 0);
+  library_.Flush(deviceHandle_, 0, 0);
 }
 
 void DeviceLink::CloseAtExit() {
   std::lock_guard lock(exchangeMutex_);
-  const usb::DeviceHandle handle = DeviceHandle;
+  const usb::DeviceHandle handle = deviceHandle_;
   if (handle == 0) return;
   library_.Flush(handle, 0, 0);
   library_.Close(handle);
@@ -85,7 +96,7 @@ usb::Status DeviceLink::SendCommand(const Command& command, FramePreparation pre
   if (preparation == FramePreparation::ClearWholeFrame) CommandFrame.fill(0);
   PlaceCommand(command, CommandFrame);
   std::uint32_t written = 0;
-  return library_.Write(DeviceHandle, CommandFrame.data(), kCommandSize, written);
+  return library_.Write(deviceHandle_, CommandFrame.data(), kCommandSize, written);
 }
 
 usb::Status DeviceLink::ReadReply(const Command& command) {
@@ -95,10 +106,10 @@ usb::Status DeviceLink::ReadReply(const Command& command) {
   if (command.RepliesIntoPayloadBuffer()) {
     PayloadBuffer.fill(0);
     size = std::min<std::uint32_t>(size, kPayloadBufferSize);
-    status = library_.Read(DeviceHandle, PayloadBuffer.data(), size, read);
+    status = library_.Read(deviceHandle_, PayloadBuffer.data(), size, read);
   } else {
     CommandFrame.fill(0);
-    status = library_.Read(DeviceHandle, CommandFrame.data(), size, read);
+    status = library_.Read(deviceHandle_, CommandFrame.data(), size, read);
   }
   // A reply cut short is not the reply: zeros in place of its missing bytes
   // would pass for a PIN, a count, a header or sound.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/Command.h"
+#include "device/PinLogin.h"
 #include "platform/shell/MessageService.h"
 #include "platform/usb/DeviceLibrary.h"
 
@@ -30,11 +31,12 @@ enum class FramePreparation {
 
 // The program's one connection to the telephone.
 //
-// The flags are read and written from the window's thread and from a copy
-// job's thread, hence atomic. The two exchange buffers are shared by every
-// exchange, so exchanges are serialised: a second caller waits until the
-// first has its reply (or its failure), never longer than one device
-// time-out. No lock is held while a message box is open.
+// What the link knows of the telephone (attached, open, logged in) changes
+// only through the steps below and is read from the window's thread and
+// from a copy job's thread, hence atomic. The two exchange buffers are
+// shared by every exchange, so exchanges are serialised: a second caller
+// waits until the first has its reply (or its failure), never longer than
+// one device time-out. No lock is held while a message box is open.
 class DeviceLink {
  public:
   DeviceLink(usb::DeviceLibrary& library, shell::MessageService& messages);
@@ -42,17 +44,29 @@ class DeviceLink {
   DeviceLink(const DeviceLink&) = delete;
   DeviceLink& operator=(const DeviceLink&) = delete;
 
+  // Whether the connection watch last counted a telephone.
+  bool DeviceAttached() const { return deviceAttached_; }
+  bool DeviceOpen() const { return deviceOpen_; }
+  bool LoggedIn() const { return loggedIn_; }
   // 0 until the first successful open; never reset, so the handle of the
   // last open is the one flushed and closed at exit.
-  std::atomic<usb::DeviceHandle> DeviceHandle{0};
-  std::atomic<bool> DeviceAttached{false};
-  std::atomic<bool> DeviceOpen{false};
-  std::atomic<bool> LoggedIn{false};
+  usb::DeviceHandle DeviceHandle() const { return deviceHandle_; }
+
+  // The connection watch counted a telephone.
+  void TelephoneSeen() { deviceAttached_ = true; }
+  // The connection watch counted none: neither attached, nor open, nor
+  // logged in. The handle is kept for the close at exit.
+  void TelephoneLost();
+  // The window starts afresh: neither open nor logged in, whatever came
+  // before; attached stays as the watch last saw it.
+  void StartAfresh();
+  // A refused PIN or a cancelled PIN dialog ends any earlier login.
+  void LogOut() { loggedIn_ = false; }
 
   // Attached telephones as the library counts them; a failed count is none.
   std::uint32_t CountDevices();
   // Sets both time-outs to 10 s and opens device 0. Success stores the
-  // handle and sets DeviceOpen; a failure is silent and changes nothing but
+  // handle and counts as open; a failure is silent and changes nothing but
   // `why`, when given.
   bool OpenFirstDevice(usb::Status* why = nullptr);
   // The same for the telephone of that number (0 is the first one counted).
@@ -80,9 +94,16 @@ class DeviceLink {
                          const std::function<void()>& afterWrite);
   usb::Status SendCommand(const Command& command, FramePreparation preparation);
   usb::Status ReadReply(const Command& command);
+  // Only the login, once the telephone's PIN matched the typed one.
+  friend LoginOutcome LogIn(DeviceLink& link, const QString& typed, const std::function<void()>& tellRefused);
+  void LoginAccepted() { loggedIn_ = true; }
 
   usb::DeviceLibrary& library_;
   shell::MessageService& messages_;
+  std::atomic<usb::DeviceHandle> deviceHandle_{0};
+  std::atomic<bool> deviceAttached_{false};
+  std::atomic<bool> deviceOpen_{false};
+  std::atomic<bool> loggedIn_{false};
   std::mutex exchangeMutex_;
   FrameBytes CommandFrame{};
   PayloadBytes PayloadBuffer{};

@@ -1,6 +1,7 @@
 #include "device/PasswordUnit.h"
 
 #include "device/PinCheck.h"
+#include "device/PinLogin.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -59,24 +60,20 @@ TPasswordDlg::TPasswordDlg(DeviceLink& link, shell::MessageService& messages,
 }
 
 void TPasswordDlg::OKBtnClick() {
-  const PinDigits typed = PinDigitsOfText(Password->text());
-  link_.Flush();
-  PinDigits telephone{};
-  // A failed exchange has been reported; the login stays as it was.
-  if (!link_.Exchange(Command::ReadPin(), FramePreparation::KeepOtherBytes, telephone)) return;
-  // The text is read again: it is the text as it stands now that must be four long.
-  if (PinMatches(Password->text(), typed, telephone)) {
-    link_.LoggedIn = true;
-    deviceTab_.UnlockDeviceTab();
-  } else {
-    messages_.Warn(kWrongPinMessage);
-    link_.LoggedIn = false;
-    deviceTab_.LockDeviceTab(false);
+  switch (LogIn(link_, Password->text(), [this] { messages_.Warn(kWrongPinMessage); })) {
+    case LoginOutcome::Accepted:
+      deviceTab_.UnlockDeviceTab();
+      break;
+    case LoginOutcome::Refused:
+      deviceTab_.LockDeviceTab(false);
+      break;
+    case LoginOutcome::ExchangeFailed:  // reported already; the tab stays as it is
+      break;
   }
 }
 
 void TPasswordDlg::CancelBtnClick() {
-  link_.LoggedIn = false;
+  link_.LogOut();
   deviceTab_.LockDeviceTab(true);
 }
 

@@ -37,7 +37,7 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
     context.messages.Warn(kCreateFileFailedMessage);
     return CopyOutcome::Stop;
   }
-  state.packetCount = state.payloadLength / 256 + (state.payloadLength % 256 != 0 ? 1 : 0);
+  state.packetCount = state.payloadLength / device::kMaxMemoryChunk + (state.payloadLength % device::kMaxMemoryChunk != 0 ? 1 : 0);
   state.bytesDone = 0;
   context.view.SetRecordingBar(0, state.packetCount);
   file.Append(header.data(), header.size());
@@ -48,7 +48,7 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
   for (state.packetIndex = 0;
        state.packetIndex < state.packetCount && !context.stopRequested() && !file.Failed();
        ++state.packetIndex) {
-    state.chunkSize = std::min<std::uint32_t>(state.payloadLength - state.bytesDone, 256);
+    state.chunkSize = std::min<std::uint32_t>(state.payloadLength - state.bytesDone, device::kMaxMemoryChunk);
     const std::uint32_t address = state.deviceAddress;
     state.deviceAddress += state.chunkSize;
     if (!context.link.Exchange(

@@ -8,7 +8,7 @@ TStorageSingleThread::TStorageSingleThread(JobSetup setup, std::vector<std::uint
     : CopyJob(std::move(setup)), recordIndexes_(std::move(recordIndexes)) {}
 
 void TStorageSingleThread::Execute() {
-  if (!setup_.link.LoggedIn) return;
+  if (!setup_.link.LoggedIn()) return;
   setup_.link.Flush();
   const auto selected = static_cast<std::uint32_t>(recordIndexes_.size());
   std::uint32_t position = 0;

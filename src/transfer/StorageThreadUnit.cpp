@@ -8,7 +8,7 @@
 namespace parlomax::transfer {
 
 void TStorgeThread::Execute() {
-  if (!setup_.link.LoggedIn) return;
+  if (!setup_.link.LoggedIn()) return;
   std::array<std::uint8_t, 2> countBytes{};
   if (!setup_.link.Exchange(device::Command::ReadCount(), device::FramePreparation::KeepOtherBytes,
                             countBytes)) {

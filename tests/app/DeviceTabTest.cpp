@@ -41,7 +41,7 @@ class DeviceTabTest : public testing::WindowWithTelephone {
 TEST_F(DeviceTabTest, PluggingInEnablesOnlyTheListButton) {
   EXPECT_EQ(EnabledDeviceControls(), std::vector<std::string>{});
   form_.TimerUSBConnectTimer();
-  EXPECT_TRUE(form_.Link().DeviceAttached);
+  EXPECT_TRUE(form_.Link().DeviceAttached());
   EXPECT_EQ(Button("BitBtnConnect")->text(), "USB已连接");
   EXPECT_EQ(EnabledDeviceControls(), (std::vector<std::string>{"BitBtnRefersh", "BitBtnConnect"}));
   // No command goes to the telephone until the user asks for the list.
@@ -57,7 +57,7 @@ TEST_F(DeviceTabTest, TheWatchLeavesTheListButtonOffWhileACopyRuns) {
 TEST_F(DeviceTabTest, LoggingInListsEveryRecordingAndUnlocksTheTab) {
   form_.TimerUSBConnectTimer();
   Refresh();
-  EXPECT_TRUE(form_.Link().LoggedIn);
+  EXPECT_TRUE(form_.Link().LoggedIn());
   ASSERT_EQ(List()->topLevelItemCount(), 6);
   for (int i = 0; i < 6; ++i) {
     const auto* item = List()->topLevelItem(i);
@@ -85,7 +85,7 @@ TEST_F(DeviceTabTest, ARefusedPinLocksTheTabButKeepsTheRowsAndSendsNoListCommand
   ASSERT_EQ(List()->topLevelItemCount(), 6);
   library_.ClearCalls();
   Refresh("OKBtn", QStringLiteral("1234"));
-  EXPECT_FALSE(form_.Link().LoggedIn);
+  EXPECT_FALSE(form_.Link().LoggedIn());
   EXPECT_EQ(List()->topLevelItemCount(), 6);
   EXPECT_EQ(Writes(1) + Writes(2), 0u);
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"密码错误，无法登录"});
@@ -96,7 +96,7 @@ TEST_F(DeviceTabTest, CancellingTheLoginEmptiesTheListAndLeavesTheListButtonOn) 
   form_.TimerUSBConnectTimer();
   Refresh();
   Refresh("CancelBtn");
-  EXPECT_FALSE(form_.Link().LoggedIn);
+  EXPECT_FALSE(form_.Link().LoggedIn());
   EXPECT_EQ(List()->topLevelItemCount(), 0);
   EXPECT_EQ(EnabledDeviceControls(), (std::vector<std::string>{"BitBtnRefersh", "BitBtnConnect"}));
 }
@@ -117,7 +117,7 @@ TEST_F(DeviceTabTest, AFailedOpenShowsNoDialogAndReadsNothing) {
   form_.TimerUSBConnectTimer();
   library_.Unplug();  // gone between the tick and the click
   Refresh();
-  EXPECT_FALSE(form_.Link().DeviceOpen);
+  EXPECT_FALSE(form_.Link().DeviceOpen());
   EXPECT_TRUE(messages_.Messages().empty());
   EXPECT_EQ(Writes(1), 0u);
 }
@@ -126,7 +126,7 @@ TEST_F(DeviceTabTest, ATelephoneThisUserMayNotOpenIsSaidOnceWithItsFix) {
   form_.TimerUSBConnectTimer();
   library_.RefuseOpensWith(usb::kAccessDenied);
   Refresh();
-  EXPECT_FALSE(form_.Link().DeviceOpen);
+  EXPECT_FALSE(form_.Link().DeviceOpen());
   EXPECT_FALSE(dialog_.isVisible());
   ASSERT_EQ(messages_.Messages().size(), 1u);
   const auto box = messages_.Messages()[0];
@@ -143,7 +143,7 @@ TEST_F(DeviceTabTest, ATelephoneThisUserMayNotOpenIsSaidOnceWithItsFix) {
   EXPECT_TRUE(messages_.Messages().empty());
   library_.RefuseOpensWith(usb::kSuccess);
   Refresh();
-  EXPECT_TRUE(form_.Link().LoggedIn);
+  EXPECT_TRUE(form_.Link().LoggedIn());
 }
 
 TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
@@ -156,7 +156,7 @@ TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
   library_.Unplug();
   form_.TimerUSBConnectTimer();
 
-  EXPECT_FALSE(form_.Link().DeviceAttached || form_.Link().DeviceOpen || form_.Link().LoggedIn);
+  EXPECT_FALSE(form_.Link().DeviceAttached() || form_.Link().DeviceOpen() || form_.Link().LoggedIn());
   EXPECT_FALSE(testing::StateOf(form_).UploadAllRunning);
   EXPECT_EQ(List()->topLevelItemCount(), 0);
   EXPECT_EQ(EnabledDeviceControls(), std::vector<std::string>{});

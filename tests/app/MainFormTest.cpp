@@ -8,6 +8,7 @@
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
+#include "device/PinLogin.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -171,13 +172,14 @@ TEST_F(MainFormTest, ShowingTheWindowLocksTheDeviceTab) {
   EXPECT_FALSE(Enabled("EditInput"));
   EXPECT_FALSE(Enabled("EditOutput"));
 
-  form_.Link().LoggedIn = true;
-  form_.Link().DeviceOpen = true;
+  // Opened and logged in before the showing.
+  ASSERT_TRUE(form_.Link().OpenFirstDevice());
+  ASSERT_EQ(device::LogIn(form_.Link(), QStringLiteral("9174"), {}), device::LoginOutcome::Accepted);
   form_.show();
 
   for (const char* name : locked) EXPECT_FALSE(Enabled(name)) << name;
-  EXPECT_FALSE(form_.Link().LoggedIn);
-  EXPECT_FALSE(form_.Link().DeviceOpen);
+  EXPECT_FALSE(form_.Link().LoggedIn());
+  EXPECT_FALSE(form_.Link().DeviceOpen());
   EXPECT_EQ(Caption("BitBtnConnect"), "USB未连接");
   EXPECT_FALSE(Enabled("BitBtnConnect"));
   // What the window does not lock on showing stays as designed.
@@ -207,7 +209,7 @@ TEST_F(MainFormTest, ClosingWithoutEverOpeningTheTelephoneLeavesTheLibraryAlone)
 TEST_F(MainFormTest, ClosingAfterAnOpenFlushesThenClosesThatHandle) {
   form_.show();
   ASSERT_TRUE(form_.Link().OpenFirstDevice());
-  const usb::DeviceHandle handle = form_.Link().DeviceHandle;
+  const usb::DeviceHandle handle = form_.Link().DeviceHandle();
   library_.ClearCalls();
   form_.close();  // the title bar's close runs the same handler as the exit button
   EXPECT_EQ(library_.CallsBesidesCount(),

@@ -246,7 +246,7 @@ TEST_F(TransferTabTest, AFullDiskIsSaidOnceAndEndsTheJobAsAStopDoes) {
 
 TEST_F(TransferTabTest, ClosingTheWindowStopsAJobAndReleasesTheTelephone) {
   ASSERT_TRUE(StartASlowCopyOfAll());
-  const usb::DeviceHandle handle = form_.Link().DeviceHandle;
+  const usb::DeviceHandle handle = form_.Link().DeviceHandle();
   Button("ButtonExit")->click();
   ASSERT_TRUE(WaitForJobsToEnd());
   const auto calls = library_.CallsBesidesCount();

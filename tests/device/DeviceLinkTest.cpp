@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
+#include "device/PinLogin.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +50,7 @@ class DeviceLinkTest : public ::testing::Test {
 };
 
 TEST_F(DeviceLinkTest, OpenSetsTenSecondTimeoutsFirstAndKeepsTheHandle) {
-  EXPECT_EQ(link_.DeviceHandle, 0u);
+  EXPECT_EQ(link_.DeviceHandle(), 0u);
   ASSERT_TRUE(link_.OpenFirstDevice());
   const auto calls = library_.Calls();
   ASSERT_EQ(calls.size(), 2u);
@@ -57,15 +58,15 @@ TEST_F(DeviceLinkTest, OpenSetsTenSecondTimeoutsFirstAndKeepsTheHandle) {
   EXPECT_EQ(calls[1].op, LibraryCall::Op::Open);
   EXPECT_EQ(library_.ReadTimeoutMs(), 10000u);
   EXPECT_EQ(library_.WriteTimeoutMs(), 10000u);
-  EXPECT_NE(link_.DeviceHandle, 0u);
-  EXPECT_TRUE(link_.DeviceOpen);
+  EXPECT_NE(link_.DeviceHandle(), 0u);
+  EXPECT_TRUE(link_.DeviceOpen());
 }
 
 TEST_F(DeviceLinkTest, AFailedOpenIsSilentAndChangesNothing) {
   library_.Unplug();
   EXPECT_FALSE(link_.OpenFirstDevice());
-  EXPECT_EQ(link_.DeviceHandle, 0u);
-  EXPECT_FALSE(link_.DeviceOpen);
+  EXPECT_EQ(link_.DeviceHandle(), 0u);
+  EXPECT_FALSE(link_.DeviceOpen());
   EXPECT_TRUE(messages_.Messages().empty());
 }
 
@@ -196,12 +197,41 @@ TEST_F(DeviceLinkTest, CloseAtExitFlushesAndClosesTheLastHandleEvenAfterAnUnplug
   library_.Unplug();
   library_.PlugIn();
   ASSERT_TRUE(link_.OpenFirstDevice());  // a second open after plugging in again
-  const usb::DeviceHandle last = link_.DeviceHandle;
+  const usb::DeviceHandle last = link_.DeviceHandle();
   library_.ClearCalls();
   link_.CloseAtExit();
   EXPECT_EQ(library_.CallsBesidesCount(),
             (std::vector<LibraryCall>{{LibraryCall::Op::Flush, last},
                                       {LibraryCall::Op::Close, last}}));
+}
+
+TEST_F(DeviceLinkTest, ALostTelephoneEndsTheOpenAndTheLoginButItsHandleIsStillClosedAtExit) {
+  Open();
+  ASSERT_EQ(LogIn(link_, QStringLiteral("9174"), {}), LoginOutcome::Accepted);
+  link_.TelephoneSeen();
+  const usb::DeviceHandle handle = link_.DeviceHandle();
+  link_.TelephoneLost();
+  EXPECT_FALSE(link_.DeviceAttached());
+  EXPECT_FALSE(link_.DeviceOpen());
+  EXPECT_FALSE(link_.LoggedIn());
+  EXPECT_EQ(link_.DeviceHandle(), handle);
+  library_.ClearCalls();
+  link_.CloseAtExit();
+  EXPECT_EQ(library_.CallsBesidesCount(),
+            (std::vector<LibraryCall>{{LibraryCall::Op::Flush, handle}, {LibraryCall::Op::Close, handle}}));
+}
+
+TEST_F(DeviceLinkTest, StartingAfreshEndsTheOpenAndTheLoginButKeepsWhatTheWatchSaw) {
+  Open();
+  ASSERT_EQ(LogIn(link_, QStringLiteral("9174"), {}), LoginOutcome::Accepted);
+  link_.TelephoneSeen();
+  link_.StartAfresh();
+  EXPECT_TRUE(link_.DeviceAttached());
+  EXPECT_FALSE(link_.DeviceOpen());
+  EXPECT_FALSE(link_.LoggedIn());
+  link_.TelephoneLost();
+  link_.StartAfresh();
+  EXPECT_FALSE(link_.DeviceAttached());
 }
 
 TEST_F(DeviceLinkTest, ExchangesFromTwoThreadsNeverMixTheirReplies) {

@@ -4,6 +4,7 @@
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
 #include "device/PinCheck.h"
+#include "device/PinLogin.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -36,6 +37,12 @@ class PasswordDlgTest : public ::testing::Test {
 
   QLineEdit* Password() { return dialog_.findChild<QLineEdit*>("Password"); }
   QPushButton* Button(const char* name) { return dialog_.findChild<QPushButton*>(name); }
+  // A login made earlier, the way the dialog makes one; its calls are left
+  // out of the calls the test looks at.
+  void LogInEarlier() {
+    ASSERT_EQ(LogIn(link_, QStringLiteral("0917"), {}), LoginOutcome::Accepted);
+    library_.ClearCalls();
+  }
   // Types `text` and presses OK, as the user does in the shown dialog.
   void EnterPin(const QString& text) {
     dialog_.show();
@@ -64,7 +71,7 @@ TEST_F(PasswordDlgTest, OffersFourStarredCharactersPrefilled) {
 
 TEST_F(PasswordDlgTest, TheRightPinUnlocksAfterAFlushAndAReadPin) {
   EnterPin(QStringLiteral("0917"));
-  EXPECT_TRUE(link_.LoggedIn);
+  EXPECT_TRUE(link_.LoggedIn());
   EXPECT_EQ(tab_.calls, std::vector<std::string>{"unlock"});
   EXPECT_EQ(dialog_.result(), QDialog::Accepted);
   EXPECT_FALSE(dialog_.isVisible());
@@ -77,9 +84,9 @@ TEST_F(PasswordDlgTest, TheRightPinUnlocksAfterAFlushAndAReadPin) {
 }
 
 TEST_F(PasswordDlgTest, AWrongPinIsRefusedAndLocksWithoutEmptyingTheList) {
-  link_.LoggedIn = true;  // a refusal ends an earlier login
+  LogInEarlier();  // a refusal ends an earlier login
   EnterPin(QStringLiteral("9174"));
-  EXPECT_FALSE(link_.LoggedIn);
+  EXPECT_FALSE(link_.LoggedIn());
   EXPECT_EQ(tab_.calls, std::vector<std::string>{"lock"});
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"密码错误，无法登录"});
   EXPECT_EQ(messages_.Messages()[0].caption, "Waring");
@@ -87,21 +94,21 @@ TEST_F(PasswordDlgTest, AWrongPinIsRefusedAndLocksWithoutEmptyingTheList) {
 
 TEST_F(PasswordDlgTest, TheTypedTextIsANumberButMustBeFourCharactersLong) {
   EnterPin(QStringLiteral(" 917"));  // a leading blank: the number is 917, the text four long
-  EXPECT_TRUE(link_.LoggedIn);
+  EXPECT_TRUE(link_.LoggedIn());
   EnterPin(QStringLiteral("917"));   // the same number, but three characters
-  EXPECT_FALSE(link_.LoggedIn);
+  EXPECT_FALSE(link_.LoggedIn());
   EnterPin(QStringLiteral("917x"));  // digits up to the first non-digit
-  EXPECT_TRUE(link_.LoggedIn);
+  EXPECT_TRUE(link_.LoggedIn());
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"密码错误，无法登录"});
 }
 
 TEST_F(PasswordDlgTest, AFailedExchangeClosesTheDialogAndLeavesTheLoginAsItWas) {
-  link_.LoggedIn = true;
+  LogInEarlier();
   library_.FailNextWrite();
   EnterPin(QStringLiteral("1111"));
   library_.FailNextRead();
   EnterPin(QStringLiteral("1111"));
-  EXPECT_TRUE(link_.LoggedIn);
+  EXPECT_TRUE(link_.LoggedIn());
   EXPECT_TRUE(tab_.calls.empty());
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB写命令错误", "USB读数据错误"}));
   EXPECT_EQ(dialog_.result(), QDialog::Accepted);
@@ -111,10 +118,14 @@ TEST_F(PasswordDlgTest, AShortPinReplyIsAFailedReadNotAWrongPin) {
   // Two bytes of 0 9 1 7 would read as the PIN 0900, and 0900 as refused.
   for (const bool loggedIn : {true, false}) {
     messages_.Clear();
-    link_.LoggedIn = loggedIn;
+    if (loggedIn) {
+      LogInEarlier();
+    } else {
+      link_.LogOut();
+    }
     library_.ShortenNextReply(2);
     EnterPin(QStringLiteral("0917"));
-    EXPECT_EQ(link_.LoggedIn, loggedIn);
+    EXPECT_EQ(link_.LoggedIn(), loggedIn);
     EXPECT_TRUE(tab_.calls.empty());
     EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
     EXPECT_EQ(dialog_.result(), QDialog::Accepted);
@@ -122,23 +133,25 @@ TEST_F(PasswordDlgTest, AShortPinReplyIsAFailedReadNotAWrongPin) {
 }
 
 TEST_F(PasswordDlgTest, CancelAndEscapeLogOutAndEmptyTheListButTheTitleBarDoesNeither) {
-  link_.LoggedIn = true;
+  LogInEarlier();
   dialog_.show();
   Button("CancelBtn")->click();
-  EXPECT_FALSE(link_.LoggedIn);
+  EXPECT_FALSE(link_.LoggedIn());
   EXPECT_EQ(dialog_.result(), QDialog::Rejected);
+  EXPECT_TRUE(library_.CallsBesidesCount().empty());
 
-  link_.LoggedIn = true;
+  LogInEarlier();
   dialog_.show();
   QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
   QApplication::sendEvent(&dialog_, &escape);
-  EXPECT_FALSE(link_.LoggedIn);
+  EXPECT_FALSE(link_.LoggedIn());
   EXPECT_FALSE(dialog_.isVisible());
+  EXPECT_TRUE(library_.CallsBesidesCount().empty());
 
-  link_.LoggedIn = true;
+  LogInEarlier();
   dialog_.show();
   dialog_.close();
-  EXPECT_TRUE(link_.LoggedIn);
+  EXPECT_TRUE(link_.LoggedIn());
   EXPECT_FALSE(dialog_.isVisible());
   EXPECT_EQ(tab_.calls, (std::vector<std::string>{"lock+empty", "lock+empty"}));
   EXPECT_TRUE(library_.CallsBesidesCount().empty());

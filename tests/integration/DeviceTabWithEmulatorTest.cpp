@@ -23,7 +23,7 @@ TEST_F(DeviceTabWithEmulatorTest, PlugLogInListAndUnplug) {
   EXPECT_FALSE(List()->isEnabled());
 
   LogInAndList(QStringLiteral("2468"));
-  ASSERT_TRUE(form_.Link().LoggedIn);
+  ASSERT_TRUE(form_.Link().LoggedIn());
   const phone::TelephoneModel expected({2, 4, 6, 8}, phone::GenerateRecordings(40, 5));
   ASSERT_EQ(List()->topLevelItemCount(), 40);
   for (int i = 0; i < 40; ++i) {
@@ -39,7 +39,7 @@ TEST_F(DeviceTabWithEmulatorTest, PlugLogInListAndUnplug) {
   ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnConnect")->text() == "USB未连接"; }, kWithinATickMs));
   EXPECT_EQ(List()->topLevelItemCount(), 0);
   EXPECT_FALSE(Button("BitBtnRefersh")->isEnabled());
-  EXPECT_FALSE(form_.Link().LoggedIn);
+  EXPECT_FALSE(form_.Link().LoggedIn());
 
   // A telephone plugged in again is opened anew by the next request.
   auto again = PlugIn({"--generate", "3", "--pin", "2468"});

@@ -8,6 +8,7 @@
 #include "TempFolder.h"
 #include "TestTelephone.h"
 #include "WavWriter.h"
+#include "device/PinLogin.h"
 #include "phone/Content.h"
 #include "phone/PhoneServer.h"
 #include "platform/speex/SpeexCodec.h"
@@ -293,7 +294,7 @@ class LateEmulatorReplyTest : public EmulatorProgramTest {
     EXPECT_TRUE(WaitForCount(library_, 1));
     link_.emplace(library_, messages_);
     EXPECT_TRUE(link_->OpenFirstDevice());
-    link_->LoggedIn = true;
+    EXPECT_EQ(device::LogIn(*link_, QStringLiteral("9174"), {}), device::LoginOutcome::Accepted);
     library_.SetTimeouts(300, 300);
     messages_.TakeTimeToClose(500ms);
   }

@@ -89,7 +89,7 @@ class UsbWindowTest : public ::testing::TestWithParam<testing::UsbChip> {
 
 TEST_P(UsbWindowTest, LogsInListsCopiesEveryRecordingAndReleasesTheTelephone) {
   LogInAndList();
-  ASSERT_TRUE(form_->Link().LoggedIn);
+  ASSERT_TRUE(form_->Link().LoggedIn());
   EXPECT_TRUE(Saw(Own({0x02, 0x0001}, {0x12, 0x000F}))) << "the login's flush is the chip's own";
   auto* list = form_->findChild<QTreeWidget*>("ListViewMCU");
   ASSERT_EQ(list->topLevelItemCount(), 6);

@@ -9,6 +9,7 @@
 #include "TempFolder.h"
 #include "TestTelephone.h"
 #include "UsbTelephone.h"
+#include "device/PinLogin.h"
 
 #include <gtest/gtest.h>
 
@@ -135,7 +136,7 @@ class LateUsbReplyTest : public UsbDeviceLibraryTest {
     telephone_.emplace(model_);
     link_.emplace(*library_, messages_);
     ASSERT_TRUE(link_->OpenFirstDevice());
-    link_->LoggedIn = true;
+    ASSERT_EQ(device::LogIn(*link_, QStringLiteral("9174"), {}), device::LoginOutcome::Accepted);
     library_->SetTimeouts(300, 300);
     messages_.TakeTimeToClose(std::chrono::milliseconds(500));
   }
@@ -159,7 +160,7 @@ TEST_F(LateUsbReplyTest, AReplyLaterThanTheNextCommandCostsThatCommandItsReplyOn
   // Late beyond the read time-out and the quiet wait before the next command.
   library_->SetTimeouts(800, 800);
   telephone_->DelayReply(2, 2, std::chrono::milliseconds(1400));
-  const DeviceHandle handle = link_->DeviceHandle;
+  const DeviceHandle handle = link_->DeviceHandle();
   Bytes reply;
   ASSERT_EQ(Exchange(handle, {2, 0, 0, 0, 0, 0, 0, 0}, 19, reply), kSuccess);
   EXPECT_EQ(Exchange(handle, {2, 1, 0, 0, 0, 0, 0, 0}, 19, reply), kTimedOut);

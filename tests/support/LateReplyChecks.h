@@ -7,6 +7,7 @@
 #include "catalogue/DeviceList.h"
 #include "catalogue/RecordingTexts.h"
 #include "device/DeviceLink.h"
+#include "device/DeviceListReading.h"
 #include "phone/TelephoneModel.h"
 #include "transfer/StorageThreadUnit.h"
 
@@ -64,7 +65,7 @@ inline void ExpectListRowsTrueAfterALateReply(device::DeviceLink& link,
                                               const phone::TelephoneModel& model,
                                               std::uint16_t lateIndex) {
   CollectedRows list;
-  catalogue::ReadDeviceList(link, list, [] { return false; });
+  device::ReadDeviceList(link, list, [] { return false; });
   std::vector<std::uint16_t> indexes;
   for (const auto& row : list.rows) {
     indexes.push_back(row.recordIndex);

@@ -3,6 +3,7 @@
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
 #include "device/DeviceLink.h"
+#include "device/PinLogin.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,15 @@
 namespace parlomax::testing {
 
 // An in-process telephone, opened on a device link and logged in, with the
-// messages of the link recorded.
+// messages of the link recorded. The calls of the login are left out of the
+// calls the test looks at.
 class TelephoneOnLink : public ::testing::Test {
  protected:
   void Plug(std::vector<phone::Recording> recordings) {
     library_.emplace(MakeTelephone(std::move(recordings)));
     link_.emplace(*library_, messages_);
     ASSERT_TRUE(link_->OpenFirstDevice());
-    link_->LoggedIn = true;
+    ASSERT_EQ(device::LogIn(*link_, QStringLiteral("9174"), {}), device::LoginOutcome::Accepted);
     library_->ClearCalls();
   }
   // The bytes of every command written with `code`, in order.

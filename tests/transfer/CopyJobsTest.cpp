@@ -116,7 +116,7 @@ TEST_F(CopyJobsTest, AnUnreadableCountClosesTheProgramWithoutTheEndSteps) {
 
 TEST_F(CopyJobsTest, ALockedTelephoneGetsNoCommandAtAll) {
   Plug(Recordings(2, 10));
-  link_->LoggedIn = false;
+  link_->LogOut();
   TStorgeThread all(MakeSetup());
   Run(all);
   TStorageSingleThread selected(MakeSetup(), {0});

@@ -15,9 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kSpinBeforeSleeping = std::chrono::microseconds(60);
-// How long the link must stay silent before whatever a failed exchange left
-// on its way is taken to have all arrived.
-constexpr auto kQuietPeriod = std::chrono::milliseconds(300);
 
 // Waits until `fd` is ready for `events` or the deadline passes; false on
 // time-out or error.
@@ -68,38 +65,24 @@ struct EmulatorDeviceLibrary::Connection {
     return true;
   }
 
-  // After a failed read the telephone may still be sending that reply: the
-  // link is read and thrown away until it has been quiet for a while (never
-  // longer than a read may wait), so that the next command's read starts
-  // with the next command's reply. With `io` held.
-  void Settle(std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    for (;;) {
-      const auto quietUntil = std::min(deadline, Clock::now() + kQuietPeriod);
-      if (!WaitFor(fd, POLLIN, quietUntil)) break;
-      std::uint8_t scrap[512];
-      if (::recv(fd, scrap, sizeof(scrap), MSG_DONTWAIT) == 0) break;  // the emulator has gone
-      if (Clock::now() >= deadline) break;
-    }
-    unsettled = false;
-    checkNextReply = true;
+  // With `io` held. A reply is one message: each one that arrives is
+  // dropped whole.
+  bool DropWhatArrives(std::chrono::milliseconds window) {
+    if (!WaitFor(fd, POLLIN, Clock::now() + window)) return false;
+    std::uint8_t scrap[512];
+    return ::recv(fd, scrap, sizeof(scrap), MSG_DONTWAIT) != 0;  // 0: the emulator has gone
   }
   // A failed read: nothing it got may reach the caller or another read.
   Status Fail(Status status, std::uint8_t* buffer, std::uint32_t size) {
     std::fill_n(buffer, size, 0);
-    unsettled = true;
-    checkNextReply = false;
+    settling.ReadFailed();
     return status;
   }
 
   const int fd;
   std::mutex io;
   long long receiveTimeoutMs = -1;
-  // A read failed; the next command waits until the link is quiet.
-  bool unsettled = false;
-  // The first reply after settling may still be the late one: it counts
-  // only when nothing else follows it.
-  bool checkNextReply = false;
+  ReplySettling settling;
 };
 
 EmulatorDeviceLibrary::EmulatorDeviceLibrary(std::filesystem::path folder)
@@ -140,7 +123,12 @@ Status EmulatorDeviceLibrary::Write(DeviceHandle handle, const std::uint8_t* buf
   const auto connection = connections_.Find(handle);
   if (!connection) return kInvalidHandle;
   std::lock_guard io(connection->io);
-  if (connection->unsettled) connection->Settle(std::chrono::milliseconds(readTimeoutMs_.load()));
+  if (connection->settling.Unsettled()) {
+    connection->settling.Settle(std::chrono::milliseconds(readTimeoutMs_.load()),
+                                [&connection](std::chrono::milliseconds window) {
+                                  return connection->DropWhatArrives(window);
+                                });
+  }
   const auto deadline = Clock::now() + std::chrono::milliseconds(writeTimeoutMs_.load());
   for (;;) {
     // A command nearly always fits at once; waiting is for a full queue only.
@@ -167,14 +155,15 @@ Status EmulatorDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, st
     bytesRead = 0;
     return connection->Fail(status, buffer, size);
   }
-  if (connection->checkNextReply) {
-    // Another reply right behind this one means that this was the late
-    // reply of the failed command and this command's own follows: refused.
-    connection->checkNextReply = false;
-    if (WaitFor(connection->fd, POLLIN, Clock::now() + kQuietPeriod)) {
-      bytesRead = 0;
-      return connection->Fail(kFailure, buffer, size);
-    }
+  // For the first reply after settling, another right behind it means that
+  // this was the late reply of the failed command and this command's own
+  // follows: refused.
+  const bool stands = connection->settling.ReplyStands([&connection](std::chrono::milliseconds window) {
+    return WaitFor(connection->fd, POLLIN, Clock::now() + window);
+  });
+  if (!stands) {
+    bytesRead = 0;
+    return connection->Fail(kFailure, buffer, size);
   }
   return kSuccess;
 }

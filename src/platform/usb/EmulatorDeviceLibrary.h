@@ -3,6 +3,7 @@
 #include "platform/usb/DeviceLibrary.h"
 #include "platform/usb/EmulatorFolder.h"
 #include "platform/usb/HandleTable.h"
+#include "platform/usb/ReplySettling.h"
 
 #include <atomic>
 #include <chrono>

@@ -11,9 +11,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kInterface = 0;
 constexpr unsigned kControlTimeoutMs = 1000;
-// How long the IN pipe must stay silent before whatever a failed exchange
-// left on its way is taken to have all arrived.
-constexpr std::chrono::milliseconds kQuietPeriod{300};
 
 long long MillisecondsUntil(Clock::time_point deadline) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -157,34 +154,26 @@ bool OpenedUsbTelephone::SomethingArrives(std::chrono::milliseconds window) {
 }
 
 void OpenedUsbTelephone::Settle(std::chrono::milliseconds limit) {
-  // After a failed read the telephone may still be sending that reply: the
-  // chip drops what it holds, then the pipe is read and thrown away until it
-  // has been quiet for a while (never longer than a read may wait), so that
-  // the next command's read starts with the next command's reply.
+  // The chip drops what it holds before the pipe is drained.
   SendEach(&TelephoneChip::flush);
   pending_.clear();
-  const auto deadline = Clock::now() + limit;
-  while (MillisecondsUntil(deadline) > 0) {
+  settling_.Settle(limit, [this](std::chrono::milliseconds window) {
     std::vector<std::uint8_t> scrap;
-    const long long wait = std::min<long long>(kQuietPeriod.count(), MillisecondsUntil(deadline));
-    const int r = ReadPackets(packetSize_, wait, scrap);
-    if (scrap.empty() || (r != 0 && r != LIBUSB_ERROR_TIMEOUT)) break;
-  }
-  unsettled_ = false;
-  checkNextReply_ = true;
+    const int r = ReadPackets(packetSize_, window.count(), scrap);
+    return !scrap.empty() && (r == 0 || r == LIBUSB_ERROR_TIMEOUT);
+  });
 }
 
 Status OpenedUsbTelephone::Fail(Status status) {
   pending_.clear();
-  unsettled_ = true;
-  checkNextReply_ = false;
+  settling_.ReadFailed();
   return status;
 }
 
 Status OpenedUsbTelephone::Write(const std::uint8_t* buffer, std::uint32_t size, std::uint32_t timeoutMs,
                                  std::uint32_t settleMs, std::uint32_t& written) {
   std::lock_guard lock(io);
-  if (unsettled_) Settle(std::chrono::milliseconds(settleMs));
+  if (settling_.Unsettled()) Settle(std::chrono::milliseconds(settleMs));
   int sent = 0;
   const int r = Unstalled(libusb_bulk_transfer(handle_, endpointOut_, const_cast<std::uint8_t*>(buffer),
                                                static_cast<int>(size), &sent, timeoutMs),
@@ -212,17 +201,17 @@ Status OpenedUsbTelephone::Read(std::uint8_t* buffer, std::uint32_t size, std::u
     if (r != 0 && r != LIBUSB_ERROR_TIMEOUT) return shortOf(StatusOf(r));
     if (r == LIBUSB_ERROR_TIMEOUT && pending_.size() < size) return shortOf(kTimedOut);
   }
-  if (checkNextReply_) {
-    // Bytes beyond this reply mean that what was read was the late reply of
-    // the failed command and this command's own is still coming: refused.
-    checkNextReply_ = false;
-    if (pending_.size() > size || SomethingArrives(kQuietPeriod)) return Fail(kFailure);
-  }
+  // For the first reply after settling, bytes beyond it mean that what was
+  // read was the late reply of the failed command and this command's own is
+  // still coming: refused.
+  const bool stands = settling_.ReplyStands(
+      [&](std::chrono::milliseconds window) { return pending_.size() > size || SomethingArrives(window); });
+  if (!stands) return Fail(kFailure);
   std::copy_n(pending_.begin(), size, buffer);
   bytesRead = size;
   // More than the reply is nobody's reply: it is dropped, and the pipe is
   // let settle before the next command in case more of it is on its way.
-  if (pending_.size() > size) unsettled_ = true;
+  if (pending_.size() > size) settling_.MoreThanTheReplyArrived();
   pending_.clear();
   return kSuccess;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/usb/DeviceLibrary.h"
+#include "platform/usb/ReplySettling.h"
 #include "platform/usb/TelephoneChips.h"
 #include "platform/usb/UsbOpenReport.h"
 
@@ -68,11 +69,7 @@ class OpenedUsbTelephone {
   std::uint16_t packetSize_ = 64;
   bool claimed_ = false;
   std::vector<std::uint8_t> pending_;  // what the read under way has gathered
-  // A read failed; the next command waits until the pipe is quiet.
-  bool unsettled_ = false;
-  // The first reply after settling may still be the late one: it counts
-  // only when nothing else follows it.
-  bool checkNextReply_ = false;
+  ReplySettling settling_;
 };
 
 }  // namespace parlomax::usb

@@ -1,4 +1,4 @@
-#include "catalogue/DeviceList.h"
+#include "device/DeviceListReading.h"
 
 #include "QtPrinters.h"
 #include "TelephoneOnLink.h"
@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
-namespace parlomax::catalogue {
+namespace parlomax::device {
 namespace {
+
+using catalogue::DeviceListRow;
+using catalogue::DeviceListView;
+using catalogue::RecordingColumnTexts;
+using catalogue::RecordingFileName;
 
 using phone::LibraryCall;
 
@@ -149,4 +154,4 @@ TEST_F(DeviceListTest, AFailedCountWriteKeepsTheListAndAFailedCountReadEmptiesIt
 }
 
 }  // namespace
-}  // namespace parlomax::catalogue
+}  // namespace parlomax::device
