@@ -10,6 +10,7 @@
 #include "ConversionRuns.h"
 #include "SpxFiles.h"
 #include "TempFolder.h"
+#include "catalogue/FolderList.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 
 #include <algorithm>
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
   // The floor: start-ups per second, taken in turns so that both see the
   // same machine.
   {
-    std::ofstream("chunk.spt", std::ios::binary).write(reinterpret_cast<const char*>(payload.data()), 500);
+    std::ofstream("chunk.spt", std::ios::binary).write(reinterpret_cast<const char*>(payload.data()), catalogue::kConversionStepBytes);
     std::vector<double> trivial, decoder;
     for (int round = 0; round < 3; ++round) {
       trivial.push_back(RunsPerSecond(PARLOMAX_TRIVIAL_PROGRAM, {}, seconds));
@@ -65,8 +66,9 @@ int main(int argc, char** argv) {
   // The bare loop: the same chunks through DecodeChunk, each read back.
   auto start = Clock::now();
   std::vector<std::uint8_t> samples(audio::kConvertedChunkBytes);
-  for (std::size_t at = 0; at + 500 <= payload.size(); at += 500) {
-    if (decoder.DecodeChunk(std::span(payload.data() + at, 500), audio::kConversionOutput) !=
+  constexpr std::size_t kStep = catalogue::kConversionStepBytes;
+  for (std::size_t at = 0; at + kStep <= payload.size(); at += kStep) {
+    if (decoder.DecodeChunk(std::span(payload.data() + at, kStep), audio::kConversionOutput) !=
         audio::DecodeResult::Decoded) {
       bench::Fail("the decoder failed");
     }

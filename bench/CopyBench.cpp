@@ -55,9 +55,9 @@ int main() {
   const auto bare = [&] {
     const auto begin = Clock::now();
     std::thread runner([&] {
-      std::array<std::uint8_t, 256> chunk{};
-      for (std::uint64_t done = 0; done < payload; done += 256) {
-        link.Exchange(device::Command::ReadMemory(static_cast<std::uint32_t>(done % (1 << 20)), 256),
+      std::array<std::uint8_t, device::kMaxMemoryChunk> chunk{};
+      for (std::uint64_t done = 0; done < payload; done += device::kMaxMemoryChunk) {
+        link.Exchange(device::Command::ReadMemory(static_cast<std::uint32_t>(done % (1 << 20)), device::kMaxMemoryChunk),
                       device::FramePreparation::ClearWholeFrame, chunk);
       }
     });

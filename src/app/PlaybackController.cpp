@@ -2,6 +2,7 @@
 
 #include "audio/TimeText.h"
 #include "catalogue/FolderList.h"
+#include "catalogue/RecordingHeader.h"
 #include "platform/shell/MessageService.h"
 
 #include <QEvent>
@@ -98,7 +99,7 @@ void PlaybackController::Play() {
   const std::string path = static_cast<std::size_t>(row) < files.size() ? files[row].string() : std::string();
   const auto result = path.empty() ? audio::StartResult::CannotOpen : engine_.Start(path, BeginPlayback());
   if (result != audio::StartResult::CannotOpen) {
-    const auto seconds = static_cast<int>(engine_.PlayFileSize() / 1000 + 1);
+    const auto seconds = static_cast<int>(engine_.PlayFileSize() / catalogue::kPayloadBytesPerSecond + 1);
     ui_.TrackBar1->setMaximum(seconds);
     ui_.Label4->setText(audio::TimeText(static_cast<std::uint32_t>(seconds)));
   }

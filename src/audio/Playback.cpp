@@ -1,5 +1,6 @@
 #include "audio/Playback.h"
 
+#include "catalogue/RecordingHeader.h"
 #include "platform/files/PlainFile.h"
 #include "platform/realtime/RealtimeThread.h"
 #include "platform/shell/MessageService.h"
@@ -82,8 +83,9 @@ std::uint32_t SeekSecond(int position, int maximum, std::uint32_t fileSize) {
   // Signed: a seek near the start would otherwise wrap around below the header.
   std::int64_t offset = static_cast<std::int64_t>(fileSize * fraction);
   offset -= kHeaderBytes;
-  if (offset < 1000) offset = 1000;
-  return static_cast<std::uint32_t>(offset / 1000 + (offset % 1000 > 500 ? 1 : 0));
+  constexpr std::int64_t kSecond = catalogue::kPayloadBytesPerSecond;
+  if (offset < kSecond) offset = kSecond;
+  return static_cast<std::uint32_t>(offset / kSecond + (offset % kSecond > kSecond / 2 ? 1 : 0));
 }
 
 Playback::Playback(std::atomic<PlayState>& playState, const ExternalDecoder& decoder,
@@ -109,7 +111,8 @@ StartResult Playback::StartAt(std::uint32_t second, View view) {
   BufferReady_[0] = BufferReady_[1] = false;
   File file = OpenRecording(PlayPath_);
   if (!file) return StartResult::CannotOpen;
-  return StartFrom(std::move(file), second * 1000, static_cast<std::int32_t>(second), std::move(view));
+  return StartFrom(std::move(file), second * catalogue::kPayloadBytesPerSecond, static_cast<std::int32_t>(second),
+                   std::move(view));
 }
 
 StartResult Playback::StartFrom(File file, std::uint32_t startOffset, std::int32_t position, View view) {
