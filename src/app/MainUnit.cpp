@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <initializer_list>
 
 namespace parlomax::app {
 namespace {

@@ -16,10 +16,7 @@
 
 #include <QWidget>
 
-#include <chrono>
-#include <initializer_list>
 #include <memory>
-#include <vector>
 
 class QTimer;
 
