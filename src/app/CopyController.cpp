@@ -145,9 +145,12 @@ void CopyController::End(JobKind kind, bool stopped) {
 void CopyController::ForgetTelephone() {
   needs_.state.UploadSelectedRunning = false;
   needs_.state.UploadAllRunning = false;
-  // A job still running is doomed; what it reports until it notices is not shown.
-  jobs_.Silence();
+  // A job still running is doomed. Nothing it reports until it notices is
+  // shown, nor its end: that would hand back the buttons of a telephone that
+  // is no longer there, and call a cut copy complete.
+  jobs_.Abandon();
   ResetProgress();
+  ui_.PageControl1->setTabEnabled(ui_.PageControl1->indexOf(ui_.TabSheetComputer), true);
   ui_.BitBtnUpload->setText(kUploadSelectedCaption);
   ui_.BitBtnUploadAll->setText(kUploadAllCaption);
 }

@@ -48,6 +48,13 @@ class CurrentJob {
   // On the window's thread: what the current job still reports is no longer
   // shown; its end still is.
   void Silence() { silenced_ = true; }
+  // On the window's thread: the current job is given up (what it worked
+  // with has gone), so neither what it still reports nor its end is shown;
+  // the window has already been put back.
+  void Abandon() {
+    silenced_ = true;
+    ++latest_;
+  }
 
  private:
   shell::ThreadChannel& channel_;

@@ -49,6 +49,8 @@ class JobHost {
   JobId Start(Priority priority, const std::function<std::unique_ptr<Job>(Port)>& make);
   // What the current job still reports is no longer shown; its end still is.
   void Silence() { current_.Silence(); }
+  // Neither what the current job still reports nor its end is shown.
+  void Abandon() { current_.Abandon(); }
   // Asks `job`, if its thread still runs, to stop, and waits at most
   // `grace` for it to end.
   void Stop(JobId job, std::chrono::milliseconds grace);

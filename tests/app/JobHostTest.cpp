@@ -60,6 +60,23 @@ TEST(CurrentJobTest, ASilencedJobsEndStillLandsUntilTheNextJobBegins) {
   EXPECT_EQ(ends, 1);
 }
 
+TEST(CurrentJobTest, AnAbandonedJobsUpdatesAndEndNeverLandButTheNextJobsDo) {
+  shell::ThreadChannel channel;
+  CurrentJob current(channel);
+  std::vector<std::string> landed;
+  const CurrentJob::Port gone = current.Begin();
+  current.Abandon();
+  gone.Post([&] { landed.push_back("gone's progress"); });
+  gone.PostEnd([&] { landed.push_back("gone's end"); });
+  channel.RunPending();
+  EXPECT_TRUE(landed.empty());
+  const CurrentJob::Port next = current.Begin();
+  next.Post([&] { landed.push_back("next's progress"); });
+  next.PostEnd([&] { landed.push_back("next's end"); });
+  channel.RunPending();
+  EXPECT_EQ(landed, (std::vector<std::string>{"next's progress", "next's end"}));
+}
+
 // A job that runs until it is asked to stop, and says when it has gone.
 class WaitingJob final : public JobHost::Job {
  public:

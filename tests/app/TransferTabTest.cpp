@@ -170,10 +170,11 @@ TEST_F(TransferTabTest, UnpluggingDuringACopyResetsTheTabAndTheJobEndsAtItsNextC
   ASSERT_TRUE(WaitForJobsToEnd());
   EXPECT_FALSE(messages_.Texts().empty());
   EXPECT_NE(messages_.Texts().back(), "全部文件上传结束");
-  // The job's own end hands the buttons back; the next tick takes them again.
-  form_.TimerUSBConnectTimer();
+  // The doomed job's end, landing after the reset and before any further
+  // tick, neither hands back the buttons nor calls the cut copy complete.
   EXPECT_EQ(EnabledDeviceControls(), Controls{});
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+  EXPECT_TRUE(PcTabEnabled());
 }
 
 TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
