@@ -51,39 +51,52 @@ function(parlomax_library name)
   parlomax_warnings(${name})
 endfunction()
 
-# parlomax_test(name SOURCES ... LIBS ... [QT_APP] [ALONE]): one test program
-# per unit under test; its cases are registered with CTest one by one.
-# QT_APP runs the cases inside a QApplication (widgets, message boxes, queued
-# calls); ALONE runs them with no other test beside them (a build of its own).
-function(parlomax_test name)
-  cmake_parse_arguments(ARG "QT_APP;ALONE" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+# parlomax_test_name(out source): the name of the test program for a source
+# under tests/, from its folder and file: app/JobHostTest.cpp is
+# app_job_host_test, and device/DeviceLinkTest.cpp device_link_test.
+function(parlomax_test_name out source)
+  get_filename_component(folder ${source} DIRECTORY)
+  get_filename_component(file ${source} NAME_WE)
+  string(REGEX REPLACE "([a-z0-9])([A-Z])" "\\1_\\2" file ${file})
+  string(TOLOWER ${file} file)
+  string(REGEX REPLACE "^${folder}_" "" file ${file})
+  set(${out} ${folder}_${file} PARENT_SCOPE)
+endfunction()
+
+# parlomax_tests(SOURCES ... [LIBS ...] [FINDS ...] [QT_APP] [ALONE]): one test
+# program per source, named by parlomax_test_name and linked with LIBS; its
+# cases are registered with CTest one by one. QT_APP runs the cases inside a
+# QApplication (widgets, message boxes, queued calls); ALONE runs them with no
+# other test beside them (a build of its own); FINDS as parlomax_finds.
+function(parlomax_tests)
+  cmake_parse_arguments(ARG "QT_APP;ALONE" "" "SOURCES;LIBS;FINDS" ${ARGN})
   if(ARG_QT_APP)
     set(main parlomax_qt_test_main)
   else()
     set(main GTest::gtest_main)
   endif()
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} parlomax_test_support GTest::gtest ${main})
-  parlomax_warnings(${name})
   set(alone "")
   if(ARG_ALONE)
     set(alone RUN_SERIAL TRUE TIMEOUT 1500)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${alone})
+  foreach(source ${ARG_SOURCES})
+    parlomax_test_name(name ${source})
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} parlomax_test_support GTest::gtest ${main})
+    parlomax_warnings(${name})
+    parlomax_finds(${name} ${ARG_FINDS})
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${alone})
+  endforeach()
 endfunction()
 
-# parlomax_test_finds(target [DECODER] [PHONE] [WINDOW] [CLI]): the test starts
+# parlomax_finds(target [DECODER] [PHONE] [WINDOW] [CLI]): the target starts
 # the decoder, the emulator, the program itself or the command-line program
 # from the build, by the paths PARLOMAX_DECODER_PROGRAM,
 # PARLOMAX_PHONE_PROGRAM, PARLOMAX_PROGRAM and PARLOMAX_CLI_PROGRAM.
-function(parlomax_test_finds target)
-  cmake_parse_arguments(ARG "DECODER;PHONE;WINDOW;CLI" "" "" ${ARGN})
-  foreach(kind DECODER PHONE WINDOW CLI)
-    if(NOT ARG_${kind})
-      continue()
-    endif()
+function(parlomax_finds target)
+  foreach(kind ${ARGN})
     if(kind STREQUAL "DECODER")
       set(program speex-decoder)
       set(symbol PARLOMAX_DECODER_PROGRAM)
@@ -93,9 +106,11 @@ function(parlomax_test_finds target)
     elseif(kind STREQUAL "CLI")
       set(program parlomax-cli)
       set(symbol PARLOMAX_CLI_PROGRAM)
-    else()
+    elseif(kind STREQUAL "WINDOW")
       set(program parlomax)
       set(symbol PARLOMAX_PROGRAM)
+    else()
+      message(FATAL_ERROR "parlomax_finds: no program is known as '${kind}'")
     endif()
     target_compile_definitions(${target} PRIVATE ${symbol}="$<TARGET_FILE:${program}>")
     add_dependencies(${target} ${program})
