@@ -2,16 +2,11 @@
 // IDs, on an emulated USB bus. Runs only inside umockdev-wrapper.
 #include <umockdev.h>  // before Qt: see UsbTelephone.cpp
 
-#include "platform/usb/UsbDeviceLibrary.h"
-
-#include "TestTelephone.h"
-#include "UsbTelephone.h"
+#include "UsbLibraryFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
 namespace parlomax::usb {
 namespace {
@@ -24,14 +19,11 @@ const Request kPartNumber{0xFF, 0x370B};
 const Request kFirmwareOpen{0x02, 0x0002}, kFirmwareClose{0x02, 0x0004}, kFirmwareFlush{0x02, 0x0001};
 const Request kBridgeOpen{0x00, 0x0001}, kBridgeClose{0x00, 0x0000}, kBridgeFlush{0x12, 0x000F};
 
-class UsbChipKindsTest : public ::testing::TestWithParam<testing::UsbChip> {
+class UsbChipKindsTest : public testing::UsbLibraryFixture<::testing::TestWithParam<testing::UsbChip>> {
  protected:
   void SetUp() override {
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (!preload || !std::strstr(preload, "umockdev")) GTEST_SKIP() << "not running inside umockdev-wrapper";
-    model_ = testing::MakeTelephone({testing::MakeRecording(300, 1), testing::MakeRecording(700, 2)}, {3, 1, 4, 1});
-    telephone_.emplace(model_, GetParam());
-    library_.emplace();
+    PlugInTelephone(GetParam());
+    if (IsSkipped()) return;
     library_->SetTimeouts(500, 500);
   }
   bool Firmware() const { return GetParam().kind == Kind::Firmware; }
@@ -42,13 +34,6 @@ class UsbChipKindsTest : public ::testing::TestWithParam<testing::UsbChip> {
     const auto controls = telephone_->ControlRequests();
     return std::find(controls.begin(), controls.end(), request) != controls.end();
   }
-  Status Exchange(DeviceHandle handle, Bytes command, std::uint32_t size, Bytes& reply) {
-    return testing::ExchangeWith(*library_, handle, std::move(command), size, reply);
-  }
-
-  std::shared_ptr<phone::TelephoneModel> model_;
-  std::optional<testing::UsbTelephone> telephone_;
-  std::optional<UsbDeviceLibrary> library_;
 };
 
 TEST_P(UsbChipKindsTest, OpensByItsKindAndAStallIsNeverAFailure) {
@@ -95,12 +80,7 @@ TEST_P(UsbChipKindsTest, OpensByItsKindAndAStallIsNeverAFailure) {
 TEST_P(UsbChipKindsTest, AFlushIsTheKindsFlushAndDropsWhatArrivedUnread) {
   DeviceHandle handle = 0;
   ASSERT_EQ(library_->Open(0, handle), kSuccess);
-  std::uint32_t n = 0;
-  const Bytes pin{4, 0, 0, 0, 0, 0, 0, 0};
-  ASSERT_EQ(library_->Write(handle, pin.data(), 8, n), kSuccess);
-  Bytes two(2);
-  ASSERT_EQ(library_->Read(handle, two.data(), 2, n), kSuccess);  // half the PIN read
-  ASSERT_EQ(library_->Flush(handle, 0, 0), kSuccess);
+  ASSERT_NO_FATAL_FAILURE(FlushWithHalfAReplyUnread(handle));
   EXPECT_TRUE(Sent(Own(kFirmwareFlush, kBridgeFlush)));
   EXPECT_EQ(Sent(Other(kFirmwareFlush, kBridgeFlush)), !Known());
   Bytes reply;

@@ -2,20 +2,15 @@
 // inside umockdev-wrapper; skipped elsewhere.
 #include <umockdev.h>  // before Qt: see UsbTelephone.cpp
 
-#include "platform/usb/UsbDeviceLibrary.h"
-
 #include "LateReplyChecks.h"
 #include "RecordingMessageService.h"
 #include "TempFolder.h"
-#include "TestTelephone.h"
-#include "UsbTelephone.h"
+#include "UsbLibraryFixture.h"
 #include "device/PinLogin.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <thread>
 
 namespace parlomax::usb {
@@ -23,31 +18,15 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class UsbDeviceLibraryTest : public ::testing::Test {
+class UsbDeviceLibraryTest : public testing::UsbLibraryFixture<::testing::Test> {
  protected:
-  void SetUp() override {
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (!preload || !std::strstr(preload, "umockdev")) {
-      GTEST_SKIP() << "not running inside umockdev-wrapper";
-    }
-    model_ = testing::MakeTelephone(
-        {testing::MakeRecording(300, 1), testing::MakeRecording(700, 2)}, {3, 1, 4, 1});
-    telephone_.emplace(model_);
-    library_.emplace();
-  }
+  void SetUp() override { PlugInTelephone(); }
 
   DeviceHandle Open() {
     DeviceHandle handle = 0;
     EXPECT_EQ(library_->Open(0, handle), kSuccess);
     return handle;
   }
-  Status Exchange(DeviceHandle handle, Bytes command, std::uint32_t size, Bytes& reply) {
-    return testing::ExchangeWith(*library_, handle, std::move(command), size, reply);
-  }
-
-  std::shared_ptr<phone::TelephoneModel> model_;
-  std::optional<testing::UsbTelephone> telephone_;
-  std::optional<UsbDeviceLibrary> library_;
 };
 
 TEST_F(UsbDeviceLibraryTest, CountsOpensAndEnablesTheTelephone) {
@@ -98,12 +77,7 @@ TEST_F(UsbDeviceLibraryTest, AnUnansweredOrShortReplyTimesOut) {
 
 TEST_F(UsbDeviceLibraryTest, FlushPurgesTheChipAndDropsWhatArrivedUnread) {
   const DeviceHandle handle = Open();
-  std::uint32_t n = 0;
-  const Bytes pin{4, 0, 0, 0, 0, 0, 0, 0};
-  ASSERT_EQ(library_->Write(handle, pin.data(), 8, n), kSuccess);
-  Bytes two(2);
-  ASSERT_EQ(library_->Read(handle, two.data(), 2, n), kSuccess);  // half the PIN read
-  ASSERT_EQ(library_->Flush(handle, 0, 0), kSuccess);
+  ASSERT_NO_FATAL_FAILURE(FlushWithHalfAReplyUnread(handle));
   EXPECT_EQ(telephone_->ControlRequests().back(), (std::pair<std::uint8_t, std::uint16_t>{0x12, 0x000F}));
   Bytes reply;
   ASSERT_EQ(Exchange(handle, {1, 0, 0, 0, 0, 0, 0, 0}, 2, reply), kSuccess);
