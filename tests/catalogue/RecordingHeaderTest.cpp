@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace parlomax::catalogue {
 namespace {
 
@@ -21,23 +23,21 @@ RecordingHeader WithNumber(std::array<std::uint8_t, 6> number) {
   return h;
 }
 
+using TypeMonthDayHourMinute = std::array<unsigned, 5>;
+TypeMonthDayHourMinute TypeAndTime(const RecordingHeader& header) {
+  const auto f = DecodeRecordingHeader(header);
+  return {f.callType, f.month, f.day, f.hour, f.minute};
+}
+
 TEST(RecordingHeaderDecode, PacksDateTimeAndTypeIntoBytesTwoToFour) {
-  const auto f = DecodeRecordingHeader(HeaderWith({{2, 0x43}, {3, 0x8B}, {4, 0x9E}}));
-  EXPECT_EQ(f.callType, 1u);
-  EXPECT_EQ(f.month, 3u);
-  EXPECT_EQ(f.day, 17u);
-  EXPECT_EQ(f.hour, 14u);
-  EXPECT_EQ(f.minute, 30u);
+  EXPECT_EQ(TypeAndTime(HeaderWith({{2, 0x43}, {3, 0x8B}, {4, 0x9E}})),
+            (TypeMonthDayHourMinute{1, 3, 17, 14, 30}));
 }
 
 TEST(RecordingHeaderDecode, IgnoresTheReservedBitsAndValidatesNothing) {
   // Bits 5-4 of byte 2 are reserved; every other bit set gives the largest values.
-  const auto f = DecodeRecordingHeader(HeaderWith({{2, 0xFF}, {3, 0xFF}, {4, 0xFF}}));
-  EXPECT_EQ(f.callType, 3u);
-  EXPECT_EQ(f.month, 15u);
-  EXPECT_EQ(f.day, 31u);
-  EXPECT_EQ(f.hour, 31u);
-  EXPECT_EQ(f.minute, 63u);
+  EXPECT_EQ(TypeAndTime(HeaderWith({{2, 0xFF}, {3, 0xFF}, {4, 0xFF}})),
+            (TypeMonthDayHourMinute{3, 15, 31, 31, 63}));
   EXPECT_EQ(DecodeRecordingHeader(HeaderWith({{2, 0x30}})).month, 0u);
 }
 

@@ -21,10 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-using testing::FileBytes;
-using testing::ModeOf;
-using testing::FileOf;
-using testing::Spx;
+// The support's helpers (FileBytes, FileOf, Spx, ...) by their own names.
+using namespace testing;
 
 // Every file of a folder, hidden ones included, by name.
 std::map<std::string, Bytes> Contents(const fs::path& folder) {

@@ -21,10 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-using testing::FileBytes;
-using testing::FileOf;
-using testing::Spx;
-using testing::WriteFile;
+// The support's helpers (FileBytes, FileOf, Spx, ...) by their own names.
+using namespace testing;
 
 int Count(const std::string& text, const std::string& part) {
   int n = 0;

@@ -55,6 +55,13 @@ Bytes MemoryCommand(std::uint32_t address, std::uint16_t length) {
           static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8), 0};
 }
 
+// A telephone that misbehaves in one way, as `rule` says.
+phone::FaultPlan OneFault(phone::FaultRule::Kind kind, const std::string& rule) {
+  phone::FaultPlan faults;
+  faults.AddRule(kind, rule);
+  return faults;
+}
+
 // A telephone served from a thread of the test.
 class ServedTelephone {
  public:
@@ -118,9 +125,7 @@ TEST_F(EmulatorLinkTest, AnswersTheFourCommandsByteForByte) {
 }
 
 TEST_F(EmulatorLinkTest, AShortAnswerArrivesShortAndFlushDropsAnUnreadOne) {
-  phone::FaultPlan faults;
-  faults.AddRule(phone::FaultRule::Kind::Short, "2:5");
-  ServedTelephone phone(folder_.Path(), std::move(faults));
+  ServedTelephone phone(folder_.Path(), OneFault(phone::FaultRule::Kind::Short, "2:5"));
   ASSERT_TRUE(WaitForCount(library_, 1));
   const DeviceHandle handle = Open();
   Bytes reply;
@@ -137,9 +142,7 @@ TEST_F(EmulatorLinkTest, AShortAnswerArrivesShortAndFlushDropsAnUnreadOne) {
 }
 
 TEST_F(EmulatorLinkTest, AStalledReplyFailsWithinTheTimeoutWhileTheCountStillAnswers) {
-  phone::FaultPlan faults;
-  faults.AddRule(phone::FaultRule::Kind::Stall, "4:6000");
-  ServedTelephone phone(folder_.Path(), std::move(faults));
+  ServedTelephone phone(folder_.Path(), OneFault(phone::FaultRule::Kind::Stall, "4:6000"));
   ASSERT_TRUE(WaitForCount(library_, 1));
   library_.SetTimeouts(2000, 2000);
   const DeviceHandle handle = Open();
@@ -163,9 +166,7 @@ TEST_F(EmulatorLinkTest, AStalledReplyFailsWithinTheTimeoutWhileTheCountStillAns
 
 TEST_F(EmulatorLinkTest, AReplyLaterThanTheNextCommandCostsThatCommandItsReplyOnly) {
   // Late beyond the read time-out and the quiet wait before the next command.
-  phone::FaultPlan faults;
-  faults.AddRule(phone::FaultRule::Kind::Stall, "2@2:1400");
-  ServedTelephone phone(folder_.Path(), std::move(faults));
+  ServedTelephone phone(folder_.Path(), OneFault(phone::FaultRule::Kind::Stall, "2@2:1400"));
   ASSERT_TRUE(WaitForCount(library_, 1));
   library_.SetTimeouts(800, 800);
   const DeviceHandle handle = Open();

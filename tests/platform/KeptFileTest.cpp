@@ -49,6 +49,17 @@ class KeptFileTest : public ::testing::Test {
     ::umask(umask_);
   }
 
+  // One whole use of `file`: `target` created, `bytes` written, and ended
+  // as `ending` says.
+  static Placed Keep(KeptFile& file, const fs::path& target, const Bytes& bytes, Ending ending) {
+    if (!file.Create(target)) {
+      ADD_FAILURE() << "cannot create " << target;
+      return Placed::Nowhere;
+    }
+    file.Write(bytes);
+    return file.Finish(ending);
+  }
+
   const mode_t umask_;
   testing::TempFolder folder_;
 };
@@ -71,28 +82,20 @@ TEST_F(KeptFileTest, AReplacedFileLendsItsModeAndACutOneLeavesItAsItWas) {
   const fs::path target = folder_ / "a.wav";
   WriteFile(target, Pattern(300, 9), 0640);
   KeptFile file;
-  ASSERT_TRUE(file.Create(target));
-  file.Write(Pattern(100, 2));
-  EXPECT_EQ(file.Finish(Ending::Complete), Placed::Target);
+  EXPECT_EQ(Keep(file, target, Pattern(100, 2), Ending::Complete), Placed::Target);
   EXPECT_EQ(FileBytes(target), Pattern(100, 2));
   EXPECT_EQ(ModeOf(target), 0640u) << "the owner's choice of mode is kept";
 
-  ASSERT_TRUE(file.Create(target));
-  file.Write(Pattern(50, 3));
-  EXPECT_EQ(file.Finish(Ending::Cut), Placed::BesideTarget);
+  EXPECT_EQ(Keep(file, target, Pattern(50, 3), Ending::Cut), Placed::BesideTarget);
   EXPECT_EQ(FileBytes(target), Pattern(100, 2));
   EXPECT_EQ(FileBytes(KeptFile::PartName(target)), Pattern(50, 3));
   EXPECT_EQ(ModeOf(KeptFile::PartName(target)), 0600u);
 
   // With no earlier file a cut one keeps the name; one not wanted goes.
   const fs::path fresh = folder_ / "b.wav";
-  ASSERT_TRUE(file.Create(fresh));
-  file.Write(Pattern(20, 4));
-  EXPECT_EQ(file.Finish(Ending::Cut), Placed::Target);
+  EXPECT_EQ(Keep(file, fresh, Pattern(20, 4), Ending::Cut), Placed::Target);
   EXPECT_EQ(FileBytes(fresh), Pattern(20, 4));
-  ASSERT_TRUE(file.Create(folder_ / "c.wav"));
-  file.Write(Pattern(20, 5));
-  EXPECT_EQ(file.Finish(Ending::Discard), Placed::Nowhere);
+  EXPECT_EQ(Keep(file, folder_ / "c.wav", Pattern(20, 5), Ending::Discard), Placed::Nowhere);
   EXPECT_EQ(Entries(folder_.Path()), 3u);
 }
 
@@ -100,17 +103,13 @@ TEST_F(KeptFileTest, NoSetIdBitIsCarriedOverAndACutFileWithNoNameLeftIsNotThrown
   const fs::path target = folder_ / "a.wav";
   WriteFile(target, Pattern(10, 1), 04755);
   KeptFile file;
-  ASSERT_TRUE(file.Create(target));
-  file.Write(Pattern(20, 2));
-  EXPECT_EQ(file.Finish(Ending::Complete), Placed::Target);
+  EXPECT_EQ(Keep(file, target, Pattern(20, 2), Ending::Complete), Placed::Target);
   EXPECT_EQ(ModeOf(target), 0755u);
 
   // A name so long that "<name>.part" is one no file system takes.
   const fs::path longName = folder_ / (std::string(251, 'x') + ".wav");
   WriteFile(longName, Pattern(30, 3), 0600);
-  ASSERT_TRUE(file.Create(longName));
-  file.Write(Pattern(40, 4));
-  EXPECT_EQ(file.Finish(Ending::Cut), Placed::Nowhere);
+  EXPECT_EQ(Keep(file, longName, Pattern(40, 4), Ending::Cut), Placed::Nowhere);
   EXPECT_EQ(file.Error(), ENAMETOOLONG);
   EXPECT_EQ(FileBytes(longName), Pattern(30, 3));
   bool kept = false;
@@ -176,18 +175,14 @@ TEST_F(KeptFileTest, ALinkPlantedInTheFolderIsNeverWrittenThrough) {
   }
   fs::create_symlink(victim, target);
   KeptFile file;
-  ASSERT_TRUE(file.Create(target));
-  file.Write(Pattern(2000, 5));
-  EXPECT_EQ(file.Finish(Ending::Complete), Placed::Target);
+  EXPECT_EQ(Keep(file, target, Pattern(2000, 5), Ending::Complete), Placed::Target);
   EXPECT_EQ(FileBytes(victim), Pattern(64, 1));
   EXPECT_FALSE(fs::is_symlink(target));
   EXPECT_EQ(FileBytes(target), Pattern(2000, 5));
   EXPECT_EQ(ModeOf(target), 0600u) << "a link lends no mode";
 
   // A cut file goes beside: over the planted link, not through it.
-  ASSERT_TRUE(file.Create(target));
-  file.Write(Pattern(10, 6));
-  EXPECT_EQ(file.Finish(Ending::Cut), Placed::BesideTarget);
+  EXPECT_EQ(Keep(file, target, Pattern(10, 6), Ending::Cut), Placed::BesideTarget);
   EXPECT_EQ(FileBytes(victim), Pattern(64, 1));
   EXPECT_FALSE(fs::is_symlink(KeptFile::PartName(target)));
 }
