@@ -56,7 +56,7 @@ class CopyController::JobView final : public transfer::TransferView, public JobH
     port_.Post([&ui = owner_.ui_, value, maximum] { SetProgressBar(ui.ProgressBarUpload, value, maximum); });
   }
   // A stopped job's end still restores the tab, unless another job has
-  // started since.
+  // started since or the telephone has gone.
   void EndJob(JobKind kind, bool stopped) override {
     port_.PostEnd([&owner = owner_, kind, stopped] { owner.End(kind, stopped); });
   }
@@ -145,9 +145,10 @@ void CopyController::End(JobKind kind, bool stopped) {
 void CopyController::ForgetTelephone() {
   needs_.state.UploadSelectedRunning = false;
   needs_.state.UploadAllRunning = false;
-  // A job still running is doomed. Nothing it reports until it notices is
-  // shown, nor its end: that would hand back the buttons of a telephone that
-  // is no longer there, and call a cut copy complete.
+  // A job still running is doomed and says so at its next command. Nothing
+  // it reports until then is shown, nor its end: that would hand back the
+  // buttons of a telephone that is no longer there, and call a cut copy
+  // complete.
   jobs_.Abandon();
   ResetProgress();
   ui_.PageControl1->setTabEnabled(ui_.PageControl1->indexOf(ui_.TabSheetComputer), true);

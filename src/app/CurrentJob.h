@@ -11,10 +11,11 @@ namespace parlomax::app {
 // shows, and the way each of them hands its changes to the window's thread.
 //
 // The job begun last is the current one: its changes are applied on the
-// window's thread until the window silences it (a stop, a reset); its end
-// is applied as long as no later job has begun. So a stopped job that is
-// still finishing its last step can never undo the window of the job after
-// it.
+// window's thread until the window silences it (a stop); its end is
+// applied as long as no later job has begun and the window has not
+// abandoned it. So a stopped job that is still finishing its last step can
+// never undo the window of the job after it, nor a doomed one the window's
+// reset.
 class CurrentJob {
  public:
   using JobId = std::uint64_t;
@@ -25,7 +26,8 @@ class CurrentJob {
    public:
     // Applied while the job is current and not silenced.
     void Post(std::function<void()> change) const;
-    // The job's end: applied while no later job has begun.
+    // The job's end: applied while no later job has begun and the job has
+    // not been abandoned.
     void PostEnd(std::function<void()> change) const;
     JobId Id() const { return job_; }
 

@@ -65,8 +65,9 @@ TEST(CurrentJobTest, AnAbandonedJobsUpdatesAndEndNeverLandButTheNextJobsDo) {
   CurrentJob current(channel);
   std::vector<std::string> landed;
   const CurrentJob::Port gone = current.Begin();
-  current.Abandon();
+  // Progress already on its way when the job is given up, its end after.
   gone.Post([&] { landed.push_back("gone's progress"); });
+  current.Abandon();
   gone.PostEnd([&] { landed.push_back("gone's end"); });
   channel.RunPending();
   EXPECT_TRUE(landed.empty());
