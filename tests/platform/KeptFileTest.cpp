@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -50,12 +51,10 @@ class KeptFileTest : public ::testing::Test {
   }
 
   // One whole use of `file`: `target` created, `bytes` written, and ended
-  // as `ending` says.
-  static Placed Keep(KeptFile& file, const fs::path& target, const Bytes& bytes, Ending ending) {
-    if (!file.Create(target)) {
-      ADD_FAILURE() << "cannot create " << target;
-      return Placed::Nowhere;
-    }
+  // as `ending` says; nothing if it could not even be created.
+  static std::optional<Placed> Keep(KeptFile& file, const fs::path& target, const Bytes& bytes,
+                                    Ending ending) {
+    if (!file.Create(target)) return std::nullopt;
     file.Write(bytes);
     return file.Finish(ending);
   }
