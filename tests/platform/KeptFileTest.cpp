@@ -96,6 +96,49 @@ TEST_F(KeptFileTest, AReplacedFileLendsItsModeAndACutOneLeavesItAsItWas) {
   EXPECT_EQ(FileBytes(fresh), Pattern(20, 4));
   EXPECT_EQ(Keep(file, folder_ / "c.wav", Pattern(20, 5), Ending::Discard), Placed::Nowhere);
   EXPECT_EQ(Entries(folder_.Path()), 3u);
+
+  // A file someone else planted at the name in a shared folder lends
+  // nothing: the new file is the user's, and private.
+  if (::geteuid() == 0) {
+    const fs::path planted = folder_ / "d.wav";
+    WriteFile(planted, Pattern(10, 6), 0666);
+    ASSERT_EQ(::chown(planted.c_str(), 4242, 4242), 0);
+    EXPECT_EQ(Keep(file, planted, Pattern(30, 7), Ending::Complete), Placed::Target);
+    struct stat info {};
+    ASSERT_EQ(::stat(planted.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 0u);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+  }
+}
+
+TEST_F(KeptFileTest, WhatAKilledWriterLeftIsSweptAndALiveWritersFileIsNot) {
+  // Hidden partial files as a killed program leaves them: one of a WAV
+  // file, one of a recording, and one of a writer still at work.
+  KeptFile live;
+  ASSERT_TRUE(live.Create(folder_ / "live.wav"));
+  ASSERT_TRUE(live.Write(Pattern(10, 1)));
+  const fs::path deadWav = folder_ / ".x.spx.wav.AbC123.partial";
+  const fs::path deadSpx = folder_ / ".03171430_0007.spx.q1W2e3.partial";
+  WriteFile(deadWav, Pattern(100, 2), 0600);
+  WriteFile(deadSpx, Pattern(60, 3), 0600);
+  const fs::path youngWav =
+      folder_ / ".y.spx.wav.ZzZzZz.partial";  // a writer that has only just begun
+  WriteFile(youngWav, Pattern(5, 4), 0600);
+  const auto minutesAgo = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+  for (const fs::path& old : {deadWav, deadSpx, testing::FileBeingWritten(folder_ / "live.wav")}) {
+    fs::last_write_time(old, minutesAgo);
+  }
+
+  EXPECT_EQ(RemoveLeftovers(folder_.Path(), ".wav"), 1);
+  EXPECT_FALSE(fs::exists(deadWav));
+  EXPECT_TRUE(fs::exists(youngWav));
+  EXPECT_TRUE(fs::exists(deadSpx)) << "another writer's kind of file";
+  EXPECT_EQ(SweepLeftovers(folder_.Path(), [](const Leftover&) { return LeftoverFate::KeepAsCut; }),
+            1);
+  EXPECT_EQ(FileBytes(folder_ / "03171430_0007.spx"), Pattern(60, 3))
+      << "kept as a stopped copy keeps it";
+  EXPECT_EQ(live.Finish(Ending::Complete), Placed::Target);
+  EXPECT_EQ(FileBytes(folder_ / "live.wav"), Pattern(10, 1));
 }
 
 TEST_F(KeptFileTest, NoSetIdBitIsCarriedOverAndACutFileWithNoNameLeftIsNotThrownAway) {

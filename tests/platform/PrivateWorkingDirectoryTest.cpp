@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 
@@ -25,10 +26,25 @@ TEST(PrivateWorkingDirectory, IsEnteredWhileAliveAndRemovedWithItsFilesAfterward
   EXPECT_EQ(fs::current_path(), before);
 }
 
-TEST(PrivateWorkingDirectory, TwoCopiesNeverShareAFolder) {
-  PrivateWorkingDirectory a(fs::temp_directory_path());
-  PrivateWorkingDirectory b(fs::temp_directory_path());
-  EXPECT_NE(a.Path(), b.Path());
+TEST(PrivateWorkingDirectory, TwoCopiesNeverShareAFolderAndAKilledOnesIsRemovedByTheNext) {
+  const fs::path parent = fs::temp_directory_path() / "parlomax-leftover-test";
+  fs::remove_all(parent);
+  fs::create_directories(parent);
+  // What a killed program left: decoded sound of a call.
+  const fs::path killed = parent / "parlomax-Ab12Cd";
+  fs::create_directories(killed);
+  std::ofstream(killed / "temp1.wav") << "a call";
+  const auto minutesAgo = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+  fs::last_write_time(killed, minutesAgo);
+  {
+    PrivateWorkingDirectory a(parent);
+    fs::last_write_time(a.Path(), minutesAgo);
+    PrivateWorkingDirectory b(parent);
+    EXPECT_NE(a.Path(), b.Path());
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(a.Path())) << "the folder of a program that runs";
+  }
+  fs::remove_all(parent);
 }
 
 TEST(PrivateWorkingDirectory, PrefersTheUsersRuntimeFolder) {

@@ -4,14 +4,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace parlomax::files {
@@ -47,15 +52,49 @@ fs::path FolderOf(const fs::path& target) {
   return target.has_parent_path() ? target.parent_path() : fs::path(".");
 }
 
+// A folder with a default ACL decides for itself who may read what is made
+// in it; elsewhere a new file is the user's alone.
+mode_t ModeForNewFileIn(const fs::path& folder) {
+  return ::getxattr(folder.c_str(), "system.posix_acl_default", nullptr, 0) > 0 ? 0666 : 0600;
+}
+
+std::string RandomPart() {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::uint8_t random[6];
+  if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (std::size_t i = 0; i < sizeof random; ++i)
+      random[i] = static_cast<std::uint8_t>(now >> (8 * i));
+  }
+  std::string part;
+  for (const std::uint8_t r : random) part += kLetters[r % (sizeof kLetters - 1)];
+  return part;
+}
+
 // A new file beside `target` under a name made up at random, which nobody
 // can have planted (a link, say) beforehand: O_EXCL refuses anything there.
+// It stays locked while it is written, so that a later run can tell a
+// writer's file from one left behind by a program that was killed.
 int CreateHidden(const fs::path& target, fs::path& created) {
-  std::string name = target.filename().string().substr(0, kLongestNamePart);
-  std::string pattern = (FolderOf(target) / ("." + name + ".XXXXXX" + kPartialSuffix)).string();
-  const int fd = ::mkostemps(pattern.data(), static_cast<int>(std::char_traits<char>::length(kPartialSuffix)),
-                             O_CLOEXEC);
-  if (fd >= 0) created = pattern;
-  return fd;
+  const fs::path folder = FolderOf(target);
+  // Built piece by piece: GCC 12 warns wrongly about the concatenation.
+  std::string name(1, '.');
+  name.append(target.filename().string(), 0, kLongestNamePart);
+  name.push_back('.');
+  const mode_t mode = ModeForNewFileIn(folder);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate = folder / (name + RandomPart() + kPartialSuffix);
+    const int fd =
+        ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return -1;
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    created = candidate;
+    return fd;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 // Gives `from` the name `to` only while no file has that name; 0 or errno.
@@ -166,16 +205,16 @@ Placed KeptFile::Place(int fd, Ending ending) {
 }
 
 void KeptFile::AdoptModeOfEarlier(int fd) {
-  // The file that is replaced lends its mode, and its owner where the system
-  // lets us; the owner first, since a change of owner may clear mode bits.
-  // Both are courtesies: a file system that cannot change them (a network
-  // share, say) still takes the file. Set-id bits are never carried over
-  // onto a recording.
+  // The file that is replaced lends its mode and group, but only when it is
+  // the user's own: a file someone planted at a recording's name in a shared
+  // folder must not make the call theirs, or readable by them. A courtesy
+  // either way: a file system that cannot change them still takes the file.
+  // Set-id bits are never carried over onto a recording.
   struct stat earlier {};
-  if (::lstat(target_.c_str(), &earlier) != 0 || !S_ISREG(earlier.st_mode)) return;
-  if (::fchown(fd, earlier.st_uid, earlier.st_gid) != 0) {
-    [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), earlier.st_gid);
-  }
+  if (::lstat(target_.c_str(), &earlier) != 0 || !S_ISREG(earlier.st_mode) ||
+      earlier.st_uid != ::geteuid())
+    return;
+  [[maybe_unused]] const int group = ::fchown(fd, static_cast<uid_t>(-1), earlier.st_gid);
   [[maybe_unused]] const int mode = ::fchmod(fd, earlier.st_mode & 0777);
 }
 
@@ -212,6 +251,81 @@ Placed KeptFile::PlaceCut() {
   // under its hidden name rather than be thrown away.
   Fail(errno);
   return Placed::Nowhere;
+}
+
+namespace {
+
+// A writer that was killed stopped writing; one that has not written for a
+// minute and holds no lock was either killed or is an older program that
+// took none, and stalled for that long.
+constexpr auto kLeftoverAge = std::chrono::minutes(1);
+
+// The target of a hidden partial file's name: ".<name>.<random>.partial".
+std::optional<fs::path> TargetOfPartial(const fs::path& partial) {
+  const std::string name = partial.filename().string();
+  const std::string_view suffix = kPartialSuffix;
+  constexpr std::size_t kRandomPart = 7;  // the dot and six letters
+  if (name.size() <= 1 + kRandomPart + suffix.size() || name[0] != '.' || !name.ends_with(suffix))
+    return std::nullopt;
+  const std::string base = name.substr(1, name.size() - 1 - kRandomPart - suffix.size());
+  if (name[1 + base.size()] != '.' || base.empty()) return std::nullopt;
+  return partial.parent_path() / base;
+}
+
+bool Stale(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) return false;
+  const auto modified =
+      std::chrono::system_clock::time_point(std::chrono::seconds(info.st_mtim.tv_sec));
+  if (std::chrono::system_clock::now() - modified < kLeftoverAge) return false;
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+bool PlaceAsCut(const Leftover& leftover) {
+  for (const fs::path& name : {leftover.target, KeptFile::PartName(leftover.target)}) {
+    const int renamed = RenameWithoutReplacing(leftover.partial, name);
+    if (renamed == 0) return true;
+    if (renamed != EEXIST) return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+int SweepLeftovers(const fs::path& folder,
+                   const std::function<LeftoverFate(const Leftover&)>& fate) {
+  std::error_code ec;
+  int swept = 0;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    const auto target = TargetOfPartial(entry.path());
+    if (!target) continue;
+    const int fd =
+        ::open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (Stale(fd)) {
+      const Leftover leftover{entry.path(), *target, fd};
+      switch (fate(leftover)) {
+        case LeftoverFate::Remove:
+          swept += ::unlink(entry.path().c_str()) == 0 ? 1 : 0;
+          break;
+        case LeftoverFate::KeepAsCut:
+          swept += PlaceAsCut(leftover) ? 1 : 0;
+          break;
+        case LeftoverFate::Leave:
+          break;
+      }
+    }
+    ::close(fd);
+  }
+  if (swept > 0) SyncFolder(folder);
+  return swept;
+}
+
+int RemoveLeftovers(const fs::path& folder, std::string_view extension) {
+  return SweepLeftovers(folder, [extension](const Leftover& leftover) {
+    return leftover.target.filename().string().ends_with(extension) ? LeftoverFate::Remove
+                                                                    : LeftoverFate::Leave;
+  });
 }
 
 void RemoveUnfinishedFiles() {

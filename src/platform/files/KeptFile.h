@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
+#include <string_view>
 
 namespace parlomax::files {
 
@@ -77,6 +79,28 @@ class KeptFile {
   std::filesystem::path target_;
   std::filesystem::path temporary_;
 };
+
+// A hidden file that a writer left behind when its program was killed.
+struct Leftover {
+  std::filesystem::path partial;  // the hidden file itself
+  std::filesystem::path target;   // the file it was to become
+  int descriptor = -1;            // open for reading while its fate is decided
+};
+enum class LeftoverFate {
+  Remove,
+  // Placed as the writer would have placed it had it been stopped: under
+  // its target's name when that is free, else as "<name>.part".
+  KeepAsCut,
+  Leave,
+};
+
+// Goes through the hidden files in `folder` that killed writers left
+// behind (the user's own, held by no running writer, untouched for a
+// minute) and does with each what `fate` says. How many it removed or placed.
+int SweepLeftovers(const std::filesystem::path& folder,
+                   const std::function<LeftoverFate(const Leftover&)>& fate);
+// Removes the leftovers of files whose names end in `extension`.
+int RemoveLeftovers(const std::filesystem::path& folder, std::string_view extension);
 
 // For a program made to end at once, in the middle of writing: the files
 // not yet finished are removed, so that no hidden half file stays behind.

@@ -1,11 +1,18 @@
 #include "platform/shell/PrivateWorkingDirectory.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <unistd.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace parlomax::shell {
@@ -27,20 +34,58 @@ std::filesystem::path DefaultParent() {
   return ec ? std::filesystem::path("/tmp") : temp;
 }
 
+constexpr std::string_view kPrefix = "parlomax-";
+// Younger folders may belong to a program that has made its folder but not
+// yet locked it.
+constexpr auto kLeftoverAge = std::chrono::minutes(1);
+
+int LockFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Working folders of the user's programs that were killed: the decoded
+// sound of calls must not stay in them for good.
+void RemoveLeftFolders(const std::filesystem::path& base) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(kPrefix) || name.size() != kPrefix.size() + 6) continue;
+    struct stat info {};
+    if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::geteuid())
+      continue;
+    const auto modified =
+        std::chrono::system_clock::time_point(std::chrono::seconds(info.st_mtim.tv_sec));
+    if (std::chrono::system_clock::now() - modified < kLeftoverAge) continue;
+    const int lock = LockFolder(entry.path());
+    if (lock < 0) continue;  // a program that runs
+    std::filesystem::remove_all(entry.path(), ec);
+    ::close(lock);
+  }
+}
+
 }  // namespace
 
 PrivateWorkingDirectory::PrivateWorkingDirectory(const std::filesystem::path& parent) {
   const auto base = parent.empty() ? DefaultParent() : parent;
-  std::string pattern = (base / "parlomax-XXXXXX").string();
+  RemoveLeftFolders(base);
+  std::string pattern = (base / (std::string(kPrefix) + "XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     throw std::runtime_error("无法在 " + base.string() + " 中建立工作文件夹：" + std::strerror(errno));
   }
   path_ = pattern;
+  lock_ = LockFolder(path_);
   std::error_code ec;
   previous_ = std::filesystem::current_path(ec);
   std::filesystem::current_path(path_, ec);
   if (ec) {
     std::filesystem::remove_all(path_, ec);
+    if (lock_ >= 0) ::close(lock_);
     throw std::runtime_error("无法进入工作文件夹 " + pattern);
   }
 }
@@ -52,6 +97,7 @@ PrivateWorkingDirectory::~PrivateWorkingDirectory() {
   std::filesystem::current_path(previous_.empty() ? "/" : previous_, ec);
   if (ec) std::filesystem::current_path("/", ec);
   std::filesystem::remove_all(path_, ec);
+  if (lock_ >= 0) ::close(lock_);
 }
 
 }  // namespace parlomax::shell

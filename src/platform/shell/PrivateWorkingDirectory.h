@@ -26,6 +26,7 @@ class PrivateWorkingDirectory {
  private:
   std::filesystem::path previous_;
   std::filesystem::path path_;
+  int lock_ = -1;
 };
 
 }  // namespace parlomax::shell
