@@ -44,8 +44,7 @@ int main() {
   // The whole job as the program runs it.
   bench::NoView view;
   const auto copy = [&](std::chrono::milliseconds pause) {
-    transfer::TStorgeThread job(transfer::JobSetup{
-        link, messages, view, QString::fromStdString(files.string()) + "/", pause});
+    transfer::TStorgeThread job(transfer::JobSetup{link, messages, view, files / "", pause});
     const auto begin = Clock::now();
     std::jthread([&job](std::stop_token stop) { job.Run(std::move(stop)); }).join();
     return bench::SecondsSince(begin);

@@ -1,5 +1,7 @@
 #include "catalogue/RecordingHeader.h"
 
+#include <algorithm>
+
 namespace parlomax::catalogue {
 namespace {
 
@@ -60,6 +62,11 @@ void EncodeTelephoneNumber(RecordingHeader& header, const QString& number) {
 }
 
 }  // namespace
+
+bool SameCall(const RecordingHeader& a, const RecordingHeader& b) {
+  return std::equal(a.begin(), a.begin() + kStartOffset, b.begin()) &&
+         std::equal(a.begin() + kLengthOffset, a.end(), b.begin() + kLengthOffset);
+}
 
 std::uint32_t StartAddress(const RecordingHeader& header) {
   return BigEndian32(header, kStartOffset);

@@ -46,6 +46,11 @@ std::uint32_t PayloadLength(const RecordingHeader& header);
 // second more than its length / 1000, exact multiples included.
 std::uint32_t DurationSeconds(std::uint32_t payloadLength);
 
+// Whether two headers describe the same call: everything but where the
+// sound lay in the telephone's memory, which moves when an earlier
+// recording is deleted there.
+bool SameCall(const RecordingHeader& a, const RecordingHeader& b);
+
 // Builds the 19 bytes from fields, for whoever plays the telephone's part.
 // The length is stored as given (pass kEmptyPayloadMarker to write the
 // marker); the reserved bytes are zero; characters of the number other than

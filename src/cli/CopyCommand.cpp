@@ -22,13 +22,10 @@ std::uint64_t FileSizeOf(const catalogue::RecordingHeader& header) {
   return kRecordingHeaderSize + std::uint64_t{catalogue::PayloadLength(header)};
 }
 
-// A file that opens with the telephone's 19 bytes for the recording and is
-// as long as they promise holds a finished copy of it.
-bool AlreadyCopied(const fs::path& file, const catalogue::RecordingHeader& header) {
-  const files::PlainFile copy(file);
-  catalogue::RecordingHeader start{};
-  return copy.IsOpen() && copy.Size() == FileSizeOf(header) && copy.ReadAt(0, start) == start.size() &&
-         start == header;
+// The call is in the folder to its last byte, under whatever name.
+bool AlreadyCopied(transfer::SaveFolder& folder, const catalogue::DeviceListRow& row) {
+  return folder.PlaceFor(row.header, folder.NameFor(row.fileName)).holds ==
+         transfer::Holding::Whole;
 }
 
 struct Plan {
@@ -38,8 +35,10 @@ struct Plan {
 };
 
 // Which recordings to copy, or an empty optional after telling the user why none can be.
-std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list, const fs::path& folder,
-                             const std::map<std::uint16_t, const catalogue::DeviceListRow*>& rows, StatusLine& out) {
+std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list,
+                             transfer::SaveFolder& folder,
+                             const std::map<std::uint16_t, const catalogue::DeviceListRow*>& rows,
+                             StatusLine& out) {
   Plan plan;
   const std::uint32_t count = *list.count;
   for (const std::uint16_t index : a.recordIndexes) {
@@ -57,8 +56,7 @@ std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list, cons
   }
   std::erase_if(plan.indexes, [&](std::uint16_t index) {
     const auto row = rows.find(index);
-    const bool skip = a.newOnly && row != rows.end() &&
-                      AlreadyCopied(folder / catalogue::FolderPath(row->second->fileName), row->second->header);
+    const bool skip = a.newOnly && row != rows.end() && AlreadyCopied(folder, *row->second);
     plan.skipped += skip ? 1 : 0;
     if (!skip) plan.bytes += row != rows.end() ? FileSizeOf(row->second->header) : kRecordingHeaderSize;
     return skip;
@@ -66,13 +64,19 @@ std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list, cons
   return plan;
 }
 
-QString KeptText(const fs::path& folder, const QString& name, const transfer::CopyState& state) {
-  const QString kept = state.keptBeside ? name + QStringLiteral(".part") : name;
+QString KeptText(const fs::path& folder, const transfer::CopyState& state) {
+  const fs::path kept =
+      state.keptBeside ? fs::path(state.savedAs.string() + ".part") : state.savedAs;
   return QStringLiteral("%1 只收到 %2 / %3 字节，已收到的部分保存为 %4")
-      .arg(name)
+      .arg(state.fileName)
       .arg(kRecordingHeaderSize + state.bytesDone)
       .arg(kRecordingHeaderSize + std::uint64_t{state.payloadLength})
-      .arg(PathText(folder / catalogue::FolderPath(kept)));
+      .arg(PathText(folder / kept));
+}
+
+QString NewNameText(const fs::path& folder, const transfer::CopyState& state) {
+  return QStringLiteral("%1：这个文件名已被另一个录音的文件占用，这个录音保存为 %2")
+      .arg(state.fileName, PathText(folder / state.savedAs));
 }
 
 }  // namespace
@@ -86,10 +90,13 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
   }
   const TelephoneList list = telephone.ReadList();
   if (!list.count || telephone.Gone()) return telephone.FailureStatus();
+  // What the folder holds, call by call; what a killed copy left there is
+  // dealt with first.
+  transfer::SaveFolder saved(folder / "");
   std::map<std::uint16_t, const catalogue::DeviceListRow*> rows;
   for (const auto& row : list.rows) rows[row.recordIndex] = &row;
   const int problemsBefore = messages.Problems();
-  const auto plan = MakePlan(a, list, folder, rows, out);
+  const auto plan = MakePlan(a, list, saved, rows, out);
   if (!plan) return kFailed;
   if (plan->indexes.empty()) {
     if (!a.quiet) Say(out, QStringLiteral("没有新的录音：%1 个录音都已复制过，什么也没有复制").arg(plan->skipped));
@@ -99,8 +106,8 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
   Progress progress(out, a.quiet, static_cast<std::uint32_t>(plan->indexes.size()), plan->bytes);
   transfer::FileWriter writer;
   transfer::CopyState state;
-  transfer::CopyContext context{telephone.Link(), messages, progress, writer, PathText(folder) + u'/',
-                                [] { return Interrupted(); }};
+  transfer::CopyContext context{telephone.Link(), messages, progress,
+                                writer,           saved,    [] { return Interrupted(); }};
   std::uint32_t copied = 0;
   std::uint32_t failed = 0;
   for (const std::uint16_t index : plan->indexes) {
@@ -110,20 +117,23 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
     state.bytesDone = 0;  // the engine clears it only once the recording's header is in
     progress.StartItem(name, [&state] { return kRecordingHeaderSize + std::uint64_t{state.bytesDone}; });
     const auto outcome = transfer::CopyRecording(context, index, index + 1u, state);
+    const bool kept =
+        outcome == transfer::CopyOutcome::PayloadFailed || outcome == transfer::CopyOutcome::Copied;
+    if (kept && state.tookNewName) Say(out, NewNameText(folder, state));
     if (outcome == transfer::CopyOutcome::Copied && state.LastRecordingComplete()) {
       ++copied;
       progress.FinishItem(kRecordingHeaderSize + std::uint64_t{state.payloadLength},
                           SizeText(kRecordingHeaderSize + std::uint64_t{state.payloadLength}));
       continue;
     }
-    const bool kept = outcome == transfer::CopyOutcome::PayloadFailed || outcome == transfer::CopyOutcome::Copied;
     if (telephone.Gone()) {
       Say(out, QStringLiteral("电话已断开，复制中止") +
-                   (kept ? QStringLiteral("：") + KeptText(folder, state.fileName, state) : QString()));
+                   (kept ? QStringLiteral("：") + KeptText(folder, state) : QString()));
       return kTelephoneGone;
     }
     if (Interrupted()) {
-      Say(out, QStringLiteral("已中断") + (kept ? QStringLiteral("：") + KeptText(folder, state.fileName, state) : QString()));
+      Say(out, QStringLiteral("已中断") +
+                   (kept ? QStringLiteral("：") + KeptText(folder, state) : QString()));
       return kInterrupted;
     }
     ++failed;

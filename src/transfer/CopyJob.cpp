@@ -8,21 +8,33 @@ CopyJob::CopyJob(JobSetup setup) : setup_(std::move(setup)) {}
 
 void CopyJob::Run(std::stop_token stop) {
   stop_ = std::move(stop);
+  folder_.emplace(setup_.saveFolder);
   Execute();
 }
 
 CopyContext CopyJob::Context() {
-  return CopyContext{setup_.link, setup_.messages, setup_.view, writer_, setup_.saveFolder,
-                     [this] { return StopRequested(); }, setup_.headerPause};
+  return CopyContext{setup_.link,       setup_.messages, setup_.view,
+                     writer_,           *folder_,        [this] { return StopRequested(); },
+                     setup_.headerPause};
 }
 
 bool CopyJob::GoesOnAfter(CopyOutcome outcome) {
   if (outcome == CopyOutcome::WriteFailed) writeFailed_ = true;
+  if (outcome == CopyOutcome::PayloadFailed) ++notWhole_;
+  if ((outcome == CopyOutcome::Copied || outcome == CopyOutcome::PayloadFailed) &&
+      state_.tookNewName && newNames_++ == 0) {
+    firstNewName_ = state_.savedAs;
+  }
   return outcome == CopyOutcome::Copied || outcome == CopyOutcome::PayloadFailed;
 }
 
 void CopyJob::EndJob(JobKind kind, bool complete, const QString& completionMessage) {
-  if (complete && !writeFailed_ && state_.LastRecordingComplete()) setup_.messages.Warn(completionMessage);
+  if (complete && !writeFailed_) {
+    // "All copied" makes a person clear the telephone: it is said only when true.
+    QString message = notWhole_ == 0 ? completionMessage : NotCopiedWholeText(notWhole_);
+    if (newNames_ > 0) message += u'\n' + NewNamesText(newNames_, firstNewName_);
+    setup_.messages.Warn(message);
+  }
   setup_.view.EndJob(kind, StopRequested() || writeFailed_);
 }
 

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <stop_token>
 
 namespace parlomax::transfer {
@@ -14,7 +16,8 @@ struct JobSetup {
   device::DeviceLink& link;
   shell::MessageService& messages;
   TransferView& view;
-  QString saveFolder;
+  // As the save box shows it: a recording's path is this and its name.
+  std::filesystem::path saveFolder;
   std::chrono::milliseconds headerPause = kHeaderReplyPause;
 };
 
@@ -38,15 +41,21 @@ class CopyJob {
   // Whether the job goes on after a recording ended so. A file the disk did
   // not take ends the job as a stop would.
   bool GoesOnAfter(CopyOutcome outcome);
-  // The end of a job that got as far as its loop: the completion message when
-  // `complete` holds and the last recording was copied to its end, then the
+  // The end of a job that got as far as its loop. When `complete` holds, a
+  // closing message: `completionMessage` when every recording was copied
+  // whole, else how many were not; and which took new names. Then the
   // window's end steps.
   void EndJob(JobKind kind, bool complete, const QString& completionMessage);
 
   JobSetup setup_;
   CopyState state_;
   FileWriter writer_;
+  // Read on the job's thread: a folder of years takes a while.
+  std::optional<SaveFolder> folder_;
   bool writeFailed_ = false;
+  std::uint32_t notWhole_ = 0;
+  std::uint32_t newNames_ = 0;
+  std::filesystem::path firstNewName_;
 
  private:
   std::stop_token stop_;

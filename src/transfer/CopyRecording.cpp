@@ -20,6 +20,25 @@ constexpr auto kBarRefresh = std::chrono::milliseconds(20);
 
 }  // namespace
 
+QString CreateFailedText(const std::filesystem::path& file, int error) {
+  return kCreateFileFailedMessage +
+         QStringLiteral("\n%1：%2").arg(files::PathText(file), files::SystemReasonText(error));
+}
+
+QString NotCopiedWholeText(std::uint32_t count) {
+  return QStringLiteral(
+             "上传结束，但有 %1 个录音没有完整复制（已收到的部分已经保存）。"
+             "请先不要删除电话里的录音，稍后再上传一次。")
+      .arg(count);
+}
+
+QString NewNamesText(std::uint32_t count, const std::filesystem::path& first) {
+  return QStringLiteral(
+             "有 %1 个录音的文件名已被另一个录音的文件占用，这些录音保存在新的文件名下（如 %2）。")
+      .arg(count)
+      .arg(files::PathText(first));
+}
+
 CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::uint32_t fileNumber,
                           CopyState& state) {
   catalogue::RecordingHeader header{};
@@ -30,11 +49,15 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
   state.payloadLength = catalogue::PayloadLength(header);
   state.fileName = catalogue::RecordingFileName(header, fileNumber);
   state.deviceAddress = catalogue::StartAddress(header);
+  const std::filesystem::path ownName = context.folder.NameFor(state.fileName);
+  const CopyPlace place = context.folder.PlaceFor(header, ownName);
+  state.savedAs = place.name;
+  state.tookNewName = place.holds == Holding::Nothing && place.name != ownName;
 
   FileWriter& file = context.writer;
-  const auto path = files::PathOf(context.saveFolder + state.fileName);
+  const auto path = context.folder.Path() / state.savedAs;
   if (!file.Open(path)) {
-    context.messages.Warn(kCreateFileFailedMessage);
+    context.messages.Warn(CreateFailedText(path, file.Error()));
     return CopyOutcome::Stop;
   }
   state.packetCount = state.payloadLength / device::kMaxMemoryChunk + (state.payloadLength % device::kMaxMemoryChunk != 0 ? 1 : 0);
@@ -68,6 +91,11 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
   const FileEnd end =
       file.Finish(state.LastRecordingComplete() ? files::Ending::Complete : files::Ending::Cut);
   state.keptBeside = end.placed == files::Placed::BesideTarget;
+  if (end.placed == files::Placed::Target) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec) context.folder.Placed(state.savedAs, header, size);
+  }
   if (end.error != 0) {
     context.messages.Warn(files::WriteFailedText(path, end.error));
     return CopyOutcome::WriteFailed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/FileWriter.h"
+#include "transfer/SaveFolder.h"
 #include "transfer/TransferView.h"
 
 #include <QString>
@@ -20,6 +21,12 @@ class MessageService;
 namespace parlomax::transfer {
 
 inline const QString kCreateFileFailedMessage = QStringLiteral("创建文件错误");
+// "创建文件错误", then which file and why.
+QString CreateFailedText(const std::filesystem::path& file, int error);
+// A job's closing words when `count` recordings were not copied whole.
+QString NotCopiedWholeText(std::uint32_t count);
+// Said when `count` recordings took new names, the first of them `first`.
+QString NewNamesText(std::uint32_t count, const std::filesystem::path& first);
 // A telephone needs a moment to find a recording before it can describe it.
 inline constexpr std::chrono::milliseconds kHeaderReplyPause{100};
 
@@ -31,7 +38,13 @@ struct CopyState {
   std::uint32_t packetIndex = 0;
   std::uint32_t chunkSize = 0;
   std::uint32_t bytesDone = 0;
-  QString fileName;
+  QString fileName;  // the recording's own name
+  // Where the last copy went in the folder: its own name, or the name of
+  // the file that held the call already, or a new name when its own was
+  // taken by another call.
+  std::filesystem::path savedAs;
+  // Its own name held another call, so it went under a new one.
+  bool tookNewName = false;
   // The last file was cut short and kept as "<name>.part" beside an earlier one.
   bool keptBeside = false;
 
@@ -51,16 +64,17 @@ struct CopyContext {
   shell::MessageService& messages;
   TransferView& view;
   FileWriter& writer;
-  QString saveFolder;  // the file name is appended as it is, without a separator
+  SaveFolder& folder;
   std::function<bool()> stopRequested;
   std::chrono::milliseconds headerPause = kHeaderReplyPause;
 };
 
 // Copies recording `recordIndex` of the telephone into the save folder as a
 // .spx file named for record number `fileNumber`: the 19 header bytes as the
-// telephone sent them, then the payload in chunks of at most 256 bytes. A
-// file of the same name is replaced without asking once the copy is
-// complete and on the disk. Whatever arrived is kept when the copy is
+// telephone sent them, then the payload in chunks of at most 256 bytes. The
+// folder says where it goes (SaveFolder::PlaceFor): a file holding another
+// call is never written over. The file it goes to is replaced without
+// asking once the copy is complete and on the disk. Whatever arrived is kept when the copy is
 // stopped or fails part-way: under the file's name when there was no such
 // file, else beside the earlier file (which stays as it was) as
 // "<name>.part". A write the disk refuses ends the copy at once with a

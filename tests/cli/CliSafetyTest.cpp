@@ -4,6 +4,7 @@
 #include "BeingWritten.h"
 #include "CliWithEmulator.h"
 #include "FileBytes.h"
+#include "TestTelephone.h"
 #include "phone/Content.h"
 #include "phone/PhoneServer.h"
 
@@ -223,6 +224,48 @@ TEST_F(CliSafetyTest, AStopEndsItWithinMomentsEvenInTheMiddleOfAStalledRead) {
   EXPECT_TRUE(fs::is_empty(saved)) << "a hidden half file left behind";
   const Bytes said = FileBytes(work_ / "err");
   EXPECT_TRUE(Contains(std::string(said.begin(), said.end()), "已中断"));
+}
+
+// A dropped call and its redial, stamped in the same minute: when the first
+// is deleted on the telephone the second takes its place in the list, and
+// with it the name of the first one's file.
+TEST_F(CliSafetyTest, TwoCallsOfOneMinuteNeverTakeEachOthersPlace) {
+  const phone::TelephoneModel both({9, 1, 7, 4}, {MakeRecording(3000, 1), MakeRecording(2000, 1)});
+  const fs::path source = Folder("telephone");
+  fs::create_directories(source);
+  WriteFile(source / "a.spx", Spx(both, 0));
+  WriteFile(source / "b.spx", Spx(both, 1));
+  auto phone = PlugIn({"--spx-dir", source.string()});
+  const fs::path saved = Folder("saved");
+  ASSERT_EQ(Cli({"copy", saved.string(), "--new"}).status, 0);
+  const fs::path first = FileOf(saved, both, 0), second = FileOf(saved, both, 1);
+
+  phone.reset();
+  fs::remove(source / "a.spx");
+  phone = PlugIn({"--spx-dir", source.string()});
+  // The redial's sound now lies where the deleted call's did.
+  const phone::TelephoneModel redial({9, 1, 7, 4}, phone::LoadSpxFolder(source));
+  const auto nightly = Cli({"copy", saved.string(), "--new"});
+  EXPECT_EQ(nightly.status, 0) << nightly.err;
+  EXPECT_TRUE(Contains(nightly.err, "没有新的录音")) << nightly.err;
+  // Copied again on purpose: into the file that holds it, never over the other.
+  ASSERT_EQ(Cli({"copy", saved.string()}).status, 0);
+  EXPECT_EQ(FileBytes(first), Spx(both, 0));
+  EXPECT_EQ(FileBytes(second), Spx(redial, 0));
+  EXPECT_EQ(Contents(saved).size(), 2u);
+
+  // A copy killed in the middle left its hidden file: the next run turns it
+  // into the whole copy, and nothing hidden stays.
+  const Bytes whole = FileBytes(second);
+  fs::remove(second);
+  const fs::path leftover = saved / ("." + second.filename().string() + ".k1LLed.partial");
+  WriteFile(leftover, Bytes(whole.begin(), whole.begin() + 500));
+  fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+  const auto resumed = Cli({"copy", saved.string(), "--new"});
+  EXPECT_EQ(resumed.status, 0) << resumed.err;
+  EXPECT_EQ(FileBytes(second), whole);
+  EXPECT_EQ(FileBytes(first), Spx(both, 0));
+  EXPECT_EQ(Contents(saved).size(), 2u) << "something hidden left behind";
 }
 
 TEST_F(CliSafetyTest, WhatItWritesIsPrivateAndAReplacedFileKeepsItsMode) {

@@ -19,11 +19,6 @@
 
 namespace parlomax::testing {
 
-inline void WriteFile(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-}
-
 // Header and payload of a recording, as a finished copy holds them.
 inline std::vector<std::uint8_t> Spx(const phone::TelephoneModel& model, std::uint16_t index) {
   return RecordingBytes(model, index);

@@ -16,6 +16,12 @@ inline std::vector<std::uint8_t> FileBytes(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+inline void WriteFile(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
 // The permission bits of the file itself: a link in its place shows the
 // link's, never its target's.
 inline mode_t ModeOf(const std::filesystem::path& file) {

@@ -31,8 +31,7 @@ inline void ExpectCopiesExactAfterALateReply(device::DeviceLink& link, shell::Me
                                              const std::filesystem::path& folder,
                                              std::uint16_t lateIndex) {
   RecordingTransferView view;
-  transfer::TStorgeThread job(
-      {link, messages, view, QString::fromStdString(folder.string()) + "/"});
+  transfer::TStorgeThread job({link, messages, view, folder / ""});
   JobThread running(job);
   // A header read from the wrong reply can promise gigabytes: give up on it.
   if (!running.WaitFor(std::chrono::seconds(20))) {

@@ -23,11 +23,12 @@ using phone::LibraryCall;
 
 class CopyRecordingTest : public testing::TelephoneOnLink {
  protected:
-  CopyOutcome Copy(std::uint16_t index, std::uint32_t fileNumber,
-                   std::function<bool()> stop = [] { return false; }) {
-    CopyContext context{*link_, messages_, view_, writer_,
-                        QString::fromStdString(folder_.Path().string()) + "/", std::move(stop),
-                        std::chrono::milliseconds(0)};
+  CopyOutcome Copy(
+      std::uint16_t index, std::uint32_t fileNumber,
+      std::function<bool()> stop = [] { return false; }) {
+    SaveFolder folder(folder_.Path() / "");
+    CopyContext context{
+        *link_, messages_, view_, writer_, folder, std::move(stop), std::chrono::milliseconds(0)};
     return CopyRecording(context, index, fileNumber, state_);
   }
   // The (address, length) of every memory read asked for.
@@ -133,12 +134,58 @@ TEST_F(CopyRecordingTest, TheSecondChunkOfARecordingAt258IsReadAt514) {
   EXPECT_EQ(MemoryReads()[1].first, 514u);
 }
 
-TEST_F(CopyRecordingTest, AnExistingFileIsReplacedWithoutAQuestion) {
+// What stands in the folder decides where a copy goes: a file is written
+// over only when it holds the same call (its sound may since have moved in
+// the telephone's memory) and no more than the call.
+TEST_F(CopyRecordingTest, ACopyNeverTakesThePlaceOfAnotherCall) {
   Plug({testing::MakeRecording(300, 4)});
-  std::ofstream(FileOf(0, 1)) << std::string(5000, 'x');
-  ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied);
-  EXPECT_EQ(testing::FileBytes(FileOf(0, 1)), Expected(0));
-  EXPECT_TRUE(messages_.Messages().empty());
+  const Bytes whole = Expected(0);
+  const std::string own = FileOf(0, 1).filename().string();
+  const std::string stem = own.substr(0, own.size() - 4);
+  Bytes moved = whole;  // the same call, when its sound lay elsewhere
+  moved[14] ^= 0x40;
+  Bytes other = whole;  // another call of the same length: a minute later
+  other[4] = static_cast<std::uint8_t>(other[4] + 1);
+  const Bytes cut(whole.begin(), whole.begin() + 119);
+  Bytes longer = whole;
+  longer.push_back(0);
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, Bytes>>
+        before;  // name, content; no content: a link to nothing
+    std::string goesTo;
+  };
+  const Case cases[] = {
+      {"nothing there", {}, own},
+      {"not a recording", {{own, Bytes(5000, 'x')}}, stem + "-2.spx"},
+      {"its own cut copy", {{own, cut}}, own},
+      {"its whole copy from before its sound moved", {{own, moved}}, own},
+      {"another call", {{own, other}}, stem + "-2.spx"},
+      {"more than the call", {{own, longer}}, stem + "-2.spx"},
+      {"a link to nothing", {{own, {}}}, stem + "-2.spx"},
+      {"two other calls", {{own, other}, {stem + "-2.spx", Bytes(10, 1)}}, stem + "-3.spx"},
+      {"its copy under another name", {{own, other}, {"redial.spx", whole}}, "redial.spx"},
+      {"its cut copy under another name", {{own, other}, {"redial.spx", cut}}, "redial.spx"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(folder_.Path());
+    std::filesystem::create_directories(folder_.Path());
+    for (const auto& [name, bytes] : c.before) {
+      if (bytes.empty()) {
+        std::filesystem::create_symlink(folder_ / "nowhere", folder_ / name);
+      } else {
+        testing::WriteFile(folder_ / name, bytes);
+      }
+    }
+    ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied) << c.what;
+    EXPECT_EQ(state_.savedAs, c.goesTo) << c.what;
+    EXPECT_EQ(testing::FileBytes(folder_ / c.goesTo), whole) << c.what;
+    for (const auto& [name, bytes] : c.before) {
+      if (name == c.goesTo) continue;
+      EXPECT_EQ(bytes.empty() ? Bytes{} : testing::FileBytes(folder_ / name), bytes)
+          << c.what << ": " << name;
+    }
+  }
 }
 
 TEST_F(CopyRecordingTest, ACopyThatDoesNotCompleteLeavesTheEarlierFileAsItWas) {
@@ -235,18 +282,32 @@ TEST_F(CopyRecordingTest, NoHeaderOrNoFileStopsTheJobWithoutAFile) {
   EXPECT_EQ(Copy(0, 1), CopyOutcome::Stop);
   EXPECT_FALSE(std::filesystem::exists(FileOf(0, 1)));
 
-  CopyContext context{*link_, messages_, view_, writer_, QStringLiteral("/nonexistent/folder/"),
-                      [] { return false; }, std::chrono::milliseconds(0)};
+  SaveFolder nowhere("/nonexistent/folder/");
+  CopyContext context{*link_,
+                      messages_,
+                      view_,
+                      writer_,
+                      nowhere,
+                      [] { return false; },
+                      std::chrono::milliseconds(0)};
   EXPECT_EQ(CopyRecording(context, 0, 1, state_), CopyOutcome::Stop);
-  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB读数据错误", "创建文件错误"}));
+  const auto name = catalogue::RecordingFileName(library_->Model().Header(0), 1).toStdString();
+  EXPECT_EQ(messages_.Texts(),
+            (std::vector<QString>{"USB读数据错误",
+                                  CreateFailedText("/nonexistent/folder/" + name, ENOENT)}));
 }
 
 TEST_F(CopyRecordingTest, TheFolderTextIsUsedAsItStands) {
   Plug({testing::MakeRecording(10, 8)});
   // No separator is added: a folder text without "/" runs into the name.
-  CopyContext context{*link_, messages_, view_, writer_,
-                      QString::fromStdString((folder_.Path() / "calls-").string()),
-                      [] { return false; }, std::chrono::milliseconds(0)};
+  SaveFolder prefixed(folder_.Path() / "calls-");
+  CopyContext context{*link_,
+                      messages_,
+                      view_,
+                      writer_,
+                      prefixed,
+                      [] { return false; },
+                      std::chrono::milliseconds(0)};
   ASSERT_EQ(CopyRecording(context, 0, 1, state_), CopyOutcome::Copied);
   EXPECT_TRUE(std::filesystem::exists(
       folder_ / ("calls-" + catalogue::RecordingFileName(library_->Model().Header(0), 1).toStdString())));
