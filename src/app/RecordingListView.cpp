@@ -76,6 +76,7 @@ void SetUpRecordingListView(QTreeWidget* list) {
 namespace parlomax::app {
 namespace {
 constexpr int kRecordIndexRole = Qt::UserRole;
+constexpr int kFileNameRole = Qt::UserRole + 1;
 }  // namespace
 
 QTreeWidgetItem* AddRow(QTreeWidget* list, const QString& caption, const QString& fileName,
@@ -99,8 +100,13 @@ std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item) {
 
 void FolderListFiller::Clear() { list_->clear(); }
 
+std::filesystem::path FolderFileNameOfRow(const QTreeWidgetItem* item) {
+  return item->data(0, kFileNameRole).toByteArray().toStdString();
+}
+
 void FolderListFiller::AddRow(const catalogue::FolderListRow& row) {
-  app::AddRow(list_, row.caption, row.fileName, row.texts);
+  auto* item = app::AddRow(list_, row.caption, row.fileName, row.texts);
+  item->setData(0, kFileNameRole, QByteArray::fromStdString(row.file.string()));
 }
 
 void RecordingListFiller::Clear() { list_->clear(); }

@@ -3,6 +3,7 @@
 #include "catalogue/DeviceList.h"
 #include "catalogue/FolderList.h"
 
+#include <filesystem>
 #include <optional>
 
 class QTreeWidget;
@@ -19,6 +20,10 @@ void SetUpRecordingListView(QTreeWidget* list);
 QTreeWidgetItem* AddDeviceListRow(QTreeWidget* list, const catalogue::DeviceListRow& row);
 // The telephone's index of the recording a row stands for.
 std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item);
+
+// The file a PC list row stands for, by its name as found on the disk
+// (which need not be valid text); empty for a row of no file.
+std::filesystem::path FolderFileNameOfRow(const QTreeWidgetItem* item);
 
 // Fills a list widget as a PC folder is listed.
 class FolderListFiller final : public catalogue::FolderListView {

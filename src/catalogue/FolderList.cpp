@@ -1,5 +1,6 @@
 #include "catalogue/FolderList.h"
 
+#include "platform/files/PathText.h"
 #include "platform/files/PlainFile.h"
 #include "platform/shell/MessageService.h"
 
@@ -82,23 +83,26 @@ FolderListing ListRecordingFolder(const std::filesystem::path& folder, FolderLis
     messages.Warn(kNoSupportedFilesMessage);
     return listing;
   }
+  bool unopened = false;
   for (const auto& file : files) {
     // Only plain files are opened: anything else (a pipe, a broken link)
     // could never be read as a recording, and a pipe could block forever.
+    // One such entry says nothing about the others.
     const files::PlainFile in(file);
     if (!in.IsOpen()) {
-      messages.Warn(kNoSupportedFilesMessage);
-      return listing;
+      unopened = true;
+      continue;
     }
     ++listing.fileCount;
     RecordingHeader header{};
     const bool complete = in.ReadAt(0, header) == header.size();
     const std::uint32_t length = complete ? PayloadLength(header) : 0;
-    view.AddRow({QString::number(listing.fileCount),
-                 QFile::decodeName(QByteArray::fromStdString(file.filename().string())),
+    view.AddRow({QString::number(listing.fileCount), files::PathText(file.filename()),
+                 file.filename(),
                  complete ? ColumnTextsOfFile(header, in.Size()) : NoRecordingTexts()});
     listing.conversionWorkTotal += length / kConversionStepBytes + 1;
   }
+  if (unopened) messages.Warn(kNoSupportedFilesMessage);
   return listing;
 }
 

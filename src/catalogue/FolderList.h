@@ -28,8 +28,9 @@ std::vector<std::filesystem::path> SearchRecordingFiles(const std::filesystem::p
 std::filesystem::path FolderPath(const QString& folder);
 
 struct FolderListRow {
-  QString caption;   // row number from 1
-  QString fileName;  // as found, extension included
+  QString caption;             // row number from 1
+  QString fileName;            // as found, extension included, as the user reads it
+  std::filesystem::path file;  // the name itself, bytes as on the disk
   ColumnTexts texts;
 };
 
@@ -47,8 +48,9 @@ struct FolderListing {
 };
 
 // Lists the recording files of `folder`, each from the header at its start.
-// A folder without any, or a file that cannot be opened, is reported; the
-// listing ends there with the rows it has. A file too short to hold a header
+// Every file that can be read is listed; a folder without any recording
+// file, or with entries that cannot be opened (a broken link, a pipe, a
+// colleague's private file), is reported once, after the rows. A file too short to hold a header
 // shows its name and an empty recording; one shorter than its header says
 // shows the length and duration of what it holds.
 FolderListing ListRecordingFolder(const std::filesystem::path& folder, FolderListView& view,

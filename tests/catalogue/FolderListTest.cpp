@@ -133,18 +133,24 @@ TEST_F(FolderListTest, AFolderWithoutRecordingsIsEmptiedAndSaysSo) {
   EXPECT_EQ(messages_.Texts().size(), 2u);
 }
 
-TEST_F(FolderListTest, AFileThatCannotBeOpenedEndsTheListingThere) {
-  for (int i = 0; i < 5; ++i) WriteRecording(folder_ / ("r" + std::to_string(i) + ".spx"), 1000, 1000);
-  // The third file in search order becomes a link to nothing: it cannot be opened.
-  const auto third = SearchOrder()[2].toStdString();
-  fs::remove(folder_ / third);
-  fs::create_symlink(folder_ / "missing", folder_ / third);
-  ASSERT_EQ(SearchOrder()[2].toStdString(), third);
+TEST_F(FolderListTest, EntriesThatCannotBeOpenedHideNoRecordingAndAreSaidOnce) {
+  for (int i = 0; i < 5; ++i)
+    WriteRecording(folder_ / ("r" + std::to_string(i) + ".spx"), 1000, 1000);
+  // A link to nothing in the middle, a pipe sorting first, and a good
+  // recording whose name is not valid text.
+  fs::remove(folder_ / "r2.spx");
+  fs::create_symlink(folder_ / "missing", folder_ / "r2.spx");
+  ASSERT_EQ(::mkfifo((folder_ / "a-pipe.spx").c_str(), 0600), 0);
+  const std::string latin1 = "caf\xe9.spx";
+  WriteRecording(folder_ / latin1, 1000, 1000);
 
   const auto listing = List();
-  EXPECT_EQ(view_.rows.size(), 2u);
-  EXPECT_EQ(listing.fileCount, 2u);
-  EXPECT_EQ(listing.conversionWorkTotal, 6u);
+  std::vector<std::string> files;
+  for (const auto& row : view_.rows) files.push_back(row.file.string());
+  EXPECT_EQ(files, (std::vector<std::string>{latin1, "r0.spx", "r1.spx", "r3.spx", "r4.spx"}));
+  EXPECT_EQ(view_.rows.back().caption, QStringLiteral("5"));
+  EXPECT_EQ(listing.fileCount, 5u);
+  EXPECT_EQ(listing.conversionWorkTotal, 15u);
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"此目录没有任何可支持的文件！"});
 }
 
