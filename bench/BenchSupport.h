@@ -89,7 +89,7 @@ class NoView final : public transfer::TransferView {
   void SetRecordingBar(std::uint32_t, std::uint32_t) override {}
   void SetOverallBar(std::uint32_t, std::uint32_t) override {}
   void EndJob(transfer::JobKind, bool) override {}
-  void CloseProgram() override {}
+  void TelephoneFailed() override {}
 };
 
 inline double SecondsSince(std::chrono::steady_clock::time_point since) {

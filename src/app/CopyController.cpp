@@ -3,6 +3,7 @@
 #include "app/RecordingListView.h"
 #include "app/SharedGuards.h"
 #include "device/DeviceLink.h"
+#include "platform/files/PathText.h"
 #include "platform/shell/FolderChooser.h"
 #include "transfer/StorageSingleThreadUnit.h"
 #include "transfer/StorageThreadUnit.h"
@@ -33,9 +34,9 @@ const QString kUploadAllDoneCaption = QStringLiteral("上传所有");
 // both live until the job's thread has ended.
 class CopyController::JobView final : public transfer::TransferView, public JobHost::Job {
  public:
-  JobView(CopyController& owner, JobHost::Port port, JobKind kind, const QString& saveFolder,
-          std::vector<std::uint16_t> selected)
-      : owner_(owner), port_(port) {
+  JobView(CopyController& owner, JobHost::Port port, JobKind kind,
+          const std::filesystem::path& saveFolder, std::vector<std::uint16_t> selected)
+      : owner_(owner), port_(port), kind_(kind) {
     transfer::JobSetup setup{owner.needs_.link, owner.needs_.messages, *this, saveFolder};
     if (kind == JobKind::AllRecordings) {
       job_ = std::make_unique<transfer::TStorgeThread>(std::move(setup));
@@ -60,12 +61,14 @@ class CopyController::JobView final : public transfer::TransferView, public JobH
   void EndJob(JobKind kind, bool stopped) override {
     port_.PostEnd([&owner = owner_, kind, stopped] { owner.End(kind, stopped); });
   }
-  // Whatever the window is doing by then, the program closes.
-  void CloseProgram() override { owner_.needs_.channel.Post(owner_.needs_.closeProgram); }
+  void TelephoneFailed() override {
+    port_.PostEnd([&owner = owner_, kind = kind_] { owner.TelephoneFailed(kind); });
+  }
 
  private:
   CopyController& owner_;
   const JobHost::Port port_;
+  const JobKind kind_;
   std::unique_ptr<transfer::CopyJob> job_;
 };
 
@@ -115,11 +118,11 @@ void CopyController::Start(JobKind kind, std::vector<std::uint16_t> selected) {
   FlagOf(kind) = true;
   SwitchControls(kind, true);
   ResetProgress();
-  const auto id = jobs_.Start(all ? JobHost::Priority::Lowest : JobHost::Priority::Normal,
-                              [&](JobHost::Port port) {
-                                return std::make_unique<JobView>(*this, port, kind, ui_.EditSave->text(),
-                                                                 std::move(selected));
-                              });
+  const auto id = jobs_.Start(
+      all ? JobHost::Priority::Lowest : JobHost::Priority::Normal, [&](JobHost::Port port) {
+        return std::make_unique<JobView>(*this, port, kind, files::PathOf(ui_.EditSave->text()),
+                                         std::move(selected));
+      });
   (all ? allJob_ : selectedJob_) = id;
 }
 
@@ -140,6 +143,13 @@ void CopyController::End(JobKind kind, bool stopped) {
   SwitchControls(kind, false);
   if (kind == JobKind::AllRecordings) ui_.BitBtnUploadAll->setText(stopped ? kUploadAllCaption : kUploadAllDoneCaption);
   FlagOf(kind) = false;
+}
+
+void CopyController::TelephoneFailed(JobKind kind) {
+  End(kind, true);
+  // The link failed at the job's first command: it is not trusted again
+  // until the telephone has been opened and the PIN given afresh.
+  needs_.resetTelephoneTab();
 }
 
 void CopyController::ForgetTelephone() {

@@ -42,8 +42,9 @@ class CopyController {
     shell::MessageService& messages;
     shell::FolderChooser& folders;
     shell::ThreadChannel& channel;
-    // The window closes: a job could not even learn what the telephone holds.
-    std::function<void()> closeProgram;
+    // A job could not even learn what the telephone holds: the telephone's
+    // tab starts afresh, as when it is unplugged.
+    std::function<void()> resetTelephoneTab;
   };
   explicit CopyController(Needs needs);
 
@@ -60,6 +61,7 @@ class CopyController {
   class JobView;
 
   void Start(transfer::JobKind kind, std::vector<std::uint16_t> selected);
+  void TelephoneFailed(transfer::JobKind kind);
   void Stop(transfer::JobKind kind);
   void End(transfer::JobKind kind, bool stopped);
   // The controls of the device tab as a job of `kind` starts or ends.

@@ -64,6 +64,11 @@ void DeviceTabController::ResetTab() {
   copy_.ForgetTelephone();
 }
 
+void DeviceTabController::StartAfreshAfterFault() {
+  ResetTab();
+  link_.Release();
+}
+
 void DeviceTabController::Unlock() { SetLoginControlsEnabled(true); }
 
 void DeviceTabController::Lock(bool emptyList) {

@@ -40,6 +40,10 @@ class DeviceTabController {
   // What an accepted or refused PIN does to the tab.
   void Unlock();
   void Lock(bool emptyList);
+  // The link failed in a way that leaves it untrustworthy: the tab starts
+  // afresh as when the telephone is unplugged, and the telephone is let go,
+  // so that the next list request opens it anew and asks for the PIN.
+  void StartAfreshAfterFault();
 
  private:
   // Everything a telephone that went away leaves unusable.

@@ -50,8 +50,9 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   setFont(designFont);
 
   ui_ = BuildMainFormControls(this, InitialSaveFolder());
-  copy_ = std::make_unique<CopyController>(CopyController::Needs{
-      ui_, state_, link_, platform.messages, platform.folders, channel_, [this] { close(); }});
+  copy_ = std::make_unique<CopyController>(
+      CopyController::Needs{ui_, state_, link_, platform.messages, platform.folders, channel_,
+                            [this] { deviceTab_->StartAfreshAfterFault(); }});
   deviceTab_ = std::make_unique<DeviceTabController>(ui_, state_, link_, platform.messages, *copy_);
   export_ = std::make_unique<ExportController>(ui_, state_, platform.messages, platform.automation);
   folderList_ = std::make_unique<FolderListController>(ui_, state_, platform.messages, platform.folders);

@@ -31,7 +31,7 @@ class Progress final : public transfer::TransferView {
   void SetRecordingBar(std::uint32_t value, std::uint32_t maximum) override;
   void SetOverallBar(std::uint32_t, std::uint32_t) override {}
   void EndJob(transfer::JobKind, bool) override {}
-  void CloseProgram() override {}
+  void TelephoneFailed() override {}
 
  private:
   void DrawBar(bool now);

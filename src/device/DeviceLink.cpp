@@ -44,6 +44,16 @@ void DeviceLink::Flush() {
   library_.Flush(deviceHandle_, 0, 0);
 }
 
+void DeviceLink::Release() {
+  std::lock_guard lock(exchangeMutex_);
+  deviceOpen_ = false;
+  loggedIn_ = false;
+  const usb::DeviceHandle handle = deviceHandle_.exchange(0);
+  if (handle == 0) return;
+  library_.Flush(handle, 0, 0);
+  library_.Close(handle);
+}
+
 void DeviceLink::CloseAtExit() {
   std::lock_guard lock(exchangeMutex_);
   const usb::DeviceHandle handle = deviceHandle_;

@@ -73,6 +73,10 @@ class DeviceLink {
   bool OpenDevice(std::uint32_t deviceNumber, usb::Status* why = nullptr);
   // Purges whatever the telephone or the library still holds for us.
   void Flush();
+  // A link that failed is let go: flushed and closed, neither open nor
+  // logged in, so the next open starts clean (a telephone serves one
+  // program, and one handle, at a time). Nothing is left to close at exit.
+  void Release();
   // At exit: flush and close the handle of the last open, if any open ever
   // succeeded; otherwise the library is not touched.
   void CloseAtExit();

@@ -12,8 +12,9 @@ void TStorgeThread::Execute() {
   std::array<std::uint8_t, 2> countBytes{};
   if (!setup_.link.Exchange(device::Command::ReadCount(), device::FramePreparation::KeepOtherBytes,
                             countBytes)) {
-    // Not knowing what the telephone holds, the program gives up altogether.
-    setup_.view.CloseProgram();
+    // Not knowing what the telephone holds, the job cannot go on, and the
+    // link is in no state to be trusted until the telephone is opened again.
+    setup_.view.TelephoneFailed();
     return;
   }
   const std::uint32_t count = countBytes[0] + 256u * countBytes[1];

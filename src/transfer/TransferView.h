@@ -23,9 +23,10 @@ class TransferView {
   // The job's last word: bars and text back to rest, controls back, busy
   // flag cleared. `stopped` says whether a stop request ended it.
   virtual void EndJob(JobKind kind, bool stopped) = 0;
-  // The job could not even learn how many recordings there are: the
-  // program closes.
-  virtual void CloseProgram() = 0;
+  // The job could not even learn how many recordings there are (and has
+  // said why): it ends at once, and the telephone's tab starts afresh as
+  // when the telephone is unplugged; the program goes on.
+  virtual void TelephoneFailed() = 0;
 };
 
 }  // namespace parlomax::transfer

@@ -182,6 +182,37 @@ TEST_F(TransferTabTest, UnpluggingDuringACopyResetsTheTabAndTheJobEndsAtItsNextC
   EXPECT_TRUE(PcTabEnabled());
 }
 
+TEST_F(TransferTabTest, ATelephoneThatCannotSayWhatItHoldsStartsTheTabAfreshAndTheWindowStays) {
+  form_.findChild<QTimer*>("TimerUSBConnect")->stop();
+  LogInAndList();
+  ChooseSaveFolder();
+  const usb::DeviceHandle handle = form_.Link().DeviceHandle();
+  library_.FailNextRead();  // the count
+  Button("BitBtnUploadAll")->click();
+  ASSERT_TRUE(PumpUntil([&] { return !testing::StateOf(form_).UploadAllRunning; }));
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
+  EXPECT_TRUE(form_.isVisible());
+  // As after an unplug: nothing but the connection to look at until the
+  // watch sees the telephone again, and the telephone let go.
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(EnabledDeviceControls(), Controls{});
+  EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
+  EXPECT_TRUE(PcTabEnabled());
+  const auto calls = library_.CallsBesidesCount();
+  EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [&](const auto& c) {
+    return c.op == LibraryCall::Op::Close && c.handle == handle;
+  }));
+
+  // The telephone is opened anew, the PIN asked again, and copying works.
+  messages_.Clear();
+  LogInAndList();
+  EXPECT_EQ(List()->topLevelItemCount(), 8);
+  Button("BitBtnUploadAll")->click();
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});
+}
+
 TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
   LogInAndList();
   ChooseSaveFolder();

@@ -319,7 +319,8 @@ TEST_F(LateEmulatorReplyTest, EveryLaterFileOfACopyIsExact) {
   testing::TempFolder saved;
   testing::ExpectCopiesExactAfterALateReply(*link_, messages_, expected_, saved.Path(),
                                             RecordingOfMemoryRead(2));
-  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB读数据错误", "全部文件上传结束"}));
+  EXPECT_EQ(messages_.Texts(),
+            (std::vector<QString>{"USB读数据错误", transfer::NotCopiedWholeText(1)}));
 }
 
 TEST_F(LateEmulatorReplyTest, EveryLaterRowOfTheListShowsItsOwnRecording) {

@@ -122,7 +122,8 @@ TEST_F(LateUsbReplyTest, EveryLaterFileOfACopyIsExact) {
   telephone_->DelayReply(3, 2, std::chrono::milliseconds(600));  // recording 0, second chunk
   testing::TempFolder folder;
   testing::ExpectCopiesExactAfterALateReply(*link_, messages_, *model_, folder.Path(), 0);
-  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB读数据错误", "全部文件上传结束"}));
+  EXPECT_EQ(messages_.Texts(),
+            (std::vector<QString>{"USB读数据错误", transfer::NotCopiedWholeText(1)}));
 }
 
 TEST_F(LateUsbReplyTest, EveryLaterRowOfTheListShowsItsOwnRecording) {

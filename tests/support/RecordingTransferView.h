@@ -35,23 +35,38 @@ class RecordingTransferView final : public transfer::TransferView {
     std::lock_guard lock(mutex_);
     ends_.push_back({kind, stopped});
   }
-  void CloseProgram() override {
+  void TelephoneFailed() override {
     std::lock_guard lock(mutex_);
-    ++closes_;
+    ++telephoneFailures_;
   }
 
-  std::vector<QString> Texts() const { std::lock_guard lock(mutex_); return texts_; }
-  std::vector<Bar> RecordingBars() const { std::lock_guard lock(mutex_); return recordingBars_; }
-  std::vector<Bar> OverallBars() const { std::lock_guard lock(mutex_); return overallBars_; }
-  std::vector<End> Ends() const { std::lock_guard lock(mutex_); return ends_; }
-  int Closes() const { std::lock_guard lock(mutex_); return closes_; }
+  std::vector<QString> Texts() const {
+    std::lock_guard lock(mutex_);
+    return texts_;
+  }
+  std::vector<Bar> RecordingBars() const {
+    std::lock_guard lock(mutex_);
+    return recordingBars_;
+  }
+  std::vector<Bar> OverallBars() const {
+    std::lock_guard lock(mutex_);
+    return overallBars_;
+  }
+  std::vector<End> Ends() const {
+    std::lock_guard lock(mutex_);
+    return ends_;
+  }
+  int TelephoneFailures() const {
+    std::lock_guard lock(mutex_);
+    return telephoneFailures_;
+  }
 
  private:
   mutable std::mutex mutex_;
   std::vector<QString> texts_;
   std::vector<Bar> recordingBars_, overallBars_;
   std::vector<End> ends_;
-  int closes_ = 0;
+  int telephoneFailures_ = 0;
 };
 
 }  // namespace parlomax::testing

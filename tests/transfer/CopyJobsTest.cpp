@@ -22,8 +22,7 @@ using phone::LibraryCall;
 class CopyJobsTest : public testing::TelephoneOnLink {
  protected:
   JobSetup MakeSetup() {
-    return JobSetup{*link_, messages_, view_, QString::fromStdString(folder_.Path().string()) + "/",
-                    std::chrono::milliseconds(0)};
+    return JobSetup{*link_, messages_, view_, folder_.Path() / "", std::chrono::milliseconds(0)};
   }
   // Runs a job to its end on its own thread.
   void Run(CopyJob& job) { testing::RunOnItsOwnThread(job); }
@@ -63,26 +62,32 @@ TEST_F(CopyJobsTest, TheAllJobCopiesEveryRecordingAndSaysSoAtTheEnd) {
   EXPECT_FALSE(view_.Ends()[0].stopped);
 }
 
-TEST_F(CopyJobsTest, AFailedChunkMovesOnAndTheEndIsStillAnnounced) {
-  Plug(Recordings(3, 700));
-  // Reads: the count, header 0, chunk 1 of recording 0; its chunk 2 fails.
-  library_->FailReadAfter(3);
-  TStorgeThread job(MakeSetup());
-  Run(job);
-  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB读数据错误", "全部文件上传结束"}));
-  EXPECT_EQ(std::filesystem::file_size(folder_ / FileName(0, 1)), 19u + 256u);
-  EXPECT_EQ(std::filesystem::file_size(folder_ / FileName(2, 3)), 19u + 700u);
-  EXPECT_EQ(view_.OverallBars().back(), (testing::RecordingTransferView::Bar{3, 3}));
-}
-
-TEST_F(CopyJobsTest, AFailureInTheLastRecordingWithholdsTheCompletionMessage) {
-  Plug(Recordings(2, 700));
-  // The count, header 0, three chunks, header 1, its first chunk; then a failure.
-  library_->FailReadAfter(7);
-  TStorgeThread job(MakeSetup());
-  Run(job);
-  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
-  EXPECT_EQ(view_.Ends().size(), 1u);
+TEST_F(CopyJobsTest, AFailedChunkMovesOnAndTheClosingMessageCountsWhatIsNotWhole) {
+  struct Case {
+    unsigned recordings;
+    int failReadAfter;  // -1: none
+    std::vector<QString> messages;
+  };
+  // Reads: the count, then per recording its header and three chunks.
+  for (const Case& c :
+       {Case{3, 3, {"USB读数据错误", NotCopiedWholeText(1)}},  // the first recording is cut
+        Case{2, 7, {"USB读数据错误", NotCopiedWholeText(1)}},  // the last one is
+        Case{2, -1, {"全部文件上传结束"}}}) {
+    testing::TempFolder folder(testing::TempFolder::InMemoryBase());
+    Plug(Recordings(c.recordings, 700));
+    messages_.Clear();
+    if (c.failReadAfter >= 0) library_->FailReadAfter(c.failReadAfter);
+    JobSetup setup = MakeSetup();
+    setup.saveFolder = folder.Path() / "";
+    TStorgeThread job(std::move(setup));
+    Run(job);
+    EXPECT_EQ(messages_.Texts(), c.messages) << c.failReadAfter;
+    EXPECT_EQ(std::filesystem::file_size(folder / FileName(1, 2)),
+              19u + (c.failReadAfter == 7 ? 256u : 700u));
+    if (c.failReadAfter == 3) {
+      EXPECT_EQ(std::filesystem::file_size(folder / FileName(0, 1)), 19u + 256u);
+    }
+  }
 }
 
 TEST_F(CopyJobsTest, AFullDiskEndsTheJobAsAStopWouldWithOneMessage) {
@@ -103,12 +108,12 @@ TEST_F(CopyJobsTest, AFullDiskEndsTheJobAsAStopWouldWithOneMessage) {
   EXPECT_LE(std::filesystem::file_size(folder_ / FileName(1, 2)), 19u + 3000u) << "kept as what it holds";
 }
 
-TEST_F(CopyJobsTest, AnUnreadableCountClosesTheProgramWithoutTheEndSteps) {
+TEST_F(CopyJobsTest, AnUnreadableCountGivesUpTheTelephoneWithoutTheEndSteps) {
   Plug(Recordings(2, 10));
   library_->FailNextRead();
   TStorgeThread job(MakeSetup());
   Run(job);
-  EXPECT_EQ(view_.Closes(), 1);
+  EXPECT_EQ(view_.TelephoneFailures(), 1);
   EXPECT_TRUE(view_.Ends().empty());
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"USB读数据错误"});
   EXPECT_TRUE(FilesMade().empty());
