@@ -22,6 +22,7 @@ const QString kStopConvertingMessage = QStringLiteral("请先停止转换！");
 const QString kSelectAFileMessage = QStringLiteral("请先选中文件！");
 const QString kCannotOpenMessage = QStringLiteral("open input spx file error!");
 const QString kIdleTime = QStringLiteral("00:00:00");
+const QString kDecoderBusyMessage = QStringLiteral("解码程序还在为上一项工作运行，请稍后再播放。");
 
 }  // namespace
 
@@ -195,6 +196,10 @@ bool PlaybackController::Started(audio::StartResult result) {
     case audio::StartResult::CannotOpen:
       playbacks_.Silence();
       messages_.Plain(kCannotOpenMessage);
+      return false;
+    case audio::StartResult::DecoderBusy:
+      playbacks_.Silence();
+      messages_.Warn(kDecoderBusyMessage);
       return false;
     case audio::StartResult::DecodeFailed:
       playbacks_.Silence();
