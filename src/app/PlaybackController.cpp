@@ -1,7 +1,7 @@
 #include "app/PlaybackController.h"
 
+#include "app/RowFile.h"
 #include "audio/TimeText.h"
-#include "catalogue/FolderList.h"
 #include "catalogue/RecordingHeader.h"
 #include "platform/shell/MessageService.h"
 
@@ -93,12 +93,13 @@ void PlaybackController::Play() {
     ShowPlaying();
   }
   SelectOnly(row);
-  const auto files = catalogue::SearchRecordingFiles(catalogue::FolderPath(ui_.EditInput->text()));
   ui_.TrackBar1->setValue(0);
   engine_.SetLastPosition(0);
-  // A file that has gone since the listing cannot be opened either.
-  const std::string path = static_cast<std::size_t>(row) < files.size() ? files[row].string() : std::string();
-  const auto result = path.empty() ? audio::StartResult::CannotOpen : engine_.Start(path, BeginPlayback());
+  // The file the row shows, by its name: one that has gone since the
+  // listing cannot be opened, and one added since takes no row's place.
+  const std::string path =
+      FileOfRow(ui_.EditInput->text(), ui_.ListViewFile->topLevelItem(row)).string();
+  const auto result = engine_.Start(path, BeginPlayback());
   if (result != audio::StartResult::CannotOpen) {
     const auto seconds = static_cast<int>(engine_.PlayFileSize() / catalogue::kPayloadBytesPerSecond + 1);
     ui_.TrackBar1->setMaximum(seconds);
