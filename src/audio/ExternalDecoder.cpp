@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -81,6 +82,19 @@ QString DecodeFaultText(const DecodeOutcome& outcome) {
 std::chrono::milliseconds DecoderTimeLimit::For(std::uint64_t payloadBytes) const {
   return floor +
          std::chrono::duration_cast<std::chrono::milliseconds>(perPayloadByte * payloadBytes);
+}
+
+ExternalDecoder::RunLock ExternalDecoder::TryHoldRuns(std::chrono::milliseconds wait) const {
+  // Asked for again every few milliseconds rather than waited for with a
+  // time-out: the thread checker cannot follow a timed wait on a mutex
+  // (pthread_mutex_clocklock) and would take every unlock for a fault.
+  const auto until = std::chrono::steady_clock::now() + wait;
+  RunLock held(runs_, std::try_to_lock);
+  while (!held.owns_lock() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    held.try_lock();
+  }
+  return held;
 }
 
 DecodeOutcome ExternalDecoder::DecodeChunk(std::span<const std::uint8_t> chunk,

@@ -80,7 +80,7 @@ using StopRequested = std::function<bool()>;
 // payload byte.
 class ExternalDecoder {
  public:
-  using RunLock = std::unique_lock<std::timed_mutex>;
+  using RunLock = std::unique_lock<std::mutex>;
 
   explicit ExternalDecoder(std::string program, DecoderTimeLimit limit = {})
       : program_(std::move(program)), limit_(limit) {}
@@ -107,7 +107,7 @@ class ExternalDecoder {
 
   RunLock HoldRuns() const { return RunLock(runs_); }
   // The run lock if it comes within `wait`; a lock that owns nothing if not.
-  RunLock TryHoldRuns(std::chrono::milliseconds wait) const { return RunLock(runs_, wait); }
+  RunLock TryHoldRuns(std::chrono::milliseconds wait) const;
   // The same as DecodeChunk, with the lock of HoldRuns() held by the caller.
   DecodeOutcome DecodeHeldChunk(std::span<const std::uint8_t> chunk, const std::string& outputName,
                                 const RunLock& held, const StopRequested& stop = {}) const;
@@ -115,7 +115,7 @@ class ExternalDecoder {
  private:
   std::string program_;
   DecoderTimeLimit limit_;
-  mutable std::timed_mutex runs_;
+  mutable std::mutex runs_;
 };
 
 // The decoder next to the program (in `programFolder`) when there is one,

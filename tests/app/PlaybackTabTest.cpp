@@ -240,11 +240,11 @@ TEST_F(PlaybackTabTest, TheRowsOwnFileIsPlayedAndConvertedAfterAnotherJoinsTheFo
   form_.BitBtnOutputClick();
   Select({kThree});
   form_.BitBtn4Click();
-  ASSERT_TRUE(testing::PumpUntilConversionJobsEnded(20000));
+  ASSERT_TRUE(testing::PumpUntilConversionJobsEnded(60000));
   EXPECT_EQ(std::filesystem::file_size(wavs / (std::string(kThree) + ".wav")), 44u + 3000 * 16);
   // Convert all: the rows, not what the folder holds now.
   form_.BitBtn5Click();
-  ASSERT_TRUE(testing::PumpUntilConversionJobsEnded(20000));
+  ASSERT_TRUE(testing::PumpUntilConversionJobsEnded(60000));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(wavs.Path()), {}), 4);
   EXPECT_FALSE(std::filesystem::exists(wavs / "03171400_0009.spx.wav"));
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"转换选择文件成功！", "转换全部文件成功！"}));
