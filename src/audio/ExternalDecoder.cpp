@@ -74,7 +74,7 @@ QString DecodeFaultText(const DecodeOutcome& outcome) {
           .arg(outcome.expected);
     case DecodeFault::TimedOut:
       return QStringLiteral("解码程序 %1 秒内没有结束，已被终止")
-          .arg((outcome.detail + 999) / 1000);
+          .arg(QString::number(static_cast<double>(outcome.detail) / 1000, 'g', 3));
   }
   return {};
 }
