@@ -10,8 +10,6 @@
 
 #include <QLabel>
 
-#include <fstream>
-
 #include <sys/stat.h>
 
 namespace parlomax::app {
@@ -135,57 +133,6 @@ TEST_F(ConversionTabTest, APipeByAListedRecordingsNameStopsConvertAllAsAFileThat
   form_.BitBtnPlayStartClick();
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"open input spx file error!"});
   EXPECT_EQ(testing::StateOf(form_).PlayState, PlayState::Stopped);
-}
-
-// A decoder that decodes for the player but hangs in every conversion run,
-// after leaving word of it in the working directory.
-std::string DecoderThatHangsInConversion() {
-  static const testing::TempFolder folder;
-  const auto script = folder / "speex";
-  std::ofstream(script)
-      << "#!/bin/sh\ncase \"$2\" in temp_trans.wav) touch hanging; exec sleep 1000;; esac\n"
-         "exec " PARLOMAX_DECODER_PROGRAM " \"$@\"\n";
-  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-  return script.string();
-}
-
-class AHungDecoder : public testing::WindowWithTelephone {
- protected:
-  AHungDecoder() : WindowWithTelephone({}, DecoderThatHangsInConversion()) {
-    testing::WriteSpx(input_ / "03171430_0001.spx", testing::TonePayload(3000, 440));
-    folders_.answer = QString::fromStdString(input_.Path().string());
-    Button("BitBtn3")->click();
-    folders_.answer = QString::fromStdString(output_.Path().string());
-    form_.BitBtnOutputClick();
-  }
-  ~AHungDecoder() override { form_.BitBtnPlayStopClick(); }
-
-  shell::PrivateWorkingDirectory work_{std::filesystem::temp_directory_path()};
-  testing::TempFolder input_, output_;
-};
-
-TEST_F(AHungDecoder, EndsAtTheStopAndNeverHoldsThePlayerUp) {
-  form_.BitBtn5Click();
-  ASSERT_TRUE(testing::PumpUntil([] { return std::filesystem::exists("hanging"); }));
-  form_.BitBtn5Click();  // the user stops the conversion that does not move
-  ASSERT_TRUE(testing::PumpUntilConversionJobsEnded(3000)) << "the stop did not end the hung run";
-  EXPECT_EQ(Button("BitBtn5")->text(), "转换全部");
-  EXPECT_TRUE(messages_.Texts().empty());
-
-  // Another's run that does not make way: Play waits a moment, then says so.
-  auto* files = form_.findChild<QTreeWidget*>("ListViewFile");
-  files->topLevelItem(0)->setSelected(true);
-  {
-    const auto held = form_.Playback().Engine().Decoder().HoldRuns();
-    form_.BitBtnPlayStartClick();
-  }
-  EXPECT_EQ(messages_.Texts(),
-            std::vector<QString>{"解码程序还在为上一项工作运行，请稍后再播放。"});
-  EXPECT_EQ(testing::StateOf(form_).PlayState, PlayState::Stopped);
-  // Once it has: the recording plays.
-  form_.BitBtnPlayStartClick();
-  EXPECT_TRUE(testing::PumpUntil([&] { return sound_.SampleCount() >= 8000; }));
-  EXPECT_EQ(messages_.Texts().size(), 1u);
 }
 
 }  // namespace

@@ -14,7 +14,9 @@
 #include <QLabel>
 #include <QSlider>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 namespace parlomax::app {
 namespace {
@@ -248,6 +250,26 @@ TEST_F(PlaybackTabTest, TheRowsOwnFileIsPlayedAndConvertedAfterAnotherJoinsTheFo
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(wavs.Path()), {}), 4);
   EXPECT_FALSE(std::filesystem::exists(wavs / "03171400_0009.spx.wav"));
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"转换选择文件成功！", "转换全部文件成功！"}));
+}
+
+TEST_F(PlaybackTabTest, PlayWaitsForAnothersDecoderRunOnlyAMomentThenSaysSo) {
+  Select({kThree});
+  // A run of a stopped conversion that does not make way.
+  std::atomic<bool> holding{false}, done{false};
+  std::jthread conversion([&] {
+    const auto held = form_.Playback().Engine().Decoder().HoldRuns();
+    holding = true;
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  form_.BitBtnPlayStartClick();
+  done = true;
+  conversion.join();
+  EXPECT_EQ(messages_.Texts(),
+            std::vector<QString>{"解码程序还在为上一项工作运行，请稍后再播放。"});
+  EXPECT_EQ(State(), PlayState::Stopped);
+  form_.BitBtnPlayStartClick();
+  EXPECT_EQ(Playing(), kThree);
 }
 
 TEST_F(PlaybackTabTest, RefusalsAndAFileThatHasGone) {
