@@ -48,7 +48,8 @@ inline double ConversionJobSeconds(const audio::ExternalDecoder& decoder, const 
   NoConversionView view;
   std::atomic<bool> running{true};
   const auto start = std::chrono::steady_clock::now();
-  audio::ConversionJob job({audio::ConversionKind::All, decoder, messages, view, running, input, output, {}, 0, chunks});
+  audio::ConversionJob job({audio::ConversionKind::All, decoder, messages, view, running,
+                            catalogue::SearchRecordingFiles(input), output, chunks});
   job.Run({});
   return SecondsSince(start);
 }

@@ -1,6 +1,7 @@
 #include "app/ConversionController.h"
 
 #include "app/MainFormLayout.h"
+#include "app/RowFile.h"
 #include "catalogue/FolderList.h"
 #include "platform/shell/FolderBrowser.h"
 #include "platform/shell/FolderChooser.h"
@@ -132,15 +133,23 @@ void ConversionController::Start(ConversionKind kind) {
   SetLockedControls(kind, false);
   ButtonOf(kind)->setText(kCancelCaption);
 
-  std::vector<bool> selected;
+  // The files the rows show, by name and in the list's order: a file that
+  // came into the folder since the listing takes no row's place.
+  std::vector<std::filesystem::path> files;
   for (int row = 0; row < ui_.ListViewFile->topLevelItemCount(); ++row) {
-    selected.push_back(ui_.ListViewFile->topLevelItem(row)->isSelected());
+    const QTreeWidgetItem* item = ui_.ListViewFile->topLevelItem(row);
+    if (kind == ConversionKind::All || item->isSelected())
+      files.push_back(FileOfRow(ui_.EditInput->text(), item));
   }
   const auto setupFor = [&](audio::ConversionView& view) {
-    return audio::ConversionSetup{kind, decoder_, messages_, view, FlagOf(kind),
-                                  catalogue::FolderPath(ui_.EditInput->text()),
-                                  catalogue::FolderPath(ui_.EditOutput->text()), std::move(selected),
-                                  state_.FolderFileCount, state_.ConversionWorkTotal};
+    return audio::ConversionSetup{kind,
+                                  decoder_,
+                                  messages_,
+                                  view,
+                                  FlagOf(kind),
+                                  std::move(files),
+                                  catalogue::FolderPath(ui_.EditOutput->text()),
+                                  state_.ConversionWorkTotal};
   };
   jobs_.Start(JobHost::Priority::Normal,
               [&](JobHost::Port port) { return std::make_unique<JobView>(*this, port, kind, setupFor); });

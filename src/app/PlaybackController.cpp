@@ -1,7 +1,7 @@
 #include "app/PlaybackController.h"
 
+#include "app/RowFile.h"
 #include "audio/TimeText.h"
-#include "catalogue/FolderList.h"
 #include "catalogue/RecordingHeader.h"
 #include "platform/shell/MessageService.h"
 
@@ -22,6 +22,7 @@ const QString kStopConvertingMessage = QStringLiteral("请先停止转换！");
 const QString kSelectAFileMessage = QStringLiteral("请先选中文件！");
 const QString kCannotOpenMessage = QStringLiteral("open input spx file error!");
 const QString kIdleTime = QStringLiteral("00:00:00");
+const QString kDecoderBusyMessage = QStringLiteral("解码程序还在为上一项工作运行，请稍后再播放。");
 
 }  // namespace
 
@@ -92,12 +93,13 @@ void PlaybackController::Play() {
     ShowPlaying();
   }
   SelectOnly(row);
-  const auto files = catalogue::SearchRecordingFiles(catalogue::FolderPath(ui_.EditInput->text()));
   ui_.TrackBar1->setValue(0);
   engine_.SetLastPosition(0);
-  // A file that has gone since the listing cannot be opened either.
-  const std::string path = static_cast<std::size_t>(row) < files.size() ? files[row].string() : std::string();
-  const auto result = path.empty() ? audio::StartResult::CannotOpen : engine_.Start(path, BeginPlayback());
+  // The file the row shows, by its name: one that has gone since the
+  // listing cannot be opened, and one added since takes no row's place.
+  const std::string path =
+      FileOfRow(ui_.EditInput->text(), ui_.ListViewFile->topLevelItem(row)).string();
+  const auto result = engine_.Start(path, BeginPlayback());
   if (result != audio::StartResult::CannotOpen) {
     const auto seconds = static_cast<int>(engine_.PlayFileSize() / catalogue::kPayloadBytesPerSecond + 1);
     ui_.TrackBar1->setMaximum(seconds);
@@ -195,6 +197,10 @@ bool PlaybackController::Started(audio::StartResult result) {
     case audio::StartResult::CannotOpen:
       playbacks_.Silence();
       messages_.Plain(kCannotOpenMessage);
+      return false;
+    case audio::StartResult::DecoderBusy:
+      playbacks_.Silence();
+      messages_.Warn(kDecoderBusyMessage);
       return false;
     case audio::StartResult::DecodeFailed:
       playbacks_.Silence();

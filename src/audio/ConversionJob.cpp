@@ -4,6 +4,7 @@
 #include "audio/WavHeader.h"
 #include "catalogue/FolderList.h"
 #include "platform/files/KeptFile.h"
+#include "platform/files/PathText.h"
 #include "platform/files/PlainFile.h"
 #include "platform/files/SystemReason.h"
 #include "platform/shell/MessageService.h"
@@ -58,27 +59,19 @@ void ConversionJob::Run(std::stop_token stop) {
 }
 
 void ConversionJob::ConvertSelectedThread() {
-  const auto files = catalogue::SearchRecordingFiles(setup_.inputFolder);
-  const std::size_t rows = std::min<std::size_t>({setup_.folderFileCount, files.size(), setup_.selectedRows.size()});
   std::uint64_t runs = 0;
-  for (std::size_t i = 0; i < rows; ++i) {
+  for (const auto& file : setup_.files) {
+    // Asked of the file system only: nothing is opened before its turn.
     std::error_code ec;
-    const auto size = setup_.selectedRows[i] ? std::filesystem::file_size(files[i], ec) : 0;
+    const auto size = std::filesystem::file_size(file, ec);
     if (!ec) runs += RunsFor(PayloadIn(size));
   }
   total_ = static_cast<std::uint32_t>(runs);
-  for (std::size_t i = 0; i < rows && Wanted(); ++i) {
-    if (!setup_.selectedRows[i]) continue;
-    const FileResult result = ConvertFile(files[i]);
-    if (result == FileResult::ErrorStopped) return;
-    if (result == FileResult::EndsTheJob) break;
-  }
-  End(kSelectedConvertedMessage);
+  if (ConvertEach()) End(kSelectedConvertedMessage);
 }
 
 void ConversionJob::ConvertAllThread() {
-  const auto files = catalogue::SearchRecordingFiles(setup_.inputFolder);
-  if (files.empty()) {
+  if (setup_.files.empty()) {
     // Nothing to convert: said as the listing says it, and no success.
     setup_.messages.Warn(catalogue::kNoSupportedFilesMessage);
     setup_.view.RestoreControls();
@@ -86,12 +79,16 @@ void ConversionJob::ConvertAllThread() {
     return;
   }
   total_ = setup_.workTotal;
-  for (std::size_t i = 0; i < files.size() && Wanted(); ++i) {
-    const FileResult result = ConvertFile(files[i]);
-    if (result == FileResult::ErrorStopped) return;
+  if (ConvertEach()) End(kAllConvertedMessage);
+}
+
+bool ConversionJob::ConvertEach() {
+  for (std::size_t i = 0; i < setup_.files.size() && Wanted(); ++i) {
+    const FileResult result = ConvertFile(setup_.files[i]);
+    if (result == FileResult::ErrorStopped) return false;
     if (result == FileResult::EndsTheJob) break;
   }
-  End(kAllConvertedMessage);
+  return true;
 }
 
 ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path& spx) {
@@ -123,20 +120,18 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
   ::fseeko(in.get(), kHeaderBytes, SEEK_SET);
 
   std::vector<std::uint8_t> chunk(kConversionChunkBytes);
-  std::vector<std::uint8_t> samples(kConvertedChunkBytes);
+  std::vector<std::uint8_t> samples;
   std::uint32_t written = 0;
-  bool decoderMissing = false;
+  DecodeOutcome decoded;
   auto lastShown = Clock::now();
   // No further than the runs the header was written for, nor than the file
-  // still holds, nor past a write the disk refused.
+  // still holds, nor past a write the disk refused or a run that failed.
   for (std::uint64_t left = payload; written < runs && Wanted() && out.Error() == 0; left -= chunk.size()) {
     chunk.resize(std::min<std::uint64_t>(left, kConversionChunkBytes));
     if (std::fread(chunk.data(), 1, chunk.size(), in.get()) != chunk.size()) break;
-    samples.assign(chunk.size() * kOutputBytesPerPayloadByte, 0);
-    if (!DecodeRun(chunk, samples)) {
-      decoderMissing = true;
-      break;
-    }
+    samples.resize(chunk.size() * kOutputBytesPerPayloadByte);
+    decoded = DecodeRun(chunk, samples);
+    if (decoded != DecodeResult::Decoded) break;
     if (!out.Write(samples)) break;
     ++written;
     ++totalDone_;
@@ -155,9 +150,9 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
   if (cut && out.Size() >= kWavHeaderSize) {
     out.WriteAt(0, WavHeader(static_cast<std::uint32_t>((out.Size() - kWavHeaderSize) & ~std::uint64_t{1})));
   }
-  out.Finish(cut ? files::Ending::Cut : files::Ending::Complete);
-  if (decoderMissing) {
-    FailWith(DecodeFailureText(DecodeResult::NotStarted, setup_.decoder.Program(), spx.string()));
+  const files::Placed placed = out.Finish(cut ? files::Ending::Cut : files::Ending::Complete);
+  if (decoded == DecodeResult::NotStarted) {
+    FailWith(DecodeFailureText(decoded, setup_.decoder.Program(), spx.string()));
     return FileResult::ErrorStopped;
   }
   if (out.Error() != 0) {
@@ -166,39 +161,65 @@ ConversionJob::FileResult ConversionJob::ConvertFile(const std::filesystem::path
     setup_.messages.Warn(files::WriteFailedText(target, out.Error()));
     return FileResult::EndsTheJob;
   }
+  if (decoded == DecodeResult::Failed) {
+    const std::filesystem::path kept = placed == files::Placed::Target ? target
+                                       : placed == files::Placed::BesideTarget
+                                           ? files::KeptFile::PartName(target)
+                                           : std::filesystem::path();
+    NoteFailure(spx, decoded, kept);
+    return FileResult::Failed;
+  }
   return FileResult::Done;
 }
 
-bool ConversionJob::DecodeRun(std::span<const std::uint8_t> chunk, std::vector<std::uint8_t>& samples) {
+DecodeOutcome ConversionJob::DecodeRun(std::span<const std::uint8_t> chunk,
+                                       std::vector<std::uint8_t>& samples) {
   // The decoder's output is read back before any other run may replace it.
   const auto held = setup_.decoder.HoldRuns();
-  const DecodeResult result = setup_.decoder.DecodeHeldChunk(chunk, kConversionOutput, held);
-  if (result == DecodeResult::NotStarted) return false;
-  // A run that left less than its sound is made up with silence, so that
-  // the file still holds what its header says.
-  if (result == DecodeResult::Decoded) {
-    if (File decoded = Open(kConversionOutput, "rb")) {
-      [[maybe_unused]] const auto got = std::fread(samples.data(), 1, samples.size(), decoded.get());
-    }
-  }
-  return true;
+  const DecodeOutcome outcome =
+      setup_.decoder.DecodeHeldChunk(chunk, kConversionOutput, held, [this] { return !Wanted(); });
+  if (outcome != DecodeResult::Decoded) return outcome;
+  File decoded = Open(kConversionOutput, "rb");
+  const std::size_t got =
+      decoded ? std::fread(samples.data(), 1, samples.size(), decoded.get()) : 0;
+  if (got != samples.size())
+    return {DecodeResult::Failed, DecodeFault::ShortOutput, static_cast<std::int64_t>(got),
+            samples.size()};
+  return outcome;
+}
+
+void ConversionJob::NoteFailure(const std::filesystem::path& spx, const DecodeOutcome& outcome,
+                                const std::filesystem::path& kept) {
+  if (failures_++ > 0) return;
+  firstFailure_ = NameOf(spx) + QStringLiteral("，") + DecodeFaultText(outcome);
+  if (!kept.empty())
+    firstFailure_ += QStringLiteral("；已转换的部分保存在 ") + files::PathText(kept);
+}
+
+QString ConversionJob::FailuresText() const {
+  return QStringLiteral("转换结束，但有 %1 个文件没有转换成功（第一个是 %2）。")
+      .arg(failures_)
+      .arg(firstFailure_);
 }
 
 void ConversionJob::End(const QString& successMessage) {
-  const bool completed = Wanted() && !writeFailed_;
+  // Ran its course: neither cancelled nor ended by a full disk.
+  const bool ranThrough = Wanted() && !writeFailed_;
   setup_.view.RestoreControls();
-  if (completed) setup_.messages.Warn(successMessage);
+  if (ranThrough && failures_ == 0) setup_.messages.Warn(successMessage);
+  if (failures_ > 0) setup_.messages.Warn(FailuresText());
   {
     const auto held = setup_.decoder.HoldRuns();
     std::error_code ec;
     std::filesystem::remove(kDecoderInput, ec);
     std::filesystem::remove(kConversionOutput, ec);
   }
-  setup_.view.EndJob(completed);
+  setup_.view.EndJob(ranThrough);
 }
 
 void ConversionJob::FailWith(const QString& message) {
   setup_.messages.Warn(message);
+  if (failures_ > 0) setup_.messages.Warn(FailuresText());
   setup_.view.ErrorStop();
 }
 

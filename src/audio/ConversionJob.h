@@ -61,12 +61,10 @@ struct ConversionSetup {
   ConversionView& view;
   // The job's flag: set while it runs; clearing it asks the job to stop.
   std::atomic<bool>& running;
-  std::filesystem::path inputFolder;
+  // The recordings to convert, in the order the list shows them: the
+  // selected rows' files, or every row's.
+  std::vector<std::filesystem::path> files;
   std::filesystem::path outputFolder;
-  // Selected: whether each listed row was selected when the job started,
-  // and how many rows were listed.
-  std::vector<bool> selectedRows;
-  std::uint32_t folderFileCount = 0;
   // All: the conversion work the last listing counted.
   std::uint32_t workTotal = 0;
 };
@@ -74,13 +72,15 @@ struct ConversionSetup {
 // "<name>.wav" of a recording file's name, in `folder`.
 std::filesystem::path WavFileFor(const std::filesystem::path& folder, const std::filesystem::path& spx);
 
-// Converts the recordings of a folder into WAV files, one decoder run per
-// half second of sound (and one for what is left after the last whole half
-// second: a WAV file holds all of a call), on the thread that runs it. A WAV file never claims
-// more sound than it holds: one cut short has its sizes rewritten. It takes
-// the place of an earlier file of its name only when complete; a cut one
-// is then kept beside it as "<name>.part". A write the disk refuses is said
-// once, and ends the job as a cancel does.
+// Converts recordings into WAV files, one decoder run per half second of
+// sound (and one for what is left after the last whole half second: a WAV
+// file holds all of a call), on the thread that runs it. A WAV file never
+// claims more sound than it holds: one cut short has its sizes rewritten.
+// It takes the place of an earlier file of its name only when complete; a
+// cut one is then kept beside it as "<name>.part". A decoder run that fails
+// fails its file, and the job goes on with the next; the end names how
+// many failed. A write the disk refuses is said once, and ends the job as
+// a cancel does.
 class ConversionJob final {
  public:
   explicit ConversionJob(ConversionSetup setup) : setup_(std::move(setup)) {}
@@ -91,24 +91,33 @@ class ConversionJob final {
  private:
   enum class FileResult {
     Done,
+    Failed,        // the decoder let this file down; the job goes on
     ErrorStopped,  // the job has ended with its error stop
     EndsTheJob,    // the job goes no further, and ends as a cancelled one
   };
   void ConvertSelectedThread();
   void ConvertAllThread();
+  // Every file of the setup in turn; false when an error stop ended the job.
+  bool ConvertEach();
   FileResult ConvertFile(const std::filesystem::path& spx);
-  // One decoder run over `chunk` into `samples` (sized for it); false when
-  // the decoder cannot be started at all.
-  bool DecodeRun(std::span<const std::uint8_t> chunk, std::vector<std::uint8_t>& samples);
+  // One decoder run over `chunk` into `samples` (sized for it).
+  DecodeOutcome DecodeRun(std::span<const std::uint8_t> chunk, std::vector<std::uint8_t>& samples);
   bool Wanted() const { return setup_.running && !stop_.stop_requested(); }
   void End(const QString& successMessage);
   void FailWith(const QString& message);
+  // A file the decoder let down: counted, and the first one remembered
+  // with where what it holds was kept.
+  void NoteFailure(const std::filesystem::path& spx, const DecodeOutcome& outcome,
+                   const std::filesystem::path& kept);
+  QString FailuresText() const;
 
   ConversionSetup setup_;
   std::stop_token stop_;
   std::uint32_t total_ = 0;
   std::uint32_t totalDone_ = 0;
   bool writeFailed_ = false;
+  std::uint32_t failures_ = 0;
+  QString firstFailure_;
 };
 
 }  // namespace parlomax::audio

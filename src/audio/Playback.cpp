@@ -28,6 +28,10 @@ using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 constexpr auto kPlayerPoll = 10ms;
 constexpr int kPlayerPolls = 6;
 constexpr auto kDecoderPoll = 100ms;
+// A start waits no longer than this for a decoder run of another's (a
+// playback or conversion just stopped) to end: a stopped run ends within
+// moments, so only a run that does not end is waited for in vain.
+constexpr auto kRunLockWait = 2000ms;
 constexpr double kSampleScale = 1.0 / 32768;
 const QString kDecoderCannotOpenMessage = QStringLiteral("Open temp.spx error");
 
@@ -70,12 +74,14 @@ QString FileName(const std::string& path) {
 
 }  // namespace
 
-QString DecodeFailureText(DecodeResult result, const std::string& program, const std::string& file) {
-  if (result == DecodeResult::NotStarted) {
+QString DecodeFailureText(const DecodeOutcome& outcome, const std::string& program,
+                          const std::string& file) {
+  if (outcome == DecodeResult::NotStarted) {
     return QStringLiteral("无法启动解码程序 %1，%2 无法解码。")
         .arg(QFile::decodeName(QByteArray::fromStdString(program)), FileName(file));
   }
-  return QStringLiteral("解码程序没能解出 %1 的声音，已停止。").arg(FileName(file));
+  return QStringLiteral("解码程序没能解出 %1 的声音（%2），已停止。")
+      .arg(FileName(file), DecodeFaultText(outcome));
 }
 
 std::uint32_t SeekSecond(int position, int maximum, std::uint32_t fileSize) {
@@ -129,7 +135,10 @@ StartResult Playback::StartFrom(File file, std::uint32_t startOffset, std::int32
     // A decoder thread of an earlier playback checks whether it is still
     // wanted, and marks its buffers, under this same lock: once this
     // playback's number is in place it can touch nothing of this one.
-    const auto held = decoder_.HoldRuns();
+    // Never an unbounded wait on the window's thread: a run that will not
+    // make way in time is said, and nothing plays.
+    const auto held = decoder_.TryHoldRuns(kRunLockWait);
+    if (!held.owns_lock()) return StartResult::DecoderBusy;
     decodingFor_ = number;
     BufferReady_[0] = BufferReady_[1] = false;
     NextDecodeBuffer_ = 1;
@@ -262,7 +271,11 @@ void Playback::DecoderThread(std::uint64_t number, std::string path, std::uint32
     while (BufferReady_[buffer - 1] && Decoding(number)) std::this_thread::sleep_for(kDecoderPoll);
     const auto held = decoder_.HoldRuns();
     if (!Decoding(number) || BufferReady_[buffer - 1]) break;
-    const DecodeResult result = decoder_.DecodeHeldChunk(std::span(chunk.data(), got), BufferFile(buffer), held);
+    // A run for a playback that is no longer wanted ends at once.
+    const DecodeOutcome result =
+        decoder_.DecodeHeldChunk(std::span(chunk.data(), got), BufferFile(buffer), held,
+                                 [this, number] { return !Decoding(number); });
+    if (result == DecodeResult::Stopped) break;
     if (result != DecodeResult::Decoded) {
       // Nothing stale or missing is played: the player ends after what it has.
       view->Warn(DecodeFailureText(result, decoder_.Program(), path));

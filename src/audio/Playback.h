@@ -48,11 +48,14 @@ class PlaybackView {
   virtual void Warn(const QString& text) = 0;
 };
 
-enum class StartResult { Started, CannotOpen, DecodeFailed };
+// DecoderBusy: a decoder run of another's did not end in time, so nothing
+// could be decoded.
+enum class StartResult { Started, CannotOpen, DecodeFailed, DecoderBusy };
 
 // What the user is told when the decoder let a playback or a conversion
-// down: the decoder program and the recording's file are named.
-QString DecodeFailureText(DecodeResult result, const std::string& program, const std::string& file);
+// down: the decoder program or why it failed, and the recording's file.
+QString DecodeFailureText(const DecodeOutcome& outcome, const std::string& program,
+                          const std::string& file);
 
 // The second a seek lands on, from the bar's position and maximum and the
 // size of the file played: never before second 1.
@@ -79,7 +82,9 @@ class Playback {
 
   // Plays `path` from its start, reporting to `view`. On CannotOpen
   // nothing has changed; on DecodeFailed nothing plays (the reason is in
-  // LastDecodeResult()).
+  // LastDecodeResult()), nor on DecoderBusy. Never waits for a decoder run
+  // without a limit: another's for a moment at most, its own for the
+  // run's time limit.
   StartResult Start(const std::string& path, View view);
   // Plays the file of the last start again from `second` (seek).
   StartResult StartAt(std::uint32_t second, View view);
@@ -93,7 +98,7 @@ class Playback {
   std::int32_t LastPosition() const { return LastPosition_; }
   void SetLastPosition(std::int32_t position) { LastPosition_ = position; }
   std::uint32_t ElapsedSeconds() const { return ElapsedSeconds_; }
-  DecodeResult LastDecodeResult() const { return lastDecode_; }
+  const DecodeOutcome& LastDecodeResult() const { return lastDecode_; }
   const std::string& PlayPath() const { return PlayPath_; }
   const ExternalDecoder& Decoder() const { return decoder_; }
 
@@ -124,7 +129,7 @@ class Playback {
   std::uint32_t StartOffset_ = 0;
   std::atomic<std::uint32_t> ElapsedSeconds_{0};
   std::atomic<std::int32_t> LastPosition_{0};
-  DecodeResult lastDecode_ = DecodeResult::Decoded;
+  DecodeOutcome lastDecode_;
 
   std::thread player_;
   struct DecoderRun {

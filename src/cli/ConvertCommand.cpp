@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <mutex>
 #include <thread>
 
@@ -29,7 +30,15 @@ enum class WavOutcome { Written, NotPlain, CannotRead, TooLong, CannotWrite, Dec
 struct Conversion {
   WavOutcome outcome = WavOutcome::Written;
   int error = 0;  // the system's, for a file that could not be read or written
+  audio::DecodeOutcome decoded{};  // why the decoder failed, for DecodeFailed
 };
+
+// A file that could not be written for a reason every later one would meet
+// as well: the disk is full, or will take nothing at all.
+bool DoomsTheRest(const Conversion& c) {
+  return c.outcome == WavOutcome::CannotWrite &&
+         (c.error == ENOSPC || c.error == EDQUOT || c.error == EROFS || c.error == EIO);
+}
 
 // The header, then the samples of one decoder run that reads the payload
 // straight from the recording file, written as they come: neither the
@@ -48,15 +57,19 @@ Conversion Convert(const audio::ExternalDecoder& decoder, const fs::path& file, 
   if (!writer.Open(target)) return {WavOutcome::CannotWrite, writer.Error()};
   const auto header = audio::WavHeader(static_cast<std::uint32_t>(payload * audio::kOutputBytesPerPayloadByte));
   writer.Append(header.data(), header.size());
-  const auto result = decoder.DecodeWhole(source.Descriptor(), payload, [&writer](std::span<const std::uint8_t> samples) {
-    if (!writer.Failed()) writer.Append(samples.data(), samples.size());
-  });
+  const auto result = decoder.DecodeWhole(
+      source.Descriptor(), payload,
+      [&writer](std::span<const std::uint8_t> samples) {
+        if (!writer.Failed()) writer.Append(samples.data(), samples.size());
+      },
+      &Interrupted);
   const bool decoded = result == audio::DecodeResult::Decoded;
   const transfer::FileEnd end = writer.Finish(decoded ? files::Ending::CompleteOrDiscard : files::Ending::Discard);
   if (end.error != 0) return {WavOutcome::CannotWrite, end.error};
   if (decoded) return {WavOutcome::Written};
   if (result == audio::DecodeResult::NotStarted) return {WavOutcome::DecoderMissing};
-  return {Interrupted() ? WavOutcome::Interrupted : WavOutcome::DecodeFailed};
+  if (result == audio::DecodeResult::Stopped || Interrupted()) return {WavOutcome::Interrupted};
+  return {WavOutcome::DecodeFailed, 0, result};
 }
 
 QString ProblemText(const Conversion& c, const fs::path& file, const fs::path& target) {
@@ -66,7 +79,9 @@ QString ProblemText(const Conversion& c, const fs::path& file, const fs::path& t
       return QStringLiteral("无法读取 %1：%2").arg(PathText(file), files::SystemReasonText(c.error));
     case WavOutcome::TooLong: return audio::TooLongForWavText(PathText(file));
     case WavOutcome::CannotWrite: return files::WriteFailedText(target, c.error);
-    case WavOutcome::DecodeFailed: return QStringLiteral("解码失败：%1").arg(PathText(file));
+    case WavOutcome::DecodeFailed:
+      return QStringLiteral("解码失败：%1（%2）")
+          .arg(PathText(file), audio::DecodeFaultText(c.decoded));
     default: return {};
   }
 }
@@ -79,9 +94,10 @@ struct Shared {
   StatusLine& out;
   Progress& progress;
   std::atomic<std::size_t> next{0};
-  // Nothing more can be converted: the decoder is missing, or the disk
-  // refused a file (full, most likely: the next would fare no better).
+  // Nothing more can be converted: the decoder is missing, or the disk is
+  // full or takes nothing. Any other failure is one file's alone.
   std::atomic<bool> giveUp{false};
+  std::atomic<std::size_t> tried{0};
   std::atomic<std::uint32_t> converted{0};
   std::atomic<std::uint32_t> skipped{0};
   std::mutex terminal{};
@@ -91,6 +107,7 @@ void Work(Shared& shared) {
   for (;;) {
     const std::size_t i = shared.next++;
     if (i >= shared.files.size() || Interrupted() || shared.giveUp) return;
+    ++shared.tried;
     const fs::path& file = shared.files[i];
     const fs::path target = shared.wavFolder / (file.filename().string() + ".wav");
     const Conversion c = Convert(shared.decoder, file, target);
@@ -110,7 +127,7 @@ void Work(Shared& shared) {
                                       QStringLiteral("→ %1（%2）").arg(PathText(target), SizeText(fs::file_size(target, ec))));
       continue;
     }
-    if (c.outcome == WavOutcome::CannotWrite) shared.giveUp = true;
+    if (DoomsTheRest(c)) shared.giveUp = true;
     if (c.outcome != WavOutcome::Interrupted) Say(shared.out, ProblemText(c, file, target));
     // Whatever is not a plain file is no recording: passed over, as rsync does.
     if (c.outcome == WavOutcome::NotPlain) ++shared.skipped;
@@ -167,6 +184,9 @@ ExitStatus RunConvert(const Arguments& a, StatusLine& out, const std::string& de
     QString summary = QStringLiteral("转换了 %1 个文件（用时 %2 秒）").arg(converted).arg(progress.Seconds(), 0, 'f', 1);
     if (shared.skipped > 0) summary += QStringLiteral("，跳过 %1 个不是普通文件的").arg(shared.skipped.load());
     if (failed > 0) summary += QStringLiteral("；%1 个没有转换成功").arg(failed);
+    if (const auto untried = files.size() - shared.tried; untried > 0) {
+      summary += QStringLiteral("（其中 %1 个因此没有尝试）").arg(untried);
+    }
     Say(out, summary);
   }
   return failed == 0 ? kDone : kFailed;

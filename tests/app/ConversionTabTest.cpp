@@ -112,8 +112,11 @@ TEST_F(ConversionTabTest, ConvertAllClearsTheSelectionAndASecondClickCancels) {
   EXPECT_LT(WavFiles(), 3u);
 }
 
-TEST_F(ConversionTabTest, APipeInTheFolderStopsConvertAllAsAFileThatCannotBeOpened) {
-  ASSERT_EQ(::mkfifo((input_ / "03171431_0002.spx.pipe.spx").c_str(), 0600), 0);
+TEST_F(ConversionTabTest, APipeByAListedRecordingsNameStopsConvertAllAsAFileThatCannotBeOpened) {
+  // The second row's file becomes a pipe after the listing.
+  const auto second = input_ / Files()->topLevelItem(1)->text(1).toStdString();
+  std::filesystem::remove(second);
+  ASSERT_EQ(::mkfifo(second.c_str(), 0600), 0);
   ChooseOutput();
   form_.BitBtn5Click();
   ASSERT_TRUE(WaitForTheJob()) << "the job waits on the pipe";
@@ -122,12 +125,11 @@ TEST_F(ConversionTabTest, APipeInTheFolderStopsConvertAllAsAFileThatCannotBeOpen
   EXPECT_EQ(Button("BitBtn5")->text(), "转换全部");
   EXPECT_TRUE(Button("BitBtn4")->isEnabled());
   EXPECT_TRUE(browser_.shown.empty());
-  // The third row, listed before the pipe came, now stands for it: playing
-  // it is refused as a file that cannot be opened, and the window is not
-  // held up.
+  // Playing its row is refused as a file that cannot be opened, and the
+  // window is not held up.
   messages_.Clear();
   Files()->clearSelection();
-  Files()->topLevelItem(2)->setSelected(true);
+  Files()->topLevelItem(1)->setSelected(true);
   form_.BitBtnPlayStartClick();
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"open input spx file error!"});
   EXPECT_EQ(testing::StateOf(form_).PlayState, PlayState::Stopped);

@@ -14,7 +14,9 @@
 #include <QLabel>
 #include <QSlider>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 namespace parlomax::app {
 namespace {
@@ -224,6 +226,50 @@ TEST_F(PlaybackTabTest, EveryControlInQuickSuccessionLeavesNoThreadBehind) {
   EXPECT_TRUE(messages_.Messages().empty());
   EXPECT_TRUE(testing::PumpUntil([&] { return testing::ThreadsNamed("parlomax-decode") == 0; }));
   EXPECT_EQ(sound_.Alive(), 0);
+}
+
+TEST_F(PlaybackTabTest, TheRowsOwnFileIsPlayedAndConvertedAfterAnotherJoinsTheFolder) {
+  // The nightly copy brings a call that sorts before every listed one.
+  testing::WriteSpx(folder_ / "03171400_0009.spx", testing::TonePayload(9000, 600));
+  Select({kSixty});
+  form_.BitBtnPlayStartClick();
+  EXPECT_EQ(Playing(), kSixty);
+  EXPECT_EQ(Bar()->maximum(), 61);
+  form_.BitBtnPlayStopClick();
+
+  testing::TempFolder wavs;
+  folders_.answer = QString::fromStdString(wavs.Path().string());
+  form_.BitBtnOutputClick();
+  Select({kThree});
+  form_.BitBtn4Click();
+  ASSERT_TRUE(testing::PumpUntilConversionJobsEnded(60000));
+  EXPECT_EQ(std::filesystem::file_size(wavs / (std::string(kThree) + ".wav")), 44u + 3000 * 16);
+  // Convert all: the rows, not what the folder holds now.
+  form_.BitBtn5Click();
+  ASSERT_TRUE(testing::PumpUntilConversionJobsEnded(60000));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(wavs.Path()), {}), 4);
+  EXPECT_FALSE(std::filesystem::exists(wavs / "03171400_0009.spx.wav"));
+  EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"转换选择文件成功！", "转换全部文件成功！"}));
+}
+
+TEST_F(PlaybackTabTest, PlayWaitsForAnothersDecoderRunOnlyAMomentThenSaysSo) {
+  Select({kThree});
+  // A run of a stopped conversion that does not make way.
+  std::atomic<bool> holding{false}, done{false};
+  std::jthread conversion([&] {
+    const auto held = form_.Playback().Engine().Decoder().HoldRuns();
+    holding = true;
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  form_.BitBtnPlayStartClick();
+  done = true;
+  conversion.join();
+  EXPECT_EQ(messages_.Texts(),
+            std::vector<QString>{"解码程序还在为上一项工作运行，请稍后再播放。"});
+  EXPECT_EQ(State(), PlayState::Stopped);
+  form_.BitBtnPlayStartClick();
+  EXPECT_EQ(Playing(), kThree);
 }
 
 TEST_F(PlaybackTabTest, RefusalsAndAFileThatHasGone) {

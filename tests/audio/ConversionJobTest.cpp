@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -78,12 +79,23 @@ class ConversionJobTest : public ::testing::Test {
     testing::WriteSpx(input_ / name, payload);
     return payload;
   }
+  // The job as the window starts it: on the rows of a listing of the
+  // folder, all of them or the selected ones.
+  ConversionJob Job(ConversionKind kind, std::vector<bool> selected = {},
+                    std::uint32_t workTotal = 0, const ExternalDecoder* decoder = nullptr) {
+    running_ = true;
+    std::vector<fs::path> rows;
+    const auto listed = catalogue::SearchRecordingFiles(input_.Path());
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+      if (kind == ConversionKind::All || (i < selected.size() && selected[i]))
+        rows.push_back(listed[i]);
+    }
+    return ConversionJob({kind, decoder ? *decoder : decoder_, messages_, view_, running_,
+                          std::move(rows), output_.Path(), workTotal});
+  }
   void Run(ConversionKind kind, std::vector<bool> selected = {}, std::uint32_t workTotal = 0,
            const ExternalDecoder* decoder = nullptr) {
-    running_ = true;
-    const auto rows = static_cast<std::uint32_t>(selected.size());
-    ConversionJob job({kind, decoder ? *decoder : decoder_, messages_, view_, running_, input_.Path(),
-                       output_.Path(), std::move(selected), rows, workTotal});
+    ConversionJob job = Job(kind, std::move(selected), workTotal, decoder);
     testing::RunOnItsOwnThread(job);
   }
   Bytes Wav(const std::string& spx) { return testing::FileBytes(output_ / (spx + ".wav")); }
@@ -258,23 +270,107 @@ TEST_F(ConversionJobTest, ARecordingTooLongForAWavFileIsRefusedBeforeAnythingIsW
   EXPECT_TRUE(fs::is_empty(output_.Path()));
 }
 
-TEST_F(ConversionJobTest, ADecoderRunThatFailsGivesSilenceButOneThatCannotStartStopsTheJob) {
+TEST_F(ConversionJobTest, ADecoderThatCannotStartStopsTheJobAndCostsNoEarlierWav) {
   Recording("a.spx", 2000);
-  const ExternalDecoder failing("false");
-  Run(ConversionKind::All, {}, 5, &failing);
-  ExpectWav(Wav("a.spx"), Bytes(4 * 8000, 0));
-  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"转换全部文件成功！"});
-
+  Run(ConversionKind::All, {}, 5);
+  const Bytes earlier = Wav("a.spx");
   messages_.Clear();
   const ExternalDecoder missing("/nonexistent/speex");
   Run(ConversionKind::All, {}, 5, &missing);
   // The earlier file stays; what this run holds, and no more than that, beside it.
-  ExpectWav(Wav("a.spx"), Bytes(4 * 8000, 0));
+  EXPECT_EQ(Wav("a.spx"), earlier);
   ExpectWav(testing::FileBytes(output_ / "a.spx.wav.part"), {});
   ASSERT_EQ(messages_.Texts().size(), 1u);
   EXPECT_TRUE(messages_.Texts()[0].contains("/nonexistent/speex"));
   EXPECT_EQ(view_.Last(), "error stop");
 }
+
+// A decoder that lets the second run down, the way a user's did: the real
+// one for every other run.
+struct DecoderFault {
+  const char* name;
+  const char* script;      // what the second run does instead of decoding
+  const char* reason;      // part of what the closing message says of it
+  bool stopped = false;    // the job is stopped while the run hangs
+  bool byClosing = false;  // ... by the window closing rather than the user
+};
+
+void PrintTo(const DecoderFault& fault, std::ostream* out) { *out << fault.name; }
+
+class ADecoderRunThatFails : public ConversionJobTest,
+                             public ::testing::WithParamInterface<DecoderFault> {
+ protected:
+  // A run that hangs says so in the working directory before it does.
+  static constexpr const char* kHanging = "hanging";
+
+  std::string FaultyDecoder() {
+    const fs::path script = scripts_ / "speex";
+    std::ofstream(script) << "#!/bin/sh\n"
+                             "n=$(cat runs 2>/dev/null || echo 0); echo $((n + 1)) > runs\n"
+                             "if [ \"$n\" -eq 1 ]; then\n"
+                          << GetParam().script << "\nfi\nexec " << PARLOMAX_DECODER_PROGRAM
+                          << " \"$@\"\n";
+    fs::permissions(script, fs::perms::owner_all);
+    return script.string();
+  }
+
+  testing::TempFolder scripts_;
+};
+
+TEST_P(ADecoderRunThatFails, FailsItsFileKeepsTheEarlierWavAndTheCutOneAndTheJobGoesOn) {
+  Recording("a.spx", 1000);
+  const Bytes b = Recording("b.spx", 1000, 330);
+  std::ofstream(output_ / "a.spx.wav") << "the earlier conversion";
+  const Bytes earlier = Wav("a.spx");
+  // A second for a run: plenty for a half-second chunk, short for a test.
+  const ExternalDecoder decoder(FaultyDecoder(), {std::chrono::milliseconds(1000), {}});
+
+  ConversionJob job = Job(ConversionKind::All, {}, 6, &decoder);
+  testing::JobThread thread(job);
+  if (GetParam().stopped) {
+    while (!fs::exists(kHanging)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (GetParam().byClosing) {
+      thread.RequestStop();
+    } else {
+      running_ = false;
+    }
+  }
+  thread.Wait();
+
+  EXPECT_EQ(Wav("a.spx"), earlier);
+  // What the first run decoded, kept beside it, saying what it holds.
+  const Bytes cut = testing::FileBytes(output_ / "a.spx.wav.part");
+  ExpectWav(cut, Bytes(cut.begin() + std::min<std::size_t>(cut.size(), kWavHeaderSize), cut.end()));
+  EXPECT_EQ(cut.size(), kWavHeaderSize + 8000);
+  if (GetParam().stopped) {
+    EXPECT_TRUE(messages_.Texts().empty());
+    EXPECT_EQ(view_.Last(), "end cancelled");
+    EXPECT_FALSE(fs::exists(output_ / "b.spx.wav"));
+    return;
+  }
+  ExpectWav(Wav("b.spx"), Converted(b));
+  ASSERT_EQ(messages_.Texts().size(), 1u);
+  const QString said = messages_.Texts()[0];
+  EXPECT_TRUE(said.startsWith("转换结束，但有 1 个文件没有转换成功（第一个是 a.spx，"))
+      << said.toStdString();
+  EXPECT_TRUE(said.contains(GetParam().reason)) << said.toStdString();
+  EXPECT_TRUE(said.contains(QString::fromStdString((output_ / "a.spx.wav.part").string())))
+      << said.toStdString();
+  EXPECT_EQ(view_.Last(), "end completed");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ADecoderRunThatFails,
+    ::testing::Values(
+        DecoderFault{"Crashes", "kill -KILL $$", "信号 9"},
+        DecoderFault{"ExitsWellWithoutOutput", "exit 0", "只输出了 0 字节，应为 8000 字节"},
+        DecoderFault{"WritesHalf",
+                     "head -c $(($(stat -c %s \"$1\") * 8)) /dev/zero > \"$2\"; exit 0",
+                     "只输出了 4000 字节"},
+        DecoderFault{"HangsPastItsLimit", "exec sleep 1000", "1 秒内没有结束"},
+        DecoderFault{"HangsTillTheUserStops", "touch hanging; exec sleep 1000", "", true},
+        DecoderFault{"HangsTillTheWindowCloses", "touch hanging; exec sleep 1000", "", true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConversionJobTest, ConvertingAllOfAnEmptyFolderSaysSoAndMakesNothing) {
   Run(ConversionKind::All, {}, 0);

@@ -161,6 +161,39 @@ TEST_F(ExternalDecoderTest, ADecoderThatFailsOrWritesNothingLeavesNoOutputToRead
   EXPECT_EQ(ExternalDecoder("false").DecodeChunk(chunk, kPlayBuffer1), DecodeResult::Failed);
 }
 
+TEST_F(ExternalDecoderTest, ARunThatHangsIsEndedAtItsLimitOrAtItsCallersStopEvenMidRead) {
+  // Gives a little, then neither writes nor ends.
+  const fs::path hangs = fs::current_path() / "hangs";
+  std::ofstream(hangs) << "#!/bin/sh\nhead -c 100 /dev/zero\nexec sleep 1000\n";
+  fs::permissions(hangs, fs::perms::owner_all);
+  const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  std::uint64_t got = 0;
+  const auto count = [&](std::span<const std::uint8_t> block) { got += block.size(); };
+
+  const ExternalDecoder limited(hangs.string(), {std::chrono::milliseconds(300), {}});
+  const DecodeOutcome timedOut = limited.DecodeWhole(fd, 1000, count);
+  EXPECT_EQ(timedOut, DecodeResult::Failed);
+  EXPECT_EQ(timedOut.fault, DecodeFault::TimedOut);
+  EXPECT_EQ(got, 100u);
+
+  // No limit to speak of: only the stop ends it, once the first block is in.
+  const ExternalDecoder unlimited(hangs.string(), {std::chrono::hours(1), {}});
+  got = 0;
+  EXPECT_EQ(unlimited.DecodeWhole(fd, 1000, count, [&] { return got > 0; }), DecodeResult::Stopped);
+  EXPECT_EQ(unlimited.DecodeChunk(Bytes(500, 7), kConversionOutput, [] { return true; }),
+            DecodeResult::Stopped);
+  ::close(fd);
+}
+
+TEST_F(ExternalDecoderTest, AScratchInputThatCannotBeWrittenIsAFailedRunThatSaysWhy) {
+  fs::create_directory(kDecoderInput);  // no file can be written by its name
+  const DecodeOutcome outcome = decoder_.DecodeChunk(Bytes(500, 7), kConversionOutput);
+  EXPECT_EQ(outcome, DecodeResult::Failed);
+  EXPECT_EQ(outcome.fault, DecodeFault::InputNotWritten);
+  EXPECT_TRUE(DecodeFaultText(outcome).startsWith("无法写入临时文件 temp_decoder.spt_："))
+      << DecodeFaultText(outcome).toStdString();
+}
+
 TEST(FindDecoderProgram, PrefersTheOneNextToTheProgramThenTheInstalledHelper) {
   const fs::path beside = fs::path(PARLOMAX_DECODER_PROGRAM).parent_path();
   EXPECT_EQ(FindDecoderProgram(beside), PARLOMAX_DECODER_PROGRAM);

@@ -119,6 +119,22 @@ TEST_F(CliSafetyTest, AFullDiskNeverCostsAGoodCopyAndNothingCutIsCountedAsDone) 
   EXPECT_EQ(std::string(names.begin(), names.end()), ".\n..\nfiller\nlist.xls\n") << "a half list left behind";
 }
 
+TEST_F(CliSafetyTest, AFileWhoseWavCannotBeWrittenIsCountedAndTheOthersAreStillConverted) {
+  const fs::path spx = Folder("spx");
+  fs::create_directories(spx);
+  // First in the list: a name the file system takes, but not with ".wav" after it.
+  testing::WriteFile(spx / (std::string(251, '0') + ".spx"), Bytes(1019, 1));
+  for (int i = 0; i < 8; ++i)
+    testing::WriteFile(spx / ("0317143" + std::to_string(i) + "_0001.spx"), Bytes(1019, 1));
+  const auto run = Cli({"convert", spx.string(), Folder("wav").string()});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_TRUE(Contains(run.err, "文件名太长")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "转换了 8 个文件")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "；1 个没有转换成功")) << run.err;
+  EXPECT_FALSE(Contains(run.err, "没有尝试")) << run.err;
+  EXPECT_EQ(Contents(Folder("wav")).size(), 8u);
+}
+
 TEST_F(CliSafetyTest, AShortReplyIsAFailedReadWhateverTheCommand) {
   const phone::TelephoneModel model({9, 1, 7, 4}, phone::GenerateRecordings(12, 1));
   const fs::path good = Folder("good");

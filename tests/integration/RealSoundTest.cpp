@@ -4,6 +4,7 @@
 #include "PrivateSoundServer.h"
 #include "SpxFiles.h"
 #include "WavWriter.h"
+#include "WindowStateSeam.h"
 #include "WindowWithEmulator.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 #include "platform/sound/StkAudioOutput.h"
@@ -14,12 +15,13 @@
 #include <QLabel>
 #include <QSlider>
 
-#include <cmath>
 #include <fcntl.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <numbers>
-#include <unistd.h>
 
 namespace parlomax::app {
 namespace {
@@ -165,6 +167,36 @@ TEST_F(RealSoundTest, ARecordingCopiedFromTheTelephonePlaysAsItWasRecorded) {
   const Samples excerpt(decoded.begin() + 8000, decoded.begin() + 16000);
   const Samples firstSeconds(capture.begin(), capture.begin() + std::min<std::size_t>(capture.size(), 8000 * 4));
   EXPECT_GE(BestCorrelation(excerpt, firstSeconds), 0.95);
+}
+
+TEST_F(RealSoundTest, TheSoundServerDyingStopsThePlaybackButNeverTheWindow) {
+  if (!server_.Running()) GTEST_SKIP() << "no PulseAudio here";
+  testing::WriteSpx(saved_ / "03171430_0001.spx", testing::TonePayload(60000, 440));
+  folders_.answer = QString::fromStdString(saved_.Path().string());
+  Button("BitBtn3")->click();
+  form_.findChild<QTreeWidget*>("ListViewFile")->topLevelItem(0)->setSelected(true);
+  Button("BitBtnPlayStart")->click();
+  WaitForElapsed("00:00:01");
+
+  server_.Kill();
+  const auto said = [&](const QString& start) {
+    return testing::PumpUntil(
+        [&] {
+          const auto texts = messages_.Texts();
+          return std::any_of(texts.begin(), texts.end(),
+                             [&](const QString& t) { return t.startsWith(start); });
+        },
+        10000);
+  };
+  EXPECT_TRUE(said("声音输出设备出错，播放已停止。")) << messages_.Texts().size();
+  EXPECT_TRUE(
+      testing::PumpUntil([&] { return testing::StateOf(form_).PlayState == PlayState::Stopped; }));
+  // The window goes on: playing again says there is no sound device now.
+  ASSERT_TRUE(testing::PumpUntil([&] { return Button("BitBtnPlayStart")->isEnabled(); }, 2000));
+  messages_.Clear();
+  Button("BitBtnPlayStart")->click();
+  EXPECT_TRUE(said("没有可用的声音输出设备"));
+  form_.BitBtnPlayStopClick();
 }
 
 }  // namespace

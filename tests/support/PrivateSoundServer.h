@@ -4,6 +4,7 @@
 #include "TempFolder.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -38,6 +39,14 @@ class PrivateSoundServer {
   }
 
   bool Running() const { return running_; }
+
+  // The server dies where it stands, as a desktop's sound server does when
+  // it crashes or is restarted under a playing program.
+  void Kill() {
+    server_->Signal(SIGKILL);
+    server_->Wait();
+    running_ = false;
+  }
 
   // Records what the null sink plays, as 16-bit samples at 8000 per second,
   // into `file` until the returned process is stopped.

@@ -3,6 +3,7 @@
 #include <RtWvOut.h>
 #include <Stk.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <exception>
 
@@ -23,21 +24,89 @@ constexpr int kBuffers = 4;
 // longer and serve several with one wake-up.
 constexpr unsigned long kTimerSlackNs = 5'000'000;
 
+// The sound library names no stream when it reports an error; the stream
+// is the one the reporting thread serves: set by the player's thread
+// around its calls into the library, and by the library's own sound thread
+// in our callback.
+struct Health;
+thread_local Health* tServing = nullptr;
+thread_local bool tOnSoundThread = false;
+
+struct Health {
+  ~Health() {
+    if (tServing == this) tServing = nullptr;
+  }
+  std::atomic<bool> broken{false};
+};
+
+// Instead of throwing, which from the library's own sound thread (a stream
+// drained after the server has gone, say) no one could catch. A warning of
+// the player's own calls (a stream already stopped) is no failure; on the
+// sound thread it is a write the server refused.
+void OnSoundError(RtAudioError::Type type, const std::string&) {
+  if (tServing == nullptr) return;
+  const bool warning = type == RtAudioError::WARNING || type == RtAudioError::DEBUG_WARNING;
+  if (!warning || tOnSoundThread) tServing->broken = true;
+}
+
+// STK's RtWvOut with every error of the sound library caught: its stream
+// is opened again, with the same parameters and an error callback, which
+// makes the library report instead of throw. Health comes first so that
+// it outlives the stream it watches: RtWvOut's destructor still closes it.
+class GuardedRtWvOut final : private Health, public stk::RtWvOut {
+ public:
+  GuardedRtWvOut() : RtWvOut(kChannels, kSampleRate, kDefaultDevice, kBufferFrames, kBuffers) {
+    tServing = this;
+    RtAudio::StreamParameters parameters;
+    parameters.deviceId = dac_.getDefaultOutputDevice();
+    parameters.nChannels = kChannels;
+    unsigned int frames = kBufferFrames;
+    dac_.closeStream();
+    dac_.openStream(&parameters, nullptr,
+                    sizeof(stk::StkFloat) == 8 ? RTAUDIO_FLOAT64 : RTAUDIO_FLOAT32,
+                    static_cast<unsigned int>(stk::Stk::sampleRate()), &frames, &Serve, this,
+                    nullptr, &OnSoundError);
+  }
+
+  ~GuardedRtWvOut() override { tServing = this; }
+
+  bool Tick(double sample) {
+    tServing = this;
+    // Room for the sample is waited for here: RtWvOut's own wait would go
+    // on for good once the sound thread has given up the stream.
+    while (framesFilled_ == static_cast<long>(data_.frames())) {
+      if (broken) return false;
+      stk::Stk::sleep(1);
+    }
+    if (broken) return false;
+    RtWvOut::tick(sample);
+    return !broken;
+  }
+
+ private:
+  static int Serve(void* out, void*, unsigned int frames, double, RtAudioStreamStatus, void* self) {
+    auto* output = static_cast<GuardedRtWvOut*>(self);
+    tServing = output;
+    tOnSoundThread = true;
+    // A broken stream is given up rather than fed: a server that has gone
+    // refuses every write at once, and the sound thread would spin.
+    if (output->broken) return 2;
+    return output->readBuffer(out, frames);
+  }
+};
+
 class StkAudioOutput final : public AudioOutput {
  public:
-  StkAudioOutput() : output_(kChannels, kSampleRate, kDefaultDevice, kBufferFrames, kBuffers) {}
-
   bool Tick(double sample) override {
     try {
-      output_.tick(sample);
-      return true;
+      return output_.Tick(sample);
     } catch (const std::exception&) {  // StkError or RtAudioError
       return false;  // the stream could not be started or has broken down
     }
   }
 
  private:
-  stk::RtWvOut output_;
+  GuardedRtWvOut output_;
 };
 
 }  // namespace
