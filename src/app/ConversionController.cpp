@@ -1,7 +1,7 @@
 #include "app/ConversionController.h"
 
 #include "app/MainFormLayout.h"
-#include "app/RowFile.h"
+#include "app/RecordingListView.h"
 #include "catalogue/FolderList.h"
 #include "platform/shell/FolderBrowser.h"
 #include "platform/shell/FolderChooser.h"

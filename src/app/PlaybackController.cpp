@@ -1,6 +1,6 @@
 #include "app/PlaybackController.h"
 
-#include "app/RowFile.h"
+#include "app/RecordingListView.h"
 #include "audio/TimeText.h"
 #include "catalogue/RecordingHeader.h"
 #include "platform/shell/MessageService.h"

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 
+class QString;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -21,9 +22,11 @@ QTreeWidgetItem* AddDeviceListRow(QTreeWidget* list, const catalogue::DeviceList
 // The telephone's index of the recording a row stands for.
 std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item);
 
-// The file a PC list row stands for, by its name as found on the disk
-// (which need not be valid text); empty for a row of no file.
-std::filesystem::path FolderFileNameOfRow(const QTreeWidgetItem* item);
+// The file a row of the PC list shows, in `folder` (the text of
+// EditInput), by its name as found on the disk, which need not be valid
+// text. Playback and conversion act on this file, never on whatever now
+// stands at the row's place in the folder.
+std::filesystem::path FileOfRow(const QString& folder, const QTreeWidgetItem* row);
 
 // Fills a list widget as a PC folder is listed.
 class FolderListFiller final : public catalogue::FolderListView {

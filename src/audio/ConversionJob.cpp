@@ -51,6 +51,8 @@ std::filesystem::path WavFileFor(const std::filesystem::path& folder, const std:
 
 void ConversionJob::Run(std::stop_token stop) {
   stop_ = std::move(stop);
+  // What a conversion killed in the middle left behind in this folder.
+  files::RemoveLeftovers(setup_.outputFolder, ".wav");
   if (setup_.kind == ConversionKind::Selected) {
     ConvertSelectedThread();
   } else {

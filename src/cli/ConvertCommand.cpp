@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "cli/Progress.h"
+#include "platform/files/KeptFile.h"
 #include "platform/files/PlainFile.h"
 #include "platform/files/PrivateFolders.h"
 #include "platform/files/SystemReason.h"
@@ -150,6 +151,7 @@ ExitStatus RunConvert(const Arguments& a, StatusLine& out, const std::string& de
     Say(out, QStringLiteral("无法建立目录 %1：%2").arg(PathText(wavFolder), files::SystemReasonText(error)));
     return kFailed;
   }
+  files::RemoveLeftovers(wavFolder, ".wav");
   const auto files = catalogue::SearchRecordingFiles(spxFolder);
   if (files.empty()) {
     Say(out, QStringLiteral("%1 里没有 .spx 文件").arg(PathText(spxFolder)));
