@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
 namespace parlomax::device {
 namespace {
 
@@ -152,6 +155,55 @@ TEST_F(DeviceListTest, AFailedCountWriteKeepsTheListAndAFailedCountReadEmptiesIt
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB写命令错误", "USB读数据错误"}));
   EXPECT_TRUE(HeaderIndexesAsked().empty());
 }
+
+// What one reading came to, as data, for each way it can go.
+struct ReadingCase {
+  const char* name;
+  std::function<void(phone::InProcessDeviceLibrary&)> fault;
+  int stopAfterRows;  // -1: never
+  DeviceListRead::End end;
+  std::optional<std::uint32_t> count;
+  std::uint32_t rowsRead, rowsMissed;
+};
+
+class DeviceListReadTest : public DeviceListTest,
+                           public ::testing::WithParamInterface<ReadingCase> {};
+
+TEST_P(DeviceListReadTest, SaysHowFarItGotAndHowManyRowsAreMissing) {
+  const ReadingCase& c = GetParam();
+  Plug(std::vector<phone::Recording>(8, testing::MakeRecording(10)));
+  c.fault(*library_);
+  const auto read = ReadDeviceList(
+      *link_, view_, [this] { return link_->CountDevices() == 0; },
+      [&] { return c.stopAfterRows >= 0 && view_.rows.size() >= std::size_t(c.stopAfterRows); });
+  EXPECT_EQ(read.end, c.end);
+  EXPECT_EQ(read.count, c.count);
+  EXPECT_EQ(read.rowsRead, c.rowsRead);
+  EXPECT_EQ(read.rowsRead, view_.rows.size());
+  EXPECT_EQ(read.rowsMissed, c.rowsMissed);
+  EXPECT_EQ(read.Complete(), c.end == DeviceListRead::End::AllAsked && c.rowsMissed == 0);
+}
+
+using End = DeviceListRead::End;
+INSTANTIATE_TEST_SUITE_P(
+    EachEnding, DeviceListReadTest,
+    ::testing::Values(ReadingCase{"Whole", [](auto&) {}, -1, End::AllAsked, 8, 8, 0},
+                      ReadingCase{"TwoRecordsUnread",
+                                  [](auto& l) {
+                                    l.FailReadAfter(2);         // the second header
+                                    l.ShortenReplyAfter(6, 3);  // the sixth
+                                  },
+                                  -1, End::AllAsked, 8, 6, 2},
+                      ReadingCase{"CountNotSent", [](auto& l) { l.FailNextWrite(); }, -1,
+                                  End::CountNotSent, std::nullopt, 0, 0},
+                      ReadingCase{"CountNotRead", [](auto& l) { l.FailNextRead(); }, -1,
+                                  End::CountNotRead, std::nullopt, 0, 0},
+                      ReadingCase{"Unplugged", [](auto& l) { l.UnplugAfterWrites(4); }, -1,
+                                  End::TelephoneGone, 8, 3, 5},
+                      ReadingCase{"StoppedBeforeTheCount", [](auto&) {}, 0, End::Stopped,
+                                  std::nullopt, 0, 0},
+                      ReadingCase{"StoppedAtARecord", [](auto&) {}, 5, End::Stopped, 8, 5, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace parlomax::device
