@@ -1,7 +1,8 @@
 // The export button on the telephone's tab.
+#include "FileBytes.h"
 #include "QtPrinters.h"
-#include "WindowStateSeam.h"
 #include "TempFolder.h"
+#include "WindowStateSeam.h"
 #include "WindowWithTelephone.h"
 #include "app/ParlomaxApplication.h"
 #include "platform/files/WriteFaults.h"
@@ -10,6 +11,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace parlomax::app {
@@ -63,6 +67,72 @@ TEST_F(ExportButtonTest, AFullDiskIsAFailedExportNeverFollowedByTheSuccessMessag
   EXPECT_TRUE(messages_.Messages()[0].text.endsWith("磁盘空间不足")) << messages_.Texts()[0].toStdString();
   EXPECT_FALSE(std::filesystem::exists(folder_ / "电话列表List.xls")) << "half a workbook under the name";
   EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
+}
+
+TEST_F(ExportButtonTest, AnEarlierListGoesOnlyOnceTheNewOneIsSavedWhole) {
+  LogInAndList();
+  SaveInto(folder_.Path());
+  const auto sheet = folder_ / "电话列表List.xls";
+  std::ofstream(sheet) << "old";
+  files::FailWritesAfter(1000, ENOSPC);
+  Button("BitBtnExport")->click();  // OK to the question, then the disk is full
+  files::StopFailingWrites();
+  ASSERT_EQ(messages_.Messages().size(), 2u);
+  EXPECT_TRUE(messages_.Messages()[0].question);
+  EXPECT_EQ(messages_.Messages()[1].icon, shell::MessageIcon::Error);
+  EXPECT_EQ(testing::FileBytes(sheet), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 1)
+      << "a half list left behind";
+
+  messages_.Clear();
+  Button("BitBtnExport")->click();
+  EXPECT_EQ(messages_.Texts(),
+            (std::vector<QString>{"文件已经存在,是否删除?", "导出 Excel 结束！"}));
+  EXPECT_EQ(testing::FileBytes(sheet).size() % 512, 0u) << "not the new workbook";
+}
+
+TEST_F(ExportButtonTest,
+       AListWithGapsIsSaidAfterTheReadingAndBeforeTheExportAndNeverReplacesAnEarlierOne) {
+  form_.TimerUSBConnectTimer();
+  library_.FailReadAfter(3);  // the PIN, the count, the first header; the second fails
+  Refresh();
+  ASSERT_EQ(List()->topLevelItemCount(), 1);
+  ASSERT_EQ(messages_.Messages().size(), 2u);
+  EXPECT_EQ(messages_.Messages()[0].text, "USB读数据错误");
+  EXPECT_EQ(messages_.Messages()[1].caption, "Waring");
+  EXPECT_EQ(messages_.Messages()[1].icon, shell::MessageIcon::Warning);
+  EXPECT_TRUE(messages_.Messages()[1].text.contains("有 1 个录音"))
+      << messages_.Texts()[1].toStdString();
+
+  SaveInto(folder_.Path());
+  const auto sheet = folder_ / "电话列表List.xls";
+  std::ofstream(sheet) << "old";
+  messages_.Clear();
+  Button("BitBtnExport")->click();
+  ASSERT_EQ(messages_.Messages().size(), 1u);
+  EXPECT_FALSE(messages_.Messages()[0].question);
+  EXPECT_EQ(testing::FileBytes(sheet), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+
+  // Without an earlier list the user decides.
+  std::filesystem::remove(sheet);
+  messages_.Clear();
+  messages_.AnswerQuestionsWith(false);
+  Button("BitBtnExport")->click();
+  ASSERT_EQ(messages_.Messages().size(), 2u);
+  EXPECT_TRUE(messages_.Messages()[0].question &&
+              messages_.Messages()[0].text.contains("列表不完整"));
+  EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
+  messages_.AnswerQuestionsWith(true);
+  Button("BitBtnExport")->click();
+  EXPECT_TRUE(std::filesystem::exists(sheet));
+
+  // A whole list read again replaces it as ever.
+  Refresh();
+  messages_.Clear();
+  Button("BitBtnExport")->click();
+  EXPECT_EQ(messages_.Texts(),
+            (std::vector<QString>{"文件已经存在,是否删除?", "导出 Excel 结束！"}));
+  EXPECT_TRUE(Edit("EditFileList")->isEnabled());
 }
 
 TEST_F(ExportButtonTest, UnderQtsChineseTheBoxesAndASaveFailureSpeakChinese) {
