@@ -7,8 +7,12 @@
 #include "phone/Content.h"
 #include "phone/PhoneServer.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <optional>
@@ -223,6 +227,118 @@ TEST_F(CliSafetyTest, AStopEndsItWithinMomentsEvenInTheMiddleOfAStalledRead) {
   EXPECT_TRUE(fs::is_empty(saved)) << "a hidden half file left behind";
   const Bytes said = FileBytes(work_ / "err");
   EXPECT_TRUE(Contains(std::string(said.begin(), said.end()), "已中断"));
+}
+
+TEST_F(CliSafetyTest, AStopDuringTheListLeavesNothingPrintedAndNoListReplaced) {
+  // The second header comes late, but well within the stop's grace: the
+  // reading itself must notice the stop.
+  const fs::path sheet = Folder("list.xls");
+  struct Case {
+    std::vector<std::string> arguments;
+  };
+  for (const auto& c :
+       {Case{{"list"}}, Case{{"list", "--json"}}, Case{{"export", "--force", sheet.string()}}}) {
+    SCOPED_TRACE(c.arguments.front());
+    testing::WriteFile(sheet, {'o', 'l', 'd'});
+    phone::FaultPlan faults;
+    faults.AddRule(phone::FaultRule::Kind::Stall, "2@2:600");
+    phone::PhoneServer server(std::make_shared<phone::TelephoneModel>(
+                                  phone::Pin{9, 1, 7, 4}, phone::GenerateRecordings(5, 2)),
+                              std::move(faults), Emulators());
+    std::thread serving([&server] { server.Serve(); });
+    std::vector<std::string> argv{PARLOMAX_CLI_PROGRAM};
+    argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+    testing::ChildProcess cli(argv, {Environment({"PARLOMAX_PIN=9174"}), (work_ / "out").string(),
+                                     (work_ / "err").string(), true});
+    // The PIN, the count, the first header, the late one.
+    for (int i = 0; i < 2000 && server.Received() < 4; ++i) ::usleep(5000);
+    EXPECT_EQ(server.Received(), 4u);
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(10000), 130);
+    server.Stop();
+    serving.join();
+    const Bytes said = FileBytes(work_ / "err");
+    EXPECT_TRUE(Contains(std::string(said.begin(), said.end()), "已中断"));
+    EXPECT_TRUE(FileBytes(work_ / "out").empty());
+    EXPECT_EQ(
+        Contents(work_.Path()),
+        (std::map<std::string, Bytes>{{"err", said}, {"list.xls", {'o', 'l', 'd'}}, {"out", {}}}));
+  }
+}
+
+TEST_F(CliSafetyTest, AListWithGapsIsShownAndSaidButNeverReplacesAnEarlierOne) {
+  const fs::path sheet = Folder("list.xls");
+  struct Case {
+    std::vector<std::string> arguments;
+    bool earlierList;
+    std::string said;
+  };
+  for (const auto& c : {Case{{"list"}, false, "有 2 个录音的信息没有读到，列表不完整。"},
+                        Case{{"export", "--force", sheet.string()},
+                             true,
+                             "已有的 " + sheet.string() + " 没有被替换"},
+                        Case{{"export", sheet.string()},
+                             false,
+                             "已把读到的 10 个录音的列表导出到 " + sheet.string()}}) {
+    SCOPED_TRACE(c.arguments.front() + (c.earlierList ? " over an earlier list" : ""));
+    fs::remove(sheet);
+    if (c.earlierList) testing::WriteFile(sheet, {'o', 'l', 'd'});
+    // Two of twelve headers arrive cut short.
+    auto phone =
+        PlugIn({"--generate", "12", "--seed", "1", "--short", "2@3:10", "--short", "2@8:10"});
+    const auto run = Cli(c.arguments);
+    phone->Signal(SIGTERM);  // unplugged whole, so that the next one takes its place at once
+    phone->Wait();
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(Contains(run.err, "有 2 个录音的信息没有读到")) << run.err;
+    EXPECT_TRUE(Contains(run.err, c.said)) << run.err;
+    if (c.arguments.front() == "list") {
+      EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 11) << run.out;
+    }
+    if (c.earlierList) {
+      EXPECT_EQ(FileBytes(sheet), (Bytes{'o', 'l', 'd'}));
+    }
+    if (c.arguments.front() == "export" && !c.earlierList) {
+      const auto read = testing::RunProgram(
+          {"/usr/bin/python3", PARLOMAX_SOURCE_DIR "/tests/export/read_xls.py", sheet.string()},
+          {});
+      EXPECT_EQ(
+          QJsonDocument::fromJson(QByteArray::fromStdString(read.out)).object()["nrows"].toInt(),
+          11)
+          << read.err;
+    }
+  }
+}
+
+TEST_F(CliSafetyTest, ASecondProgramIsToldTheTelephoneIsInUseUntilTheFirstLetsGoOrDies) {
+  // The first program's first header is held back: it holds the telephone meanwhile.
+  const auto model = std::make_shared<phone::TelephoneModel>(phone::Pin{9, 1, 7, 4},
+                                                             phone::GenerateRecordings(3, 2));
+  phone::FaultPlan faults;
+  faults.AddRule(phone::FaultRule::Kind::Stall, "2@1:30000");
+  phone::PhoneServer server(model, std::move(faults), Emulators());
+  std::thread serving([&server] { server.Serve(); });
+  testing::ChildProcess first({PARLOMAX_CLI_PROGRAM, "list"},
+                              {Environment({"PARLOMAX_PIN=9174"}), "/dev/null", "/dev/null", true});
+  for (int i = 0; i < 2000 && server.Received() < 3; ++i) ::usleep(5000);
+  ASSERT_EQ(server.Received(), 3u);
+
+  const auto second = Cli({"list"});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_TRUE(Contains(second.err, "另一个程序正在使用第 1 部电话")) << second.err;
+  const auto doctor = Cli({"doctor"}, {});
+  EXPECT_EQ(doctor.status, 1);
+  EXPECT_TRUE(Contains(doctor.out, "另一个程序正在使用它")) << doctor.out;
+  EXPECT_EQ(server.Received(), 3u) << "a second program sent a command";
+
+  // A program that dies holding the telephone lets go with it.
+  first.Signal(SIGKILL);
+  first.Wait();
+  const auto after = Cli({"list"});
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_EQ(std::count(after.out.begin(), after.out.end(), '\n'), 4);
+  server.Stop();
+  serving.join();
 }
 
 TEST_F(CliSafetyTest, WhatItWritesIsPrivateAndAReplacedFileKeepsItsMode) {
