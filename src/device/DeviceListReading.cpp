@@ -18,11 +18,9 @@ DeviceListRead ReadDeviceList(DeviceLink& link, catalogue::DeviceListView& view,
                               const std::function<bool()>& telephoneGone,
                               const std::function<bool()>& stopAsked) {
   DeviceListRead read;
+  // Asked only between records: a stop before the count would leave the
+  // caller without the count it needs to tell what the list lacks.
   const auto stopped = [&stopAsked] { return stopAsked && stopAsked(); };
-  if (stopped()) {
-    read.end = DeviceListRead::End::Stopped;
-    return read;
-  }
   std::array<std::uint8_t, 2> countBytes{};
   bool countSent = false;
   // A count command that does not go out leaves the old list standing.

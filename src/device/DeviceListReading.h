@@ -39,7 +39,7 @@ struct DeviceListRead {
 // read is reported and skipped; after any failed exchange `telephoneGone`
 // is asked, and when the telephone has gone the reading stops there instead
 // of failing once per remaining record. `stopAsked`, when given, is asked
-// before the count and before every record.
+// before every record.
 DeviceListRead ReadDeviceList(DeviceLink& link, catalogue::DeviceListView& view,
                               const std::function<bool()>& telephoneGone,
                               const std::function<bool()>& stopAsked = {});

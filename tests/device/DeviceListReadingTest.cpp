@@ -200,8 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   End::CountNotRead, std::nullopt, 0, 0},
                       ReadingCase{"Unplugged", [](auto& l) { l.UnplugAfterWrites(4); }, -1,
                                   End::TelephoneGone, 8, 3, 5},
-                      ReadingCase{"StoppedBeforeTheCount", [](auto&) {}, 0, End::Stopped,
-                                  std::nullopt, 0, 0},
+                      ReadingCase{"StoppedAtTheFirstRecord", [](auto&) {}, 0, End::Stopped, 8, 0,
+                                  8},
                       ReadingCase{"StoppedAtARecord", [](auto&) {}, 5, End::Stopped, 8, 5, 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
