@@ -7,9 +7,6 @@
 #include "phone/Content.h"
 #include "phone/PhoneServer.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -156,6 +153,7 @@ TEST_F(CliSafetyTest, AShortReplyIsAFailedReadWhateverTheCommand) {
     const auto list = Cli({"list"});
     EXPECT_EQ(list.status, 1);
     EXPECT_TRUE(Contains(list.err, "USB读数据错误")) << list.err;
+    EXPECT_TRUE(Contains(list.err, "有 1 个录音的信息没有读到")) << list.err;
     EXPECT_FALSE(Contains(list.out, "\n3\t")) << list.out;
     EXPECT_TRUE(Contains(list.out, "\n4\t")) << list.out;
   }
@@ -230,82 +228,56 @@ TEST_F(CliSafetyTest, AStopEndsItWithinMomentsEvenInTheMiddleOfAStalledRead) {
 }
 
 TEST_F(CliSafetyTest, AStopDuringTheListLeavesNothingPrintedAndNoListReplaced) {
-  // The second header comes late, but well within the stop's grace: the
-  // reading itself must notice the stop.
   const fs::path sheet = Folder("list.xls");
-  struct Case {
-    std::vector<std::string> arguments;
-  };
-  for (const auto& c :
-       {Case{{"list"}}, Case{{"list", "--json"}}, Case{{"export", "--force", sheet.string()}}}) {
-    SCOPED_TRACE(c.arguments.front());
+  for (const std::vector<std::string>& argv :
+       {std::vector<std::string>{PARLOMAX_CLI_PROGRAM, "list"},
+        {PARLOMAX_CLI_PROGRAM, "export", "--force", sheet.string()}}) {
     testing::WriteFile(sheet, {'o', 'l', 'd'});
+    // The second header comes late, but well within the stop's grace: the
+    // reading itself must notice the stop.
     phone::FaultPlan faults;
     faults.AddRule(phone::FaultRule::Kind::Stall, "2@2:600");
     phone::PhoneServer server(std::make_shared<phone::TelephoneModel>(
                                   phone::Pin{9, 1, 7, 4}, phone::GenerateRecordings(5, 2)),
                               std::move(faults), Emulators());
     std::thread serving([&server] { server.Serve(); });
-    std::vector<std::string> argv{PARLOMAX_CLI_PROGRAM};
-    argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
-    testing::ChildProcess cli(argv, {Environment({"PARLOMAX_PIN=9174"}), (work_ / "out").string(),
-                                     (work_ / "err").string(), true});
+    testing::ChildProcess cli(argv, {Environment({"PARLOMAX_PIN=9174"}), Folder("out").string(),
+                                     Folder("err").string(), true});
     // The PIN, the count, the first header, the late one.
     for (int i = 0; i < 2000 && server.Received() < 4; ++i) ::usleep(5000);
     EXPECT_EQ(server.Received(), 4u);
     cli.Signal(SIGINT);
-    EXPECT_EQ(cli.Wait(10000), 130);
+    EXPECT_EQ(cli.Wait(10000), 130) << argv[1];
     server.Stop();
     serving.join();
-    const Bytes said = FileBytes(work_ / "err");
+    const Bytes said = FileBytes(Folder("err"));
     EXPECT_TRUE(Contains(std::string(said.begin(), said.end()), "已中断"));
-    EXPECT_TRUE(FileBytes(work_ / "out").empty());
     EXPECT_EQ(
         Contents(work_.Path()),
         (std::map<std::string, Bytes>{{"err", said}, {"list.xls", {'o', 'l', 'd'}}, {"out", {}}}));
   }
 }
 
-TEST_F(CliSafetyTest, AListWithGapsIsShownAndSaidButNeverReplacesAnEarlierOne) {
+TEST_F(CliSafetyTest, AListWithGapsNeverReplacesAnEarlierOneAndIsWrittenOnlyWhereNoneWas) {
   const fs::path sheet = Folder("list.xls");
-  struct Case {
-    std::vector<std::string> arguments;
-    bool earlierList;
-    std::string said;
-  };
-  for (const auto& c : {Case{{"list"}, false, "有 2 个录音的信息没有读到，列表不完整。"},
-                        Case{{"export", "--force", sheet.string()},
-                             true,
-                             "已有的 " + sheet.string() + " 没有被替换"},
-                        Case{{"export", sheet.string()},
-                             false,
-                             "已把读到的 10 个录音的列表导出到 " + sheet.string()}}) {
-    SCOPED_TRACE(c.arguments.front() + (c.earlierList ? " over an earlier list" : ""));
-    fs::remove(sheet);
-    if (c.earlierList) testing::WriteFile(sheet, {'o', 'l', 'd'});
+  for (const bool earlier : {true, false}) {
+    if (earlier) testing::WriteFile(sheet, {'o', 'l', 'd'});
     // Two of twelve headers arrive cut short.
-    auto phone =
-        PlugIn({"--generate", "12", "--seed", "1", "--short", "2@3:10", "--short", "2@8:10"});
-    const auto run = Cli(c.arguments);
+    auto phone = PlugIn({"--generate", "12", "--short", "2@3:10", "--short", "2@8:10"});
+    const auto run = Cli({"export", "--force", sheet.string()});
     phone->Signal(SIGTERM);  // unplugged whole, so that the next one takes its place at once
     phone->Wait();
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_TRUE(Contains(run.err, "有 2 个录音的信息没有读到")) << run.err;
-    EXPECT_TRUE(Contains(run.err, c.said)) << run.err;
-    if (c.arguments.front() == "list") {
-      EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 11) << run.out;
-    }
-    if (c.earlierList) {
+    if (earlier) {
       EXPECT_EQ(FileBytes(sheet), (Bytes{'o', 'l', 'd'}));
-    }
-    if (c.arguments.front() == "export" && !c.earlierList) {
+      fs::remove(sheet);
+    } else {
       const auto read = testing::RunProgram(
           {"/usr/bin/python3", PARLOMAX_SOURCE_DIR "/tests/export/read_xls.py", sheet.string()},
           {});
-      EXPECT_EQ(
-          QJsonDocument::fromJson(QByteArray::fromStdString(read.out)).object()["nrows"].toInt(),
-          11)
-          << read.err;
+      // The captions and the ten rows that were read.
+      EXPECT_TRUE(Contains(read.out, "\"nrows\": 11")) << read.out << read.err;
     }
   }
 }

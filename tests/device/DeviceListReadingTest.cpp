@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
 namespace parlomax::device {
 namespace {
@@ -156,54 +157,42 @@ TEST_F(DeviceListTest, AFailedCountWriteKeepsTheListAndAFailedCountReadEmptiesIt
   EXPECT_TRUE(HeaderIndexesAsked().empty());
 }
 
-// What one reading came to, as data, for each way it can go.
-struct ReadingCase {
-  const char* name;
-  std::function<void(phone::InProcessDeviceLibrary&)> fault;
-  int stopAfterRows;  // -1: never
-  DeviceListRead::End end;
-  std::optional<std::uint32_t> count;
-  std::uint32_t rowsRead, rowsMissed;
-};
-
-class DeviceListReadTest : public DeviceListTest,
-                           public ::testing::WithParamInterface<ReadingCase> {};
-
-TEST_P(DeviceListReadTest, SaysHowFarItGotAndHowManyRowsAreMissing) {
-  const ReadingCase& c = GetParam();
-  Plug(std::vector<phone::Recording>(8, testing::MakeRecording(10)));
-  c.fault(*library_);
-  const auto read = ReadDeviceList(
-      *link_, view_, [this] { return link_->CountDevices() == 0; },
-      [&] { return c.stopAfterRows >= 0 && view_.rows.size() >= std::size_t(c.stopAfterRows); });
-  EXPECT_EQ(read.end, c.end);
-  EXPECT_EQ(read.count, c.count);
-  EXPECT_EQ(read.rowsRead, c.rowsRead);
-  EXPECT_EQ(read.rowsRead, view_.rows.size());
-  EXPECT_EQ(read.rowsMissed, c.rowsMissed);
-  EXPECT_EQ(read.Complete(), c.end == DeviceListRead::End::AllAsked && c.rowsMissed == 0);
+// What one reading came to, as data, for each way it can go: eight records,
+// a fault, a stop after so many rows.
+TEST_F(DeviceListTest, SaysHowFarItGotAndHowManyRowsAreMissing) {
+  using End = DeviceListRead::End;
+  using Fault = std::function<void(phone::InProcessDeviceLibrary&)>;
+  struct Case {
+    Fault fault;
+    std::size_t stopAt;
+    End end;
+    std::optional<std::uint32_t> count;
+    std::uint32_t rowsRead, rowsMissed;
+  };
+  const auto none = [](auto&) {};
+  // The second header fails to come, the sixth comes short.
+  const auto twoUnread = [](auto& l) {
+    l.FailReadAfter(2);
+    l.ShortenReplyAfter(6, 3);
+  };
+  for (const Case& c :
+       {Case{none, 99, End::AllAsked, 8, 8, 0}, Case{twoUnread, 99, End::AllAsked, 8, 6, 2},
+        Case{[](auto& l) { l.FailNextWrite(); }, 99, End::CountNotSent, {}, 0, 0},
+        Case{[](auto& l) { l.FailNextRead(); }, 99, End::CountNotRead, {}, 0, 0},
+        Case{[](auto& l) { l.UnplugAfterWrites(4); }, 99, End::TelephoneGone, 8, 3, 5},
+        Case{none, 5, End::Stopped, 8, 5, 3}}) {
+    Plug(std::vector<phone::Recording>(8, testing::MakeRecording(10)));
+    view_.rows.clear();
+    c.fault(*library_);
+    const auto read = ReadDeviceList(
+        *link_, view_, [this] { return link_->CountDevices() == 0; },
+        [&] { return view_.rows.size() >= c.stopAt; });
+    EXPECT_EQ(std::tie(read.end, read.count, read.rowsRead, read.rowsMissed),
+              std::tie(c.end, c.count, c.rowsRead, c.rowsMissed));
+    EXPECT_EQ(read.rowsRead, view_.rows.size());
+    EXPECT_EQ(read.Complete(), c.end == End::AllAsked && c.rowsMissed == 0);
+  }
 }
-
-using End = DeviceListRead::End;
-INSTANTIATE_TEST_SUITE_P(
-    EachEnding, DeviceListReadTest,
-    ::testing::Values(ReadingCase{"Whole", [](auto&) {}, -1, End::AllAsked, 8, 8, 0},
-                      ReadingCase{"TwoRecordsUnread",
-                                  [](auto& l) {
-                                    l.FailReadAfter(2);         // the second header
-                                    l.ShortenReplyAfter(6, 3);  // the sixth
-                                  },
-                                  -1, End::AllAsked, 8, 6, 2},
-                      ReadingCase{"CountNotSent", [](auto& l) { l.FailNextWrite(); }, -1,
-                                  End::CountNotSent, std::nullopt, 0, 0},
-                      ReadingCase{"CountNotRead", [](auto& l) { l.FailNextRead(); }, -1,
-                                  End::CountNotRead, std::nullopt, 0, 0},
-                      ReadingCase{"Unplugged", [](auto& l) { l.UnplugAfterWrites(4); }, -1,
-                                  End::TelephoneGone, 8, 3, 5},
-                      ReadingCase{"StoppedAtTheFirstRecord", [](auto&) {}, 0, End::Stopped, 8, 0,
-                                  8},
-                      ReadingCase{"StoppedAtARecord", [](auto&) {}, 5, End::Stopped, 8, 5, 3}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace parlomax::device

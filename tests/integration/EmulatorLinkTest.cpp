@@ -199,37 +199,6 @@ TEST_F(EmulatorLinkTest, ALeftoverSocketOfADeadEmulatorDoesNotCount) {
   EXPECT_NE(library_.Open(0, handle), kSuccess);
 }
 
-TEST_F(EmulatorLinkTest, ATelephoneIsOneProgramsUntilItLetsGo) {
-  // Its PIN answer is held back long past the other program's wait.
-  ServedTelephone phone(folder_.Path(), OneFault(phone::FaultRule::Kind::Stall, "4@1:3000"));
-  ASSERT_TRUE(WaitForCount(library_, 1));
-  EmulatorDeviceLibrary other(folder_.Path());  // another program on the machine
-  other.SetTimeouts(1000, 1000);
-  const DeviceHandle mine = Open();
-  auto pending = std::async(std::launch::async, [&] {
-    Bytes reply;
-    return Exchange(library_, mine, {4, 0, 0, 0, 0, 0, 0, 0}, 4, reply);
-  });
-  ASSERT_TRUE(phone.WaitUntilItHas(1, false));
-  // Told at once, also while the holder's reply is under way, and still counted.
-  DeviceHandle theirs = 0;
-  EXPECT_EQ(other.Open(0, theirs), kBusy);
-  std::uint32_t count = 0;
-  other.DeviceCount(count);
-  EXPECT_EQ(count, 1u);
-  EXPECT_EQ(pending.get(), kSuccess);
-  EXPECT_EQ(other.Open(0, theirs), kBusy);
-
-  // Let go: the other program gets it, and keeps it against the first.
-  EXPECT_EQ(library_.Close(mine), kSuccess);
-  ASSERT_EQ(other.Open(0, theirs), kSuccess);
-  Bytes reply;
-  EXPECT_EQ(Exchange(other, theirs, {1, 0, 0, 0, 0, 0, 0, 0}, 2, reply), kSuccess);
-  EXPECT_EQ(reply, (Bytes{2, 0}));
-  DeviceHandle again = 0;
-  EXPECT_EQ(library_.Open(0, again), kBusy);
-}
-
 TEST_F(EmulatorLinkTest, TwoTelephonesAreNumberedInOrder) {
   ServedTelephone first(folder_.Path());
   ServedTelephone second(folder_.Path());
