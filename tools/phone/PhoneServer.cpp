@@ -246,10 +246,8 @@ PhoneServer::Step PhoneServer::Answer(int connection) {
   const std::span<const std::uint8_t, 8> command(message.data(), 8);
   ++received_;
   const FaultAction action = faults_.Next(command[0]);
-  if (action.delayMs > 0) {
-    if (const Step waited = Delay(connection, action.delayMs); waited != Step::Continue)
-      return waited;
-  }
+  const Step waited = action.delayMs > 0 ? Delay(connection, action.delayMs) : Step::Continue;
+  if (waited != Step::Continue) return waited;
   if (action.reply) {
     if (auto reply = model_->Answer(command)) {
       if (action.truncateTo && *action.truncateTo < reply->size()) reply->resize(*action.truncateTo);
