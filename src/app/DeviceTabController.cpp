@@ -18,6 +18,30 @@ const QString kTelephoneNotPermittedMessage = QStringLiteral(
     "请安装 Parlomax 的 udev 规则（安装软件包时会自动安装），或把当前用户加入 plugdev 组，"
     "然后重新插上电话。\n运行 parlomax-cli doctor 可以看到详细原因和解决办法。");
 
+const QString kTelephoneBusyMessage = QStringLiteral(
+    "另一个程序正在使用这部电话（也许是 parlomax-cli 或另一个 Parlomax 窗口），请先关闭它再试。");
+
+namespace {
+
+// Kept with the list itself, so that whatever shows or exports the list
+// knows what it lacks.
+constexpr char kShortfallProperty[] = "parlomaxListShortfall";
+
+void NoteShortfall(QTreeWidget* list, const device::DeviceListRead& read) {
+  // -1: the count never came.
+  list->setProperty(kShortfallProperty, read.count ? qlonglong{read.rowsMissed} : qlonglong{-1});
+}
+
+}  // namespace
+
+ListShortfall ShortfallOf(const QTreeWidget* list) {
+  const QVariant noted = list->property(kShortfallProperty);
+  if (!noted.isValid()) return {};
+  const qlonglong missed = noted.toLongLong();
+  return missed < 0 ? ListShortfall{false, 0}
+                    : ListShortfall{true, static_cast<std::uint32_t>(missed)};
+}
+
 DeviceTabController::DeviceTabController(const MainFormControls& ui, WindowState& state,
                                          device::DeviceLink& link, shell::MessageService& messages,
                                          CopyController& copy)
@@ -93,11 +117,20 @@ void DeviceTabController::RequestList() {
       // A failed open is otherwise silent; this one would stay so for good,
       // and the user can mend it.
       messages_.Warn(kTelephoneNotPermittedMessage);
+    } else if (refused == usb::kBusy) {
+      // So would this one for as long as the other program runs.
+      messages_.Warn(kTelephoneBusyMessage);
     }
   }
   if (!link_.LoggedIn()) return;
   RecordingListFiller list(ui_.ListViewMCU);
-  device::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
+  const auto read = device::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
+  if (read.end == device::DeviceListRead::End::CountNotSent) return;  // the list stands as it was
+  NoteShortfall(ui_.ListViewMCU, read);
+  // A telephone that left takes the list with it at the watch's next tick.
+  if (read.end == device::DeviceListRead::End::AllAsked && read.rowsMissed > 0) {
+    messages_.Warn(device::RowsMissedText(read.rowsMissed));
+  }
 }
 
 }  // namespace parlomax::app

@@ -5,6 +5,10 @@
 
 #include <QString>
 
+#include <cstdint>
+
+class QTreeWidget;
+
 namespace parlomax::device {
 class DeviceLink;
 class TPasswordDlg;
@@ -19,6 +23,16 @@ class CopyController;
 
 // Said when a telephone is on the cable but this user may not open it.
 extern const QString kTelephoneNotPermittedMessage;
+// Said when another program (parlomax-cli, another window) holds the telephone.
+extern const QString kTelephoneBusyMessage;
+
+// What the telephone's list on the tab lacks, as its last reading found.
+struct ListShortfall {
+  bool countRead = true;         // false: the count never came, so the list is empty
+  std::uint32_t rowsMissed = 0;  // records without a row
+  bool Complete() const { return countRead && rowsMissed == 0; }
+};
+ListShortfall ShortfallOf(const QTreeWidget* list);
 
 // The telephone's tab as the window sees it: the connection watch, the
 // login the list request leads to, the list itself, and what a login or a

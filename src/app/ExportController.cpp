@@ -1,13 +1,18 @@
 #include "app/ExportController.h"
 
+#include "app/DeviceTabController.h"
 #include "app/SharedGuards.h"
+#include "device/DeviceListReading.h"
 #include "export/SpreadsheetExport.h"
+#include "platform/files/PathText.h"
 #include "platform/shell/MessageService.h"
 
 #include <QLineEdit>
 #include <QTreeWidget>
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 namespace parlomax::app {
 namespace {
@@ -30,16 +35,40 @@ exporting::ExportTable TableOf(const QTreeWidget* list) {
 
 }  // namespace
 
+bool ExportController::MayExport(const QString& fileName) {
+  const ListShortfall shortfall = ShortfallOf(ui_.ListViewMCU);
+  if (shortfall.Complete()) return true;
+  const QString lacks = shortfall.countRead
+                            ? device::RowsMissedText(shortfall.rowsMissed)
+                            : QStringLiteral("没有读到电话里有多少个录音，列表不完整。");
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::symlink_status(files::PathOf(fileName), ec))) {
+    messages_.Warn(
+        lacks + QStringLiteral("\n已有的 %1 没有被替换。请重新读取列表后再导出，或换一个文件名。")
+                    .arg(fileName));
+    return false;
+  }
+  if (!messages_.AskOkCancel(lacks + QStringLiteral("\n仍要导出吗？"))) {
+    messages_.Warn(exporting::kAbandonedMessage);
+    return false;
+  }
+  return true;
+}
+
 void ExportController::Export() {
   if (!SharedGuardsPass(state_, messages_)) return;
   ui_.EditFileList->setEnabled(false);
   const QString fileName = exporting::ExportFileName(ui_.EditSave->text(), ui_.EditFileList->text());
-  try {
-    exporting::ExportListToSpreadsheet(TableOf(ui_.ListViewMCU), fileName, automation_, messages_);
-  } catch (const std::exception& e) {
-    // A call that failed half-way: the standard error box, and the name box
-    // is given back so that the user can try again.
-    messages_.ShowException(QString::fromUtf8(e.what()));
+  if (MayExport(fileName)) {
+    try {
+      exporting::ExportListToSpreadsheet(TableOf(ui_.ListViewMCU), fileName, automation_,
+                                         messages_);
+    } catch (const std::exception& e) {
+      // A call that failed half-way: the standard error box, and the name box
+      // is given back so that the user can try again. An earlier file is
+      // still there: it goes only once the new one is saved.
+      messages_.ShowException(QString::fromUtf8(e.what()));
+    }
   }
   ui_.EditFileList->setEnabled(true);
 }

@@ -13,7 +13,8 @@ class AutomationFactory;
 namespace parlomax::app {
 
 // The export of the telephone's list, as the window shows it, to a
-// spreadsheet file named by the name box, in the save folder.
+// spreadsheet file named by the name box, in the save folder. An earlier
+// file of that name is replaced only by a complete list, saved whole.
 class ExportController {
  public:
   ExportController(const MainFormControls& ui, const WindowState& state, shell::MessageService& messages,
@@ -23,6 +24,10 @@ class ExportController {
   void Export();
 
  private:
+  // An incomplete list is said to be so before it is written; it never takes
+  // the place of an earlier file, and is written at all only when the user says so.
+  bool MayExport(const QString& fileName);
+
   const MainFormControls& ui_;
   const WindowState& state_;
   shell::MessageService& messages_;

@@ -3,18 +3,18 @@
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "cli/PinSource.h"
+#include "cli/StandardOutput.h"
 #include "cli/Telephone.h"
+#include "platform/files/SystemReason.h"
 
 #include <QFile>
 
-#include <cstdio>
+#include <cerrno>
 
 #include <unistd.h>
 
 namespace parlomax::cli {
 namespace {
-
-void PrintOut(const QString& text) { std::fputs(text.toUtf8().constData(), stdout); }
 
 Telephone::PinSource PinFrom(const Arguments& a, StatusLine& out) {
   return [&a, &out]() -> std::variant<QString, ExitStatus> {
@@ -41,7 +41,7 @@ ExitStatus WithTelephone(const Arguments& a, CliPlatform& platform, StatusLine& 
   if (const ExitStatus connected = telephone.Connect(a.device, PinFrom(a, out)); connected != kDone) return connected;
   switch (a.command) {
     case Command::List:
-      return RunList(telephone, a);
+      return RunList(telephone, a, out);
     case Command::Copy:
       return RunCopy(telephone, a, out, messages);
     case Command::Export:
@@ -49,6 +49,22 @@ ExitStatus WithTelephone(const Arguments& a, CliPlatform& platform, StatusLine& 
     default:
       return kFailed;
   }
+}
+
+ExitStatus RunCommand(const Arguments& a, CliPlatform& platform, StatusLine& out) {
+  if (a.help) {
+    WriteOut(HelpText(a.command));
+    return kDone;
+  }
+  if (a.version) {
+    WriteOut(QStringLiteral("parlomax-cli " PARLOMAX_VERSION "\n"));
+    return kDone;
+  }
+  CatchInterrupts();
+  TerminalMessages messages(out, a.force);
+  if (a.command == Command::Convert) return RunConvert(a, out, platform.decoderProgram);
+  if (a.command == Command::Doctor) return RunDoctor(platform);
+  return WithTelephone(a, platform, out, messages);
 }
 
 }  // namespace
@@ -65,26 +81,21 @@ QString PathText(const std::filesystem::path& path) {
 
 int RunCli(const std::vector<std::string>& words, CliPlatform& platform) {
   const ParsedArguments parsed = ParseArguments(words);
-  const Arguments& a = parsed.arguments;
   StatusLine out(::isatty(STDERR_FILENO) == 1);
   if (!parsed.error.isEmpty()) {
     Say(out, parsed.error);
     out.Print(QStringLiteral("用法见 parlomax-cli --help"));
     return kFailed;
   }
-  if (a.help) {
-    PrintOut(HelpText(a.command));
-    return kDone;
+  const ExitStatus status = RunCommand(parsed.arguments, platform, out);
+  // A result nobody could read is no result, whatever the command made of it.
+  if (const int error = StandardOutputError(); error != 0) {
+    Say(out, QStringLiteral("无法写出结果：%1")
+                 .arg(error == EBADF ? QStringLiteral("标准输出已经关闭")
+                                     : files::SystemReasonText(error)));
+    return status == kInterrupted ? kInterrupted : kFailed;
   }
-  if (a.version) {
-    PrintOut(QStringLiteral("parlomax-cli " PARLOMAX_VERSION "\n"));
-    return kDone;
-  }
-  CatchInterrupts();
-  TerminalMessages messages(out, a.force);
-  if (a.command == Command::Convert) return RunConvert(a, out, platform.decoderProgram);
-  if (a.command == Command::Doctor) return RunDoctor(platform);
-  return WithTelephone(a, platform, out, messages);
+  return status;
 }
 
 }  // namespace parlomax::cli

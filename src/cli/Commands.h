@@ -21,7 +21,7 @@ namespace parlomax::cli {
 class Telephone;
 struct CliPlatform;
 
-ExitStatus RunList(Telephone& telephone, const Arguments& arguments);
+ExitStatus RunList(Telephone& telephone, const Arguments& arguments, StatusLine& out);
 ExitStatus RunCopy(Telephone& telephone, const Arguments& arguments, StatusLine& out, TerminalMessages& messages);
 ExitStatus RunConvert(const Arguments& arguments, StatusLine& out, const std::string& decoderProgram);
 ExitStatus RunDoctor(CliPlatform& platform);

@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/DeviceAccess.h"
 #include "cli/Interrupt.h"
+#include "cli/StandardOutput.h"
 #include "platform/sound/AudioOutput.h"
 #include "platform/usb/EmulatorDeviceLibrary.h"
 #include "platform/usb/EmulatorFolder.h"
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -33,10 +33,7 @@ namespace parlomax::cli {
 namespace {
 
 // One line of the report, on standard output.
-void Line(const QString& text = {}) {
-  std::fputs((text + u'\n').toUtf8().constData(), stdout);
-  std::fflush(stdout);
-}
+void Line(const QString& text = {}) { WriteOut(text + u'\n'); }
 
 QString Hex(unsigned value, int digits) { return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')); }
 
@@ -119,7 +116,9 @@ int CheckUsbTelephones(usb::UsbDeviceLibrary& usb) {
   return working;
 }
 
-int CheckEmulators() {
+// Every running emulator; how many opened and answered. `anyRunning` is set
+// when there was one at all.
+int CheckEmulators(bool& anyRunning) {
   const auto folder = usb::DefaultEmulatorFolder();
   const QString where = QString::fromStdString(folder.string());
   std::error_code ec;
@@ -133,16 +132,20 @@ int CheckEmulators() {
     Line(QStringLiteral("模拟电话：%1 里没有正在运行的模拟电话").arg(where));
     return 0;
   }
+  anyRunning = true;
   int working = 0;
   for (std::size_t i = 0; i < running.size(); ++i) {
     usb::DeviceHandle handle = 0;
-    const bool answers = emulators.Open(static_cast<std::uint32_t>(i), handle) == usb::kSuccess && Answers(emulators, handle);
+    const usb::Status opened = emulators.Open(static_cast<std::uint32_t>(i), handle);
+    const bool answers = opened == usb::kSuccess && Answers(emulators, handle);
     if (handle != 0) emulators.Close(handle);
     Line(QStringLiteral("模拟电话 %1（%2 里的第 %3 号）：%4")
              .arg(i + 1)
              .arg(where)
              .arg(running[i])
-             .arg(answers ? QStringLiteral("回答了密码请求") : QStringLiteral("没有回答")));
+             .arg(answers                ? QStringLiteral("回答了密码请求")
+                  : opened == usb::kBusy ? OpenFailureText(opened)
+                                         : QStringLiteral("没有回答")));
     working += answers ? 1 : 0;
   }
   return working;
@@ -234,14 +237,17 @@ void CheckSound() {
 int ProbeSound(sound::AudioOutputFactory& sound) {
   const sound::OpenedOutput opened = sound.Open();
   if (opened.error.empty()) return 0;
-  std::fputs(opened.error.c_str(), stdout);
+  WriteOut(QByteArray::fromStdString(opened.error));
   return 1;
 }
 
 ExitStatus RunDoctor(CliPlatform& platform) {
   const int onCable = platform.usb ? CheckUsbTelephones(*platform.usb) : 0;
+  // A telephone that is there but will not answer (held by another
+  // program, say) is not a telephone that was not found.
+  bool anyEmulated = false;
   const bool anyOnCable = platform.usb && !platform.usb->Attached().empty();
-  const int emulated = CheckEmulators();
+  const int emulated = CheckEmulators(anyEmulated);
   CheckDecoder(platform.decoderProgram);
   if (platform.sound) CheckSound();
   if (Interrupted()) return kInterrupted;
@@ -249,9 +255,10 @@ ExitStatus RunDoctor(CliPlatform& platform) {
     Line(QStringLiteral("结论：有电话可以使用。"));
     return kDone;
   }
-  Line(anyOnCable ? QStringLiteral("结论：电话连着，但不能使用；请照上面的说明处理。")
-                  : QStringLiteral("结论：没有找到电话。"));
-  return anyOnCable ? kFailed : kNoTelephoneOrPin;
+  Line(anyOnCable || anyEmulated
+           ? QStringLiteral("结论：电话连着，但不能使用；请照上面的说明处理。")
+           : QStringLiteral("结论：没有找到电话。"));
+  return anyOnCable || anyEmulated ? kFailed : kNoTelephoneOrPin;
 }
 
 }  // namespace parlomax::cli

@@ -52,15 +52,18 @@ const QString kTelephoneHeading = QStringLiteral("\n电话选项：\n");
 QString HelpText(Command command) {
   switch (command) {
     case Command::List:
-      return Page(QStringLiteral("用法：parlomax-cli list [--json] [电话选项]\n\n"
-                                 "列出电话里的录音：与窗口列表相同的七栏文字；在终端上按栏对齐，\n"
-                                 "否则以制表符分隔。第一行是栏名。\n"),
-                  {{QString(),
-                    {{QStringLiteral("--json"),
-                      {QStringLiteral("输出 JSON 数组：每个录音的七栏文字（texts），以及解出的"),
-                       QStringLiteral("类型、月、日、时、分、号码、起始地址、声音长度、时长（秒）和文件名")}}}},
-                   {kTelephoneHeading, Joined({kTelephoneOptions, kCommonOptions})}},
-                  QStringLiteral("\n") + kExitStatus);
+      return Page(
+          QStringLiteral("用法：parlomax-cli list [--json] [电话选项]\n\n"
+                         "列出电话里的录音：与窗口列表相同的七栏文字；在终端上按栏对齐，\n"
+                         "否则以制表符分隔。第一行是栏名。有录音的信息没有读到时，列出读到的，\n"
+                         "在标准错误上说明少了几个，并以状态 1 退出。\n"),
+          {{QString(),
+            {{QStringLiteral("--json"),
+              {QStringLiteral("输出 JSON 数组：每个录音的七栏文字（texts），以及解出的"),
+               QStringLiteral(
+                   "类型、月、日、时、分、号码、起始地址、声音长度、时长（秒）和文件名")}}}},
+           {kTelephoneHeading, Joined({kTelephoneOptions, kCommonOptions})}},
+          QStringLiteral("\n") + kExitStatus);
     case Command::Copy:
       return Page(QStringLiteral("用法：parlomax-cli copy 目录 [--new | 编号...] [电话选项]\n\n"
                                  "把录音复制到目录里的 .spx 文件，与窗口程序的上传完全相同（同样的文件名，\n"
@@ -82,11 +85,16 @@ QString HelpText(Command command) {
                                  "不是普通文件的条目（管道、设备）跳过；WAV 超过 4 GiB 的录音不转换。\n\n"),
                   {{QString(), kCommonOptions}}, QStringLiteral("\n") + kExitStatus);
     case Command::Export:
-      return Page(QStringLiteral("用法：parlomax-cli export 文件.xls [--force] [电话选项]\n\n"
-                                 "把电话的录音列表导出成 Excel 文件，与窗口程序导出的表格相同。\n"),
-                  {{QString(), {{QStringLiteral("--force"), {QStringLiteral("文件已存在时，新文件完整写好后替换它（否则拒绝）")}}}},
-                   {kTelephoneHeading, Joined({kTelephoneOptions, kCommonOptions})}},
-                  QStringLiteral("\n") + kExitStatus);
+      return Page(
+          QStringLiteral("用法：parlomax-cli export 文件.xls [--force] [电话选项]\n\n"
+                         "把电话的录音列表导出成 Excel 文件，与窗口程序导出的表格相同。\n"
+                         "有录音的信息没有读到时，列表不完整：已有的文件不会被替换；没有旧文件时\n"
+                         "只导出读到的录音。两种情况都在标准错误上说明，并以状态 1 退出。\n"),
+          {{QString(),
+            {{QStringLiteral("--force"),
+              {QStringLiteral("文件已存在时，新文件完整写好后替换它（否则拒绝）")}}}},
+           {kTelephoneHeading, Joined({kTelephoneOptions, kCommonOptions})}},
+          QStringLiteral("\n") + kExitStatus);
     case Command::Doctor:
       return QStringLiteral(
           "用法：parlomax-cli doctor\n\n"

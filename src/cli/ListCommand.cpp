@@ -1,22 +1,26 @@
 // list and export: the telephone's list, as text, as JSON or as a sheet.
 #include "catalogue/RecordingListLayout.h"
 #include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "cli/StandardOutput.h"
 #include "cli/Telephone.h"
 #include "cli/TextColumns.h"
 #include "export/SpreadsheetExport.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include <unistd.h>
 
 namespace parlomax::cli {
 namespace {
+
+namespace fs = std::filesystem;
 
 QStringList Texts(const catalogue::DeviceListRow& row) {
   return catalogue::RowTexts(row.caption, row.fileName, row.texts);
@@ -60,24 +64,25 @@ QString Table(const std::vector<catalogue::DeviceListRow>& rows, bool terminal) 
   return text;
 }
 
-// The list, or the status to end with when it could not be read whole.
-ExitStatus ReadWholeList(Telephone& telephone, TelephoneList& list) {
+ExitStatus SayInterrupted(StatusLine& out) {
+  Say(out, QStringLiteral("已中断"));
+  return kInterrupted;
+}
+
+// The list, or the status to end with when it could not be read at all.
+// After an interrupt nothing more is done with it.
+ExitStatus ReadList(Telephone& telephone, TelephoneList& list, StatusLine& out) {
   list = telephone.ReadList();
+  if (Interrupted()) return SayInterrupted(out);
   if (!list.count || telephone.Gone()) return telephone.FailureStatus();
   return kDone;
 }
 
-// Every record the telephone counts but the one it never hands out has a row.
-bool Complete(const TelephoneList& list) {
-  const std::uint32_t wanted = *list.count - (*list.count > catalogue::kNeverRequestedIndex ? 1 : 0);
-  return list.rows.size() == wanted;
-}
-
 }  // namespace
 
-ExitStatus RunList(Telephone& telephone, const Arguments& arguments) {
+ExitStatus RunList(Telephone& telephone, const Arguments& arguments, StatusLine& out) {
   TelephoneList list;
-  if (const ExitStatus status = ReadWholeList(telephone, list); status != kDone) return status;
+  if (const ExitStatus status = ReadList(telephone, list, out); status != kDone) return status;
   QByteArray output;
   if (arguments.json) {
     QJsonArray array;
@@ -86,14 +91,20 @@ ExitStatus RunList(Telephone& telephone, const Arguments& arguments) {
   } else {
     output = Table(list.rows, ::isatty(STDOUT_FILENO) == 1).toUtf8();
   }
-  const bool written = std::fwrite(output.constData(), 1, output.size(), stdout) == static_cast<std::size_t>(output.size()) &&
-                       std::fflush(stdout) == 0;
-  return written && Complete(list) ? kDone : kFailed;
+  if (Interrupted()) return SayInterrupted(out);
+  WriteOut(output);
+  // The rows that were read are shown; the gaps are said, and fail the run.
+  if (!list.read.Complete()) {
+    Say(out, device::RowsMissedText(list.read.rowsMissed));
+    return kFailed;
+  }
+  return kDone;
 }
 
 ExitStatus CheckExportTarget(const Arguments& arguments, StatusLine& out) {
   const auto file = UserPath(arguments.operands[0]);
-  if (!arguments.force && QFile::exists(PathText(file))) {
+  std::error_code ec;
+  if (!arguments.force && fs::exists(fs::symlink_status(file, ec))) {
     Say(out, QStringLiteral("文件已经存在：%1（要替换它请加 --force）").arg(PathText(file)));
     return kFailed;
   }
@@ -103,7 +114,19 @@ ExitStatus CheckExportTarget(const Arguments& arguments, StatusLine& out) {
 ExitStatus RunExport(Telephone& telephone, const Arguments& arguments, StatusLine& out, TerminalMessages& messages,
                      spreadsheet::AutomationFactory& automation) {
   TelephoneList list;
-  if (const ExitStatus status = ReadWholeList(telephone, list); status != kDone) return status;
+  if (const ExitStatus status = ReadList(telephone, list, out); status != kDone) return status;
+  // The file's bytes as typed: a name that is not UTF-8 is shown with
+  // stand-in characters, but written under its own bytes.
+  const fs::path file = UserPath(arguments.operands[0]);
+  const bool complete = list.read.Complete();
+  std::error_code ec;
+  // A list with gaps never takes the place of an earlier one, which may hold
+  // the very rows this reading missed.
+  if (!complete && fs::exists(fs::symlink_status(file, ec))) {
+    Say(out, device::RowsMissedText(list.read.rowsMissed) +
+                 QStringLiteral("已有的 %1 没有被替换。").arg(PathText(file)));
+    return kFailed;
+  }
   exporting::ExportTable table;
   const QStringList captions = catalogue::RecordingListCaptions();
   table.columnCaptions.assign(captions.begin(), captions.end());
@@ -113,18 +136,32 @@ ExitStatus RunExport(Telephone& telephone, const Arguments& arguments, StatusLin
   }
   table.fontName = QString::fromUtf16(catalogue::kListFontFamily);
   table.fontPointSize = catalogue::kListFontPointSize;
-  const QString file = PathText(UserPath(arguments.operands[0]));
+  if (Interrupted()) return SayInterrupted(out);
   const int problemsBefore = messages.Problems();
+  exporting::ExportOutcome outcome;
   try {
     // A file replaced on purpose (--force) goes only once the new one is whole.
-    exporting::ExportListToSpreadsheet(table, file, automation, messages, exporting::ExistingFile::ReplaceWhenSaved);
+    outcome = exporting::ExportListToSpreadsheet(table, file, automation, messages,
+                                                 exporting::ExistingFile::ReplaceWhenSaved);
   } catch (const std::exception& e) {
     Say(out, QString::fromUtf8(e.what()));
     return kFailed;
   }
-  if (messages.Problems() != problemsBefore || !QFile::exists(file)) return kFailed;
-  if (!arguments.quiet) Say(out, QStringLiteral("已把 %1 个录音的列表导出到 %2").arg(list.rows.size()).arg(file));
-  return Complete(list) ? kDone : kFailed;
+  const bool saved =
+      outcome == exporting::ExportOutcome::Saved && messages.Problems() == problemsBefore;
+  if (!saved) return kFailed;
+  if (!complete) {
+    Say(out, device::RowsMissedText(list.read.rowsMissed) +
+                 QStringLiteral("已把读到的 %1 个录音的列表导出到 %2")
+                     .arg(list.rows.size())
+                     .arg(PathText(file)));
+    return kFailed;
+  }
+  if (!arguments.quiet) {
+    Say(out,
+        QStringLiteral("已把 %1 个录音的列表导出到 %2").arg(list.rows.size()).arg(PathText(file)));
+  }
+  return kDone;
 }
 
 }  // namespace parlomax::cli

@@ -1,5 +1,6 @@
 #include "cli/Telephone.h"
 
+#include "cli/Interrupt.h"
 #include "device/DeviceListReading.h"
 #include "device/PinCheck.h"
 #include "device/PinLogin.h"
@@ -52,8 +53,15 @@ ExitStatus Telephone::Connect(std::uint32_t number, const PinSource& pin) {
     Say(out_, device::kWrongPinMessage + QStringLiteral("（密码须是四位数字）"));
     return kWrongPin;
   }
-  if (!link_.OpenDevice(number - 1)) {
-    Say(out_, QStringLiteral("无法打开第 %1 部电话（是否有权限？见 parlomax-cli(1)）").arg(number));
+  usb::Status refused = usb::kSuccess;
+  if (!link_.OpenDevice(number - 1, &refused)) {
+    Say(out_,
+        refused == usb::kBusy
+            ? QStringLiteral(
+                  "另一个程序正在使用第 %1 部电话（也许是 Parlomax 窗口或另一个 parlomax-cli），"
+                  "请先关闭它再试。")
+                  .arg(number)
+            : QStringLiteral("无法打开第 %1 部电话（是否有权限？见 parlomax-cli(1)）").arg(number));
     return kFailed;
   }
   countAtOpen_ = count;
@@ -83,7 +91,9 @@ ExitStatus Telephone::FailureStatus() {
 TelephoneList Telephone::ReadList() {
   TelephoneList list;
   CollectedRows view(list.rows);
-  list.count = device::ReadDeviceList(link_, view, [this] { return Gone(); });
+  list.read = device::ReadDeviceList(
+      link_, view, [this] { return Gone(); }, [] { return Interrupted(); });
+  list.count = list.read.count;
   return list;
 }
 

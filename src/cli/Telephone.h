@@ -4,6 +4,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/StatusLine.h"
 #include "device/DeviceLink.h"
+#include "device/DeviceListReading.h"
 
 #include <functional>
 #include <optional>
@@ -16,6 +17,7 @@ namespace parlomax::cli {
 struct TelephoneList {
   std::optional<std::uint32_t> count;  // nothing: the count could not be read
   std::vector<catalogue::DeviceListRow> rows;
+  device::DeviceListRead read;  // how the reading went
 };
 
 // One telephone, opened and logged in for the length of a command.
@@ -33,7 +35,8 @@ class Telephone {
   device::DeviceLink& Link() { return link_; }
   // Whether the telephone has left since it was opened: fewer are counted.
   bool Gone();
-  // The list, read the way the window's list request reads it.
+  // The list, read the way the window's list request reads it; an
+  // interrupt stops it at the next record.
   TelephoneList ReadList();
   // What to end with after an exchange failed: gone or merely failed.
   ExitStatus FailureStatus();

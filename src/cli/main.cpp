@@ -4,6 +4,7 @@
 #include "cli/Cli.h"
 #include "cli/Commands.h"
 #include "cli/PinSource.h"
+#include "cli/StandardOutput.h"
 #include "platform/sound/StkAudioOutput.h"
 #include "platform/spreadsheet/SpreadsheetServer.h"
 #include "platform/usb/CombinedDeviceLibrary.h"
@@ -19,6 +20,7 @@
 using namespace parlomax;
 
 int main(int argc, char** argv) {
+  cli::HoldClosedStandardDescriptors();
   cli::TakePinFromEnvironment();
   if (argc == 2 && std::strcmp(argv[1], cli::kSoundProbeArgument) == 0) {
     sound::StkAudioOutputFactory sound;

@@ -1,11 +1,11 @@
 #include "export/SpreadsheetExport.h"
 
+#include "platform/files/PathText.h"
 #include "platform/shell/MessageService.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "platform/spreadsheet/FileNameText.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace parlomax::exporting {
 namespace {
@@ -38,20 +38,28 @@ QString ExportFileName(const QString& saveFolder, const QString& nameBox) {
 
 double ExportColumnWidth() { return static_cast<double>(35.0L * (1.0L / 2.6L)); }
 
-void ExportListToSpreadsheet(const ExportTable& table, const QString& fileName,
-                             spreadsheet::AutomationFactory& automation,
-                             shell::MessageService& messages, ExistingFile existing) {
-  if (existing == ExistingFile::AskThenDelete && QFileInfo::exists(fileName)) {
-    if (!messages.AskOkCancel(kFileExistsQuestion)) {
-      messages.Warn(kAbandonedMessage);
-      return;
-    }
-    QFile::remove(fileName);
+ExportOutcome ExportListToSpreadsheet(const ExportTable& table, const QString& fileName,
+                                      spreadsheet::AutomationFactory& automation,
+                                      shell::MessageService& messages, ExistingFile existing) {
+  return ExportListToSpreadsheet(table, files::PathOf(fileName), automation, messages, existing);
+}
+
+ExportOutcome ExportListToSpreadsheet(const ExportTable& table, const std::filesystem::path& file,
+                                      spreadsheet::AutomationFactory& automation,
+                                      shell::MessageService& messages, ExistingFile existing) {
+  std::error_code ec;
+  // The earlier file stays until the new one is saved whole: the save puts
+  // it in its place, so a full disk or a failed call leaves the old list.
+  if (existing == ExistingFile::AskFirst &&
+      std::filesystem::exists(std::filesystem::symlink_status(file, ec)) &&
+      !messages.AskOkCancel(kFileExistsQuestion)) {
+    messages.Warn(kAbandonedMessage);
+    return ExportOutcome::Abandoned;
   }
   ObjectRef app = automation.Create(QStringLiteral("Excel.Application"));
   if (!app) {
     messages.Show(kStartFailedCaption, kStartFailedMessage, shell::MessageIcon::Error);
-    return;
+    return ExportOutcome::NotStarted;
   }
   try {
     app->Set(QStringLiteral("Visible"), true);
@@ -91,7 +99,8 @@ void ExportListToSpreadsheet(const ExportTable& table, const QString& fileName,
             ->Set(QStringLiteral("Value"), row.subItems[k - 1]);
       }
     }
-    Get(app, QStringLiteral("ActiveWorkbook"))->Call(QStringLiteral("SaveAs"), {fileName});
+    Get(app, QStringLiteral("ActiveWorkbook"))
+        ->Call(QStringLiteral("SaveAs"), {spreadsheet::FileNameText(file)});
     app->Call(QStringLiteral("Quit"));
   } catch (...) {
     // The application is told to quit all the same, or it would stay behind.
@@ -103,6 +112,7 @@ void ExportListToSpreadsheet(const ExportTable& table, const QString& fileName,
   }
   app.reset();
   messages.Show(kDoneCaption, kDoneMessage, shell::MessageIcon::Information);
+  return ExportOutcome::Saved;
 }
 
 }  // namespace parlomax::exporting

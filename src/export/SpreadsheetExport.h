@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <vector>
 
 namespace parlomax::shell {
@@ -39,23 +40,35 @@ QString ExportFileName(const QString& saveFolder, const QString& nameBox);
 // The width every exported column gets: 35 / 2.6 characters.
 double ExportColumnWidth();
 
-// What becomes of a file already under the export's name.
+// What becomes of a file already under the export's name. Either way it is
+// replaced only by a saved, complete list: a failed export leaves it as it was.
 enum class ExistingFile {
-  // The user is asked first, and the file deleted when they agree.
-  AskThenDelete,
-  // Replaced by the save, once the new file is complete (the user said so
-  // beforehand): a failed export leaves it as it was.
+  // The user is asked first ("文件已经存在,是否删除?"); Cancel keeps it.
+  AskFirst,
+  // No question: the user said so beforehand.
   ReplaceWhenSaved,
 };
 
+enum class ExportOutcome {
+  Saved,
+  Abandoned,   // the user kept the existing file
+  NotStarted,  // the spreadsheet application could not be started
+};
+
 // Writes `table` into a new workbook through the spreadsheet application's
-// automation and has it saved as `fileName`. A failed automation call after
-// the start, the save included, is thrown on, but only after the
-// application was told to quit, so that it never lingers; the success
-// message is shown only for a saved file.
-void ExportListToSpreadsheet(const ExportTable& table, const QString& fileName,
-                             spreadsheet::AutomationFactory& automation,
-                             shell::MessageService& messages,
-                             ExistingFile existing = ExistingFile::AskThenDelete);
+// automation and has it saved as `file`, whose bytes are taken as they are
+// (a name that is not UTF-8 included). A failed automation call after the
+// start, the save included, is thrown on, but only after the application
+// was told to quit, so that it never lingers; the success message is shown
+// only for a saved file.
+ExportOutcome ExportListToSpreadsheet(const ExportTable& table, const std::filesystem::path& file,
+                                      spreadsheet::AutomationFactory& automation,
+                                      shell::MessageService& messages,
+                                      ExistingFile existing = ExistingFile::AskFirst);
+// The same for a file named by the window's texts.
+ExportOutcome ExportListToSpreadsheet(const ExportTable& table, const QString& fileName,
+                                      spreadsheet::AutomationFactory& automation,
+                                      shell::MessageService& messages,
+                                      ExistingFile existing = ExistingFile::AskFirst);
 
 }  // namespace parlomax::exporting

@@ -146,6 +146,20 @@ TEST_F(DeviceTabTest, ATelephoneThisUserMayNotOpenIsSaidOnceWithItsFix) {
   EXPECT_TRUE(form_.Link().LoggedIn());
 }
 
+TEST_F(DeviceTabTest, ATelephoneAnotherProgramHoldsIsSaidAndTheNextRequestGetsItOnceFree) {
+  form_.TimerUSBConnectTimer();
+  library_.RefuseOpensWith(usb::kBusy);
+  Refresh();
+  EXPECT_FALSE(form_.Link().DeviceOpen());
+  ASSERT_EQ(messages_.Messages().size(), 1u);
+  EXPECT_EQ(messages_.Messages()[0].icon, shell::MessageIcon::Warning);
+  EXPECT_TRUE(messages_.Texts()[0].contains("另一个程序")) << messages_.Texts()[0].toStdString();
+  library_.RefuseOpensWith(usb::kSuccess);
+  Refresh();
+  EXPECT_TRUE(form_.Link().LoggedIn());
+  EXPECT_EQ(List()->topLevelItemCount(), 6);
+}
+
 TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
   form_.TimerUSBConnectTimer();
   Refresh();

@@ -1,7 +1,8 @@
 // The export button on the telephone's tab.
+#include "FileBytes.h"
 #include "QtPrinters.h"
-#include "WindowStateSeam.h"
 #include "TempFolder.h"
+#include "WindowStateSeam.h"
 #include "WindowWithTelephone.h"
 #include "app/ParlomaxApplication.h"
 #include "platform/files/WriteFaults.h"
@@ -10,6 +11,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace parlomax::app {
@@ -63,6 +67,46 @@ TEST_F(ExportButtonTest, AFullDiskIsAFailedExportNeverFollowedByTheSuccessMessag
   EXPECT_TRUE(messages_.Messages()[0].text.endsWith("磁盘空间不足")) << messages_.Texts()[0].toStdString();
   EXPECT_FALSE(std::filesystem::exists(folder_ / "电话列表List.xls")) << "half a workbook under the name";
   EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
+}
+
+TEST_F(ExportButtonTest, AnEarlierListIsReplacedOnlyByAWholeListSavedWhole) {
+  form_.TimerUSBConnectTimer();
+  library_.FailReadAfter(3);  // the PIN, the count, the first header; the second fails
+  Refresh();
+  ASSERT_EQ(messages_.Messages().size(), 2u);  // "USB读数据错误", then what the list lacks
+  EXPECT_EQ(messages_.Messages()[1].icon, shell::MessageIcon::Warning);
+  EXPECT_TRUE(messages_.Texts()[1].contains("有 1 个录音")) << messages_.Texts()[1].toStdString();
+  SaveInto(folder_.Path());
+  const auto sheet = folder_ / "电话列表List.xls";
+  const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+  std::ofstream(sheet) << "old";
+  const auto exportSays = [&] {
+    messages_.Clear();
+    Button("BitBtnExport")->click();
+    return messages_.Messages();
+  };
+  // A list with gaps: never over an earlier one; without one, only when the user says so.
+  EXPECT_FALSE(exportSays().at(0).question);
+  EXPECT_EQ(testing::FileBytes(sheet), old);
+  std::filesystem::rename(sheet, folder_ / "kept");
+  messages_.AnswerQuestionsWith(false);
+  EXPECT_TRUE(exportSays().at(0).question);
+  EXPECT_FALSE(std::filesystem::exists(sheet));
+  messages_.AnswerQuestionsWith(true);
+  std::filesystem::rename(folder_ / "kept", sheet);
+
+  // A whole list on a full disk: the earlier one stays, and nothing beside it.
+  Refresh();
+  files::FailWritesAfter(1000, ENOSPC);
+  const auto full = exportSays();
+  files::StopFailingWrites();
+  ASSERT_EQ(full.size(), 2u);
+  EXPECT_TRUE(full[0].question);
+  EXPECT_EQ(full[1].icon, shell::MessageIcon::Error);
+  EXPECT_EQ(testing::FileBytes(sheet), old);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 1);
+  EXPECT_EQ(exportSays().back().text, "导出 Excel 结束！");
+  EXPECT_NE(testing::FileBytes(sheet), old);
 }
 
 TEST_F(ExportButtonTest, UnderQtsChineseTheBoxesAndASaveFailureSpeakChinese) {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <optional>
@@ -169,6 +170,7 @@ TEST_F(CliSafetyTest, AShortReplyIsAFailedReadWhateverTheCommand) {
     const auto list = Cli({"list"});
     EXPECT_EQ(list.status, 1);
     EXPECT_TRUE(Contains(list.err, "USB读数据错误")) << list.err;
+    EXPECT_TRUE(Contains(list.err, "有 1 个录音的信息没有读到")) << list.err;
     EXPECT_FALSE(Contains(list.out, "\n3\t")) << list.out;
     EXPECT_TRUE(Contains(list.out, "\n4\t")) << list.out;
   }
@@ -282,6 +284,92 @@ TEST_F(CliSafetyTest, TwoCallsOfOneMinuteNeverTakeEachOthersPlace) {
   EXPECT_EQ(FileBytes(second), whole);
   EXPECT_EQ(FileBytes(first), Spx(both, 0));
   EXPECT_EQ(Contents(saved).size(), 2u) << "something hidden left behind";
+}
+
+TEST_F(CliSafetyTest, AStopDuringTheListLeavesNothingPrintedAndNoListReplaced) {
+  const fs::path sheet = Folder("list.xls");
+  for (const std::vector<std::string>& argv :
+       {std::vector<std::string>{PARLOMAX_CLI_PROGRAM, "list"},
+        {PARLOMAX_CLI_PROGRAM, "export", "--force", sheet.string()}}) {
+    testing::WriteFile(sheet, {'o', 'l', 'd'});
+    // The second header comes late, but well within the stop's grace: the
+    // reading itself must notice the stop.
+    phone::FaultPlan faults;
+    faults.AddRule(phone::FaultRule::Kind::Stall, "2@2:600");
+    phone::PhoneServer server(std::make_shared<phone::TelephoneModel>(
+                                  phone::Pin{9, 1, 7, 4}, phone::GenerateRecordings(5, 2)),
+                              std::move(faults), Emulators());
+    std::thread serving([&server] { server.Serve(); });
+    testing::ChildProcess cli(argv, {Environment({"PARLOMAX_PIN=9174"}), Folder("out").string(),
+                                     Folder("err").string(), true});
+    // The PIN, the count, the first header, the late one.
+    for (int i = 0; i < 2000 && server.Received() < 4; ++i) ::usleep(5000);
+    EXPECT_EQ(server.Received(), 4u);
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(10000), 130) << argv[1];
+    server.Stop();
+    serving.join();
+    const Bytes said = FileBytes(Folder("err"));
+    EXPECT_TRUE(Contains(std::string(said.begin(), said.end()), "已中断"));
+    EXPECT_EQ(
+        Contents(work_.Path()),
+        (std::map<std::string, Bytes>{{"err", said}, {"list.xls", {'o', 'l', 'd'}}, {"out", {}}}));
+  }
+}
+
+TEST_F(CliSafetyTest, AListWithGapsNeverReplacesAnEarlierOneAndIsWrittenOnlyWhereNoneWas) {
+  const fs::path sheet = Folder("list.xls");
+  for (const bool earlier : {true, false}) {
+    if (earlier) testing::WriteFile(sheet, {'o', 'l', 'd'});
+    // Two of twelve headers arrive cut short.
+    auto phone = PlugIn({"--generate", "12", "--short", "2@3:10", "--short", "2@8:10"});
+    const auto run = Cli({"export", "--force", sheet.string()});
+    phone->Signal(SIGTERM);  // unplugged whole, so that the next one takes its place at once
+    phone->Wait();
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(Contains(run.err, "有 2 个录音的信息没有读到")) << run.err;
+    if (earlier) {
+      EXPECT_EQ(FileBytes(sheet), (Bytes{'o', 'l', 'd'}));
+      fs::remove(sheet);
+    } else {
+      const auto read = testing::RunProgram(
+          {"/usr/bin/python3", PARLOMAX_SOURCE_DIR "/tests/export/read_xls.py", sheet.string()},
+          {});
+      // The captions and the ten rows that were read.
+      EXPECT_TRUE(Contains(read.out, "\"nrows\": 11")) << read.out << read.err;
+    }
+  }
+}
+
+TEST_F(CliSafetyTest, ASecondProgramIsToldTheTelephoneIsInUseUntilTheFirstLetsGoOrDies) {
+  // The first program's first header is held back: it holds the telephone meanwhile.
+  const auto model = std::make_shared<phone::TelephoneModel>(phone::Pin{9, 1, 7, 4},
+                                                             phone::GenerateRecordings(3, 2));
+  phone::FaultPlan faults;
+  faults.AddRule(phone::FaultRule::Kind::Stall, "2@1:30000");
+  phone::PhoneServer server(model, std::move(faults), Emulators());
+  std::thread serving([&server] { server.Serve(); });
+  testing::ChildProcess first({PARLOMAX_CLI_PROGRAM, "list"},
+                              {Environment({"PARLOMAX_PIN=9174"}), "/dev/null", "/dev/null", true});
+  for (int i = 0; i < 2000 && server.Received() < 3; ++i) ::usleep(5000);
+  ASSERT_EQ(server.Received(), 3u);
+
+  const auto second = Cli({"list"});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_TRUE(Contains(second.err, "另一个程序正在使用第 1 部电话")) << second.err;
+  const auto doctor = Cli({"doctor"}, {});
+  EXPECT_EQ(doctor.status, 1);
+  EXPECT_TRUE(Contains(doctor.out, "另一个程序正在使用它")) << doctor.out;
+  EXPECT_EQ(server.Received(), 3u) << "a second program sent a command";
+
+  // A program that dies holding the telephone lets go with it.
+  first.Signal(SIGKILL);
+  first.Wait();
+  const auto after = Cli({"list"});
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_EQ(std::count(after.out.begin(), after.out.end(), '\n'), 4);
+  server.Stop();
+  serving.join();
 }
 
 TEST_F(CliSafetyTest, WhatItWritesIsPrivateAndAReplacedFileKeepsItsMode) {

@@ -246,6 +246,44 @@ TEST_F(CliTest, ExportWritesTheListsSheetAndReplacesAFileOnlyWhenForced) {
   }
 }
 
+TEST_F(CliTest, ANameThatIsNotUtf8IsWrittenUnderItsOwnBytesAndShownWithStandIns) {
+  auto phone = PlugIn({"--generate", "2"});
+  const fs::path folder = Folder("\xff录音");
+  fs::create_directories(folder);
+  const fs::path sheet = folder / "list\xfe.xls";
+  const auto run = Cli({"export", sheet.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<fs::path> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  EXPECT_EQ(names, std::vector<fs::path>{"list\xfe.xls"});
+  EXPECT_NE(run.err.find("\xef\xbf\xbd录音/list\xef\xbf\xbd.xls"), std::string::npos) << run.err;
+  EXPECT_EQ(Cli({"export", sheet.string()}).status, 1) << "the file is there under its own name";
+}
+
+TEST_F(CliTest, AResultThatCannotBeWrittenIsAFailureSaidOnStandardError) {
+  auto phone = PlugIn({"--generate", "3"});
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"list"},
+                                                    {"list", "--json"},
+                                                    {"doctor"},
+                                                    {"--help"},
+                                                    {"export", "--help"},
+                                                    {"--version"}}) {
+    SCOPED_TRACE(arguments.front() + " " + arguments.back());
+    std::vector<std::string> argv{PARLOMAX_CLI_PROGRAM};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    ChildProcess run(
+        argv, {Environment({"PARLOMAX_PIN=9174"}), "/dev/full", Folder("err").string(), true});
+    EXPECT_EQ(run.Wait(), 1);
+    const Bytes said = FileBytes(Folder("err"));
+    EXPECT_EQ(std::string(said.begin(), said.end()), "parlomax-cli: 无法写出结果：磁盘空间不足\n");
+  }
+  // A closed output is no place for a list either; nor does the list land in the next file opened.
+  const auto closed = RunProgram({"/bin/sh", "-c", "exec \"$0\" list >&-", PARLOMAX_CLI_PROGRAM},
+                                 Environment({"PARLOMAX_PIN=9174"}));
+  EXPECT_EQ(closed.status, 1);
+  EXPECT_EQ(closed.err, "parlomax-cli: 无法写出结果：标准输出已经关闭\n");
+}
+
 TEST_F(CliTest, HelpAndAListOnATerminalLineUpByTheCellsTheirTextsTake) {
   // Every entry's text starts in one column of the page, in cells (a Chinese
   // character is two).

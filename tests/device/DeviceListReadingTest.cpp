@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+#include <tuple>
+
 namespace parlomax::device {
 namespace {
 
@@ -151,6 +155,43 @@ TEST_F(DeviceListTest, AFailedCountWriteKeepsTheListAndAFailedCountReadEmptiesIt
   EXPECT_TRUE(view_.rows.empty());
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"USB写命令错误", "USB读数据错误"}));
   EXPECT_TRUE(HeaderIndexesAsked().empty());
+}
+
+// What one reading came to, as data, for each way it can go: eight records,
+// a fault, a stop after so many rows.
+TEST_F(DeviceListTest, SaysHowFarItGotAndHowManyRowsAreMissing) {
+  using End = DeviceListRead::End;
+  using Fault = std::function<void(phone::InProcessDeviceLibrary&)>;
+  struct Case {
+    Fault fault;
+    std::size_t stopAt;
+    End end;
+    std::optional<std::uint32_t> count;
+    std::uint32_t rowsRead, rowsMissed;
+  };
+  const auto none = [](auto&) {};
+  // The second header fails to come, the sixth comes short.
+  const auto twoUnread = [](auto& l) {
+    l.FailReadAfter(2);
+    l.ShortenReplyAfter(6, 3);
+  };
+  for (const Case& c :
+       {Case{none, 99, End::AllAsked, 8, 8, 0}, Case{twoUnread, 99, End::AllAsked, 8, 6, 2},
+        Case{[](auto& l) { l.FailNextWrite(); }, 99, End::CountNotSent, {}, 0, 0},
+        Case{[](auto& l) { l.FailNextRead(); }, 99, End::CountNotRead, {}, 0, 0},
+        Case{[](auto& l) { l.UnplugAfterWrites(4); }, 99, End::TelephoneGone, 8, 3, 5},
+        Case{none, 5, End::Stopped, 8, 5, 3}}) {
+    Plug(std::vector<phone::Recording>(8, testing::MakeRecording(10)));
+    view_.rows.clear();
+    c.fault(*library_);
+    const auto read = ReadDeviceList(
+        *link_, view_, [this] { return link_->CountDevices() == 0; },
+        [&] { return view_.rows.size() >= c.stopAt; });
+    EXPECT_EQ(std::tie(read.end, read.count, read.rowsRead, read.rowsMissed),
+              std::tie(c.end, c.count, c.rowsRead, c.rowsMissed));
+    EXPECT_EQ(read.rowsRead, view_.rows.size());
+    EXPECT_EQ(read.Complete(), c.end == End::AllAsked && c.rowsMissed == 0);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "export/SpreadsheetExport.h"
 
+#include "FileBytes.h"
 #include "QtPrinters.h"
 #include "RecordingAutomation.h"
 #include "RecordingMessageService.h"
@@ -112,20 +113,19 @@ TEST_F(SpreadsheetExportTest, TheFileNameIsFolderThenNameBoxThenXls) {
   EXPECT_EQ(ExportFileName("/home/desk", "calls"), "/home/deskcalls.xls");
 }
 
-TEST_F(SpreadsheetExportTest, AnExistingFileGoesOnlyAfterOkAndBeforeTheServerStarts) {
+TEST_F(SpreadsheetExportTest, AnExistingFileIsKeptOnCancelAndAfterOkUntilTheNewOneIsSaved) {
   std::ofstream(folder_ / "list.xls") << "old";
   messages_.AnswerQuestionsWith(false);
   Export(Table(1));
-  EXPECT_TRUE(std::filesystem::exists(folder_ / "list.xls"));
   EXPECT_TRUE(automation_.createdClasses.isEmpty());
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"文件已经存在,是否删除?", "放弃操作"}));
 
   messages_.Clear();
   messages_.AnswerQuestionsWith(true);
-  automation_.refuseToStart = true;  // the file must be gone before the start is even tried
+  automation_.refuseToStart = true;  // no new list, so the old one stays
   Export(Table(1));
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "list.xls"));
   EXPECT_EQ(messages_.Messages()[0].question, true);
+  EXPECT_EQ(testing::FileBytes(folder_ / "list.xls"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
 
 TEST_F(SpreadsheetExportTest, AServerThatCannotStartIsReportedAndNothingIsWritten) {

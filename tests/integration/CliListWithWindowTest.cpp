@@ -1,21 +1,35 @@
-// The command-line program and the window, logged in to the same telephone,
-// show the same list.
+// The command-line program and the window on the same telephone: one at a
+// time, as a real telephone's USB interface allows, and they show the same
+// list.
 #include "ProgramRun.h"
 #include "WindowWithEmulator.h"
 
 namespace parlomax::app {
 namespace {
 
-class CliListWithWindowTest : public testing::WindowWithEmulator {};
+class CliListWithWindowTest : public testing::WindowWithEmulator {
+ protected:
+  testing::ProgramResult CliList() {
+    return testing::RunProgram(
+        {PARLOMAX_CLI_PROGRAM, "list"},
+        {"XDG_RUNTIME_DIR=" + sockets_.Path().string(), "PARLOMAX_PIN=9174"});
+  }
+};
 
-TEST_F(CliListWithWindowTest, TheListsTextsAreTheWindowsTexts) {
+TEST_F(CliListWithWindowTest, TheListsTextsAreTheWindowsTextsOnceTheWindowLetsGo) {
   auto phone = PlugIn({"--generate", "40", "--seed", "9"});
   ASSERT_TRUE(WaitUntilAttached());
   LogInAndList(QStringLiteral("9174"));
   ASSERT_EQ(List()->topLevelItemCount(), 40);
 
-  const auto run = testing::RunProgram({PARLOMAX_CLI_PROGRAM, "list"},
-                                       {"XDG_RUNTIME_DIR=" + sockets_.Path().string(), "PARLOMAX_PIN=9174"});
+  // The window holds the telephone from its first list request until it closes.
+  const auto refused = CliList();
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("另一个程序正在使用"), std::string::npos) << refused.err;
+  EXPECT_TRUE(refused.out.empty());
+  Button("ButtonExit")->click();
+
+  const auto run = CliList();
   ASSERT_EQ(run.status, 0) << run.err;
   const QStringList lines = QString::fromStdString(run.out).split(u'\n', Qt::SkipEmptyParts);
   ASSERT_EQ(lines.size(), 41);

@@ -1,6 +1,7 @@
 #include "phone/PhoneServer.h"
 
 #include "platform/usb/EmulatorFolder.h"
+#include "platform/usb/EmulatorGreeting.h"
 
 #include <array>
 #include <cerrno>
@@ -24,6 +25,21 @@ namespace {
 
 constexpr int kMaxTelephones = 99;
 constexpr auto kSpinBeforeSleeping = std::chrono::microseconds(60);
+// How often a busy telephone looks for newcomers to turn away, so that a
+// second program hears "busy" at once even during a long read.
+constexpr auto kDoorCheckEvery = std::chrono::milliseconds(10);
+
+// True while the program at the other end of `connection` has neither
+// closed it nor ended; commands it left unread do not keep it.
+bool HostStillThere(int connection) {
+  pollfd p{connection, POLLRDHUP, 0};
+  if (::poll(&p, 1, 0) < 0) return true;
+  return (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) == 0;
+}
+
+void Greet(int connection, std::uint8_t word) {
+  ::send(connection, &word, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+}
 
 std::runtime_error Failure(const std::string& what) {
   return std::runtime_error(what + ": " + std::strerror(errno));
@@ -40,7 +56,8 @@ int ListenOn(const std::filesystem::path& path) {
     throw std::runtime_error("the socket path " + text + " is too long for a local socket");
   }
   std::memcpy(address.sun_path, staging.c_str(), staging.size() + 1);
-  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  // Not blocking: newcomers are taken until none is left.
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) throw Failure("cannot make a socket");
   ::unlink(staging.c_str());  // left behind by an emulator that died
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
@@ -111,9 +128,54 @@ void PhoneServer::Stop() {
   [[maybe_unused]] const ssize_t ignored = ::write(stopFd_, &one, sizeof(one));
 }
 
-bool PhoneServer::WaitOrStop(std::uint32_t ms) {
-  pollfd p{stopFd_, POLLIN, 0};
-  return ::poll(&p, 1, static_cast<int>(ms)) == 0;
+PhoneServer::Step PhoneServer::Delay(int connection, std::uint32_t ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          until - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) return Step::Continue;
+    std::array<pollfd, 3> fds{
+        {{stopFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {connection, POLLRDHUP, 0}}};
+    if (::poll(fds.data(), fds.size(), static_cast<int>(left)) < 0) {
+      if (errno == EINTR) continue;
+      return Step::Stopped;
+    }
+    if (fds[0].revents) return Step::Stopped;
+    // A host that went away while its reply was held back frees the telephone now.
+    if (fds[2].revents) return Step::HostGone;
+    if ((fds[1].revents & POLLIN) && !TurnAwayNewcomers(connection)) return Step::HostGone;
+  }
+}
+
+void PhoneServer::Admit() {
+  for (;;) {
+    const int fresh = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fresh < 0) return;
+    // Asked for each newcomer: the holder may have let go just before it came.
+    if (connectionFd_ >= 0 && !HostStillThere(connectionFd_)) {
+      ::close(connectionFd_);
+      connectionFd_ = -1;
+    }
+    if (connectionFd_ < 0) {
+      connectionFd_ = fresh;
+      Greet(fresh, usb::kEmulatorYours);
+    } else {
+      Greet(fresh, usb::kEmulatorBusy);
+      ::close(fresh);
+    }
+  }
+}
+
+bool PhoneServer::TurnAwayNewcomers(int connection) {
+  for (;;) {
+    // A newcomer after the holder let go is left waiting to be let in.
+    if (!HostStillThere(connection)) return false;
+    const int fresh = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fresh < 0) return true;
+    Greet(fresh, usb::kEmulatorBusy);
+    ::close(fresh);
+  }
 }
 
 PhoneServer::End PhoneServer::Serve() {
@@ -125,20 +187,18 @@ PhoneServer::End PhoneServer::Serve() {
     if (::poll(fds.data(), connection >= 0 ? 3 : 2, -1) < 0) {
       if (errno == EINTR) continue;
       end = End::Stopped;
-    } else if (fds[0].revents) {
+      break;
+    }
+    if (fds[0].revents) {
       end = End::Stopped;
-    } else if (fds[1].revents & POLLIN) {
-      const int fresh = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fresh >= 0) {
-        if (connection >= 0) ::close(connection);
-        connection = fresh;
-      }
-    } else if (connection >= 0 && fds[2].revents) {
+      break;
+    }
+    if (connection >= 0 && fds[2].revents) {
       switch (AnswerBurst(connection)) {
         case Step::Continue:
         case Step::Idle:
           break;
-        case Step::HostGone:  // wait for the next host
+        case Step::HostGone:  // the telephone is free for the next program
           ::close(connection);
           connection = -1;
           break;
@@ -150,6 +210,7 @@ PhoneServer::End PhoneServer::Serve() {
           break;
       }
     }
+    if (!end && (fds[1].revents & POLLIN)) Admit();
   }
   return *end;
 }
@@ -159,8 +220,13 @@ PhoneServer::Step PhoneServer::AnswerBurst(int connection) {
   // last reply; looking for it a moment before going back to sleep answers
   // it without a sleep and a wake-up on either side.
   auto until = std::chrono::steady_clock::now() + kSpinBeforeSleeping;
+  auto doorCheck = std::chrono::steady_clock::now() + kDoorCheckEvery;
   for (;;) {
     if (stopRequested_) return Step::Stopped;
+    if (std::chrono::steady_clock::now() >= doorCheck) {
+      if (!TurnAwayNewcomers(connection)) return Step::HostGone;
+      doorCheck = std::chrono::steady_clock::now() + kDoorCheckEvery;
+    }
     const Step step = Answer(connection);
     if (step == Step::Idle) {
       if (std::chrono::steady_clock::now() >= until) return Step::Idle;
@@ -180,7 +246,8 @@ PhoneServer::Step PhoneServer::Answer(int connection) {
   const std::span<const std::uint8_t, 8> command(message.data(), 8);
   ++received_;
   const FaultAction action = faults_.Next(command[0]);
-  if (action.delayMs > 0 && !WaitOrStop(action.delayMs)) return Step::Stopped;
+  const Step waited = action.delayMs > 0 ? Delay(connection, action.delayMs) : Step::Continue;
+  if (waited != Step::Continue) return waited;
   if (action.reply) {
     if (auto reply = model_->Answer(command)) {
       if (action.truncateTo && *action.truncateTo < reply->size()) reply->resize(*action.truncateTo);

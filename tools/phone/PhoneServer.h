@@ -28,9 +28,11 @@ class PhoneServer {
   std::filesystem::path SocketPath() const;
 
   enum class End { Stopped, Vanished };
-  // Answers one connection at a time (a new one replaces the old, as a
-  // re-plugged telephone forgets its last host) until Stop() or the fault
-  // plan's vanishing point.
+  // Serves one program at a time, as a telephone whose interface one
+  // program has claimed: any other is told the telephone is busy and turned
+  // away until the holder closes its connection or ends (a holder that
+  // crashed lets go with its sockets). Runs until Stop() or the fault plan's
+  // vanishing point.
   End Serve();
   // Ends Serve() from any thread, or from a signal handler.
   void Stop();
@@ -41,9 +43,14 @@ class PhoneServer {
 
  private:
   enum class Step { Continue, Idle, HostGone, Stopped, Vanished };
-  bool WaitOrStop(std::uint32_t ms);  // false when stopped meanwhile
-  Step Answer(int connection);        // Idle when no command was waiting
-  Step AnswerBurst(int connection);   // answers until the host pauses
+  // Waits `ms` while turning newcomers away; Continue, or why it stopped.
+  Step Delay(int connection, std::uint32_t ms);
+  Step Answer(int connection);       // Idle when no command was waiting
+  Step AnswerBurst(int connection);  // answers until the host pauses
+  // Gives the telephone to a newcomer if nobody holds it; turns the others away.
+  void Admit();
+  // Turns every waiting newcomer away; false when the host itself has gone.
+  bool TurnAwayNewcomers(int connection);
 
   std::shared_ptr<TelephoneModel> model_;
   FaultPlan faults_;
@@ -52,7 +59,7 @@ class PhoneServer {
   int lockFd_ = -1;
   int listenFd_ = -1;
   int stopFd_ = -1;
-  int connectionFd_ = -1;  // the host's connection; kept open until the end
+  int connectionFd_ = -1;  // the connection of the program that holds the telephone
   // Also set from a signal handler; lock-free, so that is safe.
   std::atomic<bool> stopRequested_{false};
   std::atomic<unsigned> received_{0};

@@ -6,9 +6,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
 using namespace parlomax;
@@ -75,7 +77,8 @@ int main(int argc, char** argv) {
   QCommandLineParser options;
   options.setApplicationDescription(QStringLiteral(
       "A recording telephone in software. While it runs, Parlomax sees a telephone on the USB "
-      "cable; stop it (Ctrl+C) to pull the cable out.\n"
+      "cable; stop it (Ctrl+C) to pull the cable out. Like a real telephone it serves one program "
+      "at a time: any other is told it is busy until that program closes it or ends.\n"
       "Commands: 1 count, 2 header, 3 memory, 4 PIN."));
   options.addHelpOption();
   options.addOptions({
@@ -100,7 +103,13 @@ int main(int argc, char** argv) {
     const phone::Pin pin = ParsePin(options.value("pin"));
     const auto model = LoadContent(options, pin);
     if (options.isSet("save-image")) phone::SaveImage(*model, options.value("save-image").toStdString());
-    phone::PhoneServer server(model, ParseFaults(options), options.value("folder").toStdString());
+    // The default as the system gives it: a runtime folder whose name is not
+    // UTF-8 would not survive the trip through the option's text.
+    const std::filesystem::path folder =
+        options.isSet("folder")
+            ? std::filesystem::path(QFile::encodeName(options.value("folder")).toStdString())
+            : usb::DefaultEmulatorFolder();
+    phone::PhoneServer server(model, ParseFaults(options), folder);
 
     runningServer = &server;
     std::signal(SIGINT, StopOnSignal);

@@ -2,6 +2,7 @@
 
 #include "platform/files/KeptFile.h"
 #include "platform/files/SystemReason.h"
+#include "platform/spreadsheet/FileNameText.h"
 #include "platform/spreadsheet/SheetModel.h"
 #include "platform/spreadsheet/XlsWriter.h"
 
@@ -252,7 +253,7 @@ class WorkbookObject final : public AutomationObject {
     // Written as a kept file: a failure never leaves half a workbook under
     // the name, nor takes the place of an earlier one.
     files::KeptFile file;
-    const auto path = files::PathOf(name);
+    const auto path = PathOfFileNameText(name);
     if (file.Create(path)) {
       file.Write(bytes);
       file.Finish(files::Ending::CompleteOrDiscard);

@@ -1,5 +1,7 @@
 #include "platform/usb/EmulatorDeviceLibrary.h"
 
+#include "platform/usb/EmulatorGreeting.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -44,6 +46,18 @@ int ConnectTo(const std::filesystem::path& socketPath) {
     return -1;
   }
   return fd;
+}
+
+// The emulator's first word on a new connection: whether the telephone is
+// ours or held by another program.
+Status AwaitGreeting(int fd, Clock::time_point deadline) {
+  if (!WaitFor(fd, POLLIN, deadline)) return kTimedOut;
+  std::uint8_t word = 0;
+  const ssize_t n = ::recv(fd, &word, 1, MSG_DONTWAIT | MSG_TRUNC);
+  if (n == 0) return kNoDevice;
+  if (n != 1) return kFailure;
+  if (word == kEmulatorBusy) return kBusy;
+  return word == kEmulatorYours ? kSuccess : kFailure;
 }
 
 }  // namespace
@@ -106,6 +120,12 @@ Status EmulatorDeviceLibrary::Open(std::uint32_t deviceNumber, DeviceHandle& han
   if (deviceNumber >= running.size()) return kNoDevice;
   const int fd = ConnectTo(EmulatorSocketPath(folder_, running[deviceNumber]));
   if (fd < 0) return kNoDevice;
+  const Status greeted =
+      AwaitGreeting(fd, Clock::now() + std::chrono::milliseconds(readTimeoutMs_.load()));
+  if (greeted != kSuccess) {
+    ::close(fd);
+    return greeted;
+  }
   handle = connections_.Add(std::make_shared<Connection>(fd));
   return kSuccess;
 }

@@ -24,6 +24,9 @@ namespace parlomax::usb {
 // and what arrives meanwhile is thrown away; a late reply that comes after
 // the next command has gone out makes that command's read fail instead of
 // being taken for its reply.
+//
+// As on the cable, a telephone is one program's at a time: Open() gives
+// kBusy while another program holds it.
 class EmulatorDeviceLibrary final : public DeviceLibrary {
  public:
   explicit EmulatorDeviceLibrary(std::filesystem::path folder = DefaultEmulatorFolder());
