@@ -254,6 +254,8 @@ class WorkbookObject final : public AutomationObject {
     // the name, nor takes the place of an earlier one.
     files::KeptFile file;
     const auto path = PathOfFileNameText(name);
+    // What a save killed in the middle left behind in this folder.
+    files::RemoveLeftovers(path.has_parent_path() ? path.parent_path() : ".", ".xls");
     if (file.Create(path)) {
       file.Write(bytes);
       file.Finish(files::Ending::CompleteOrDiscard);
