@@ -82,6 +82,8 @@ TEST_F(CopyJobsTest, AFailedChunkMovesOnAndTheClosingMessageCountsWhatIsNotWhole
     TStorgeThread job(std::move(setup));
     Run(job);
     EXPECT_EQ(messages_.Texts(), c.messages) << c.failReadAfter;
+    EXPECT_EQ(view_.OverallBars().back(), (testing::RecordingTransferView::Bar{c.recordings, c.recordings}));
+    EXPECT_FALSE(view_.Ends().back().stopped);
     EXPECT_EQ(std::filesystem::file_size(folder / FileName(1, 2)),
               19u + (c.failReadAfter == 7 ? 256u : 700u));
     if (c.failReadAfter == 3) {
