@@ -21,27 +21,6 @@ const QString kTelephoneNotPermittedMessage = QStringLiteral(
 const QString kTelephoneBusyMessage = QStringLiteral(
     "另一个程序正在使用这部电话（也许是 parlomax-cli 或另一个 Parlomax 窗口），请先关闭它再试。");
 
-namespace {
-
-// Kept with the list itself, so that whatever shows or exports the list
-// knows what it lacks.
-constexpr char kShortfallProperty[] = "parlomaxListShortfall";
-
-void NoteShortfall(QTreeWidget* list, const device::DeviceListRead& read) {
-  // -1: the count never came.
-  list->setProperty(kShortfallProperty, read.count ? qlonglong{read.rowsMissed} : qlonglong{-1});
-}
-
-}  // namespace
-
-ListShortfall ShortfallOf(const QTreeWidget* list) {
-  const QVariant noted = list->property(kShortfallProperty);
-  if (!noted.isValid()) return {};
-  const qlonglong missed = noted.toLongLong();
-  return missed < 0 ? ListShortfall{false, 0}
-                    : ListShortfall{true, static_cast<std::uint32_t>(missed)};
-}
-
 DeviceTabController::DeviceTabController(const MainFormControls& ui, WindowState& state,
                                          device::DeviceLink& link, shell::MessageService& messages,
                                          CopyController& copy)
@@ -85,6 +64,7 @@ void DeviceTabController::ResetTab() {
   SetLoginControlsEnabled(false);
   ui_.BitBtnRefersh->setEnabled(false);
   ui_.ListViewMCU->clear();
+  state_.DeviceListShortfall = {};
   copy_.ForgetTelephone();
 }
 
@@ -126,7 +106,8 @@ void DeviceTabController::RequestList() {
   RecordingListFiller list(ui_.ListViewMCU);
   const auto read = device::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
   if (read.end == device::DeviceListRead::End::CountNotSent) return;  // the list stands as it was
-  NoteShortfall(ui_.ListViewMCU, read);
+  // Kept for whatever exports the list.
+  state_.DeviceListShortfall = {read.count.has_value(), read.rowsMissed};
   // A telephone that left takes the list with it at the watch's next tick.
   if (read.end == device::DeviceListRead::End::AllAsked && read.rowsMissed > 0) {
     messages_.Warn(device::RowsMissedText(read.rowsMissed));

@@ -26,14 +26,6 @@ extern const QString kTelephoneNotPermittedMessage;
 // Said when another program (parlomax-cli, another window) holds the telephone.
 extern const QString kTelephoneBusyMessage;
 
-// What the telephone's list on the tab lacks, as its last reading found.
-struct ListShortfall {
-  bool countRead = true;         // false: the count never came, so the list is empty
-  std::uint32_t rowsMissed = 0;  // records without a row
-  bool Complete() const { return countRead && rowsMissed == 0; }
-};
-ListShortfall ShortfallOf(const QTreeWidget* list);
-
 // The telephone's tab as the window sees it: the connection watch, the
 // login the list request leads to, the list itself, and what a login or a
 // lost telephone does to the tab's controls.

@@ -1,6 +1,5 @@
 #include "app/ExportController.h"
 
-#include "app/DeviceTabController.h"
 #include "app/SharedGuards.h"
 #include "device/DeviceListReading.h"
 #include "export/SpreadsheetExport.h"
@@ -36,7 +35,7 @@ exporting::ExportTable TableOf(const QTreeWidget* list) {
 }  // namespace
 
 bool ExportController::MayExport(const QString& fileName) {
-  const ListShortfall shortfall = ShortfallOf(ui_.ListViewMCU);
+  const ListShortfall shortfall = state_.DeviceListShortfall;
   if (shortfall.Complete()) return true;
   const QString lacks = shortfall.countRead
                             ? device::RowsMissedText(shortfall.rowsMissed)

@@ -101,9 +101,7 @@ std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item) {
 void FolderListFiller::Clear() { list_->clear(); }
 
 std::filesystem::path FileOfRow(const QString& folder, const QTreeWidgetItem* row) {
-  const QByteArray name = row->data(0, kFileNameRole).toByteArray();
-  return catalogue::FolderPath(folder) / (name.isEmpty() ? catalogue::FolderPath(row->text(1))
-                                                           : std::filesystem::path(name.toStdString()));
+  return catalogue::FolderPath(folder) / row->data(0, kFileNameRole).toByteArray().toStdString();
 }
 
 void FolderListFiller::AddRow(const catalogue::FolderListRow& row) {

@@ -9,6 +9,13 @@ namespace parlomax::app {
 
 using audio::PlayState;
 
+// What the telephone's list on the tab lacks, as its last reading found.
+struct ListShortfall {
+  bool countRead = true;         // false: the count never came, so the list is empty
+  std::uint32_t rowsMissed = 0;  // records without a row
+  bool Complete() const { return countRead && rowsMissed == 0; }
+};
+
 // Work the window keeps track of across handlers and worker threads. Workers
 // set and clear these flags from their own threads, hence atomics.
 struct WindowState {
@@ -20,6 +27,8 @@ struct WindowState {
   // What the last listing of the PC folder found.
   std::atomic<std::uint32_t> FolderFileCount{0};
   std::atomic<std::uint32_t> ConversionWorkTotal{0};
+  // The window's thread alone reads and writes it.
+  ListShortfall DeviceListShortfall;
 };
 
 }  // namespace parlomax::app

@@ -125,12 +125,19 @@ DecodeOutcome ExternalDecoder::DecodeWhole(
   std::uint64_t received = 0;
   const auto limit = limit_.For(payloadBytes);
   // Standard input in, and out to whatever its output names: here the pipe it was given.
-  const auto end = shell::StartAndRead(program_, {"-", "/dev/stdout"}, payload,
-                                       [&](std::span<const std::uint8_t> block) {
-                                         received += block.size();
-                                         samples(block);
-                                       },
-                                       {limit, stop});
+  const auto end = shell::StartAndRead(
+      program_, {"-", "/dev/stdout"}, payload,
+      [&](std::span<const std::uint8_t> block) {
+        // Never more than the payload's sound: a decoder
+        // that runs away fails, and fills no disk.
+        const std::uint64_t wanted = payloadBytes * kOutputBytesPerPayloadByte;
+        if (received < wanted) {
+          samples(block.first(
+              static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), wanted - received))));
+        }
+        received += block.size();
+      },
+      {limit, stop});
   return Judge(end, payloadBytes, received, limit);
 }
 

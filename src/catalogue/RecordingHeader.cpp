@@ -63,9 +63,10 @@ void EncodeTelephoneNumber(RecordingHeader& header, const QString& number) {
 
 }  // namespace
 
-bool SameCall(const RecordingHeader& a, const RecordingHeader& b) {
-  return std::equal(a.begin(), a.begin() + kStartOffset, b.begin()) &&
-         std::equal(a.begin() + kLengthOffset, a.end(), b.begin() + kLengthOffset);
+RecordingHeader CallOf(const RecordingHeader& header) {
+  RecordingHeader call = header;
+  std::fill(call.begin() + kStartOffset, call.begin() + kLengthOffset, 0);
+  return call;
 }
 
 std::uint32_t StartAddress(const RecordingHeader& header) {

@@ -46,10 +46,14 @@ std::uint32_t PayloadLength(const RecordingHeader& header);
 // second more than its length / 1000, exact multiples included.
 std::uint32_t DurationSeconds(std::uint32_t payloadLength);
 
-// Whether two headers describe the same call: everything but where the
-// sound lay in the telephone's memory, which moves when an earlier
-// recording is deleted there.
-bool SameCall(const RecordingHeader& a, const RecordingHeader& b);
+// What a header says of the call itself: everything but where its sound
+// lay in the telephone's memory, which moves when an earlier recording is
+// deleted there (those bytes read zero).
+RecordingHeader CallOf(const RecordingHeader& header);
+// Whether two headers describe the same call.
+inline bool SameCall(const RecordingHeader& a, const RecordingHeader& b) {
+  return CallOf(a) == CallOf(b);
+}
 
 // Builds the 19 bytes from fields, for whoever plays the telephone's part.
 // The length is stored as given (pass kEmptyPayloadMarker to write the

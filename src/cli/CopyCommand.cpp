@@ -22,12 +22,6 @@ std::uint64_t FileSizeOf(const catalogue::RecordingHeader& header) {
   return kRecordingHeaderSize + std::uint64_t{catalogue::PayloadLength(header)};
 }
 
-// The call is in the folder to its last byte, under whatever name.
-bool AlreadyCopied(transfer::SaveFolder& folder, const catalogue::DeviceListRow& row) {
-  return folder.PlaceFor(row.header, folder.NameFor(row.fileName)).holds ==
-         transfer::Holding::Whole;
-}
-
 struct Plan {
   std::vector<std::uint16_t> indexes;
   std::uint32_t skipped = 0;
@@ -36,7 +30,7 @@ struct Plan {
 
 // Which recordings to copy, or an empty optional after telling the user why none can be.
 std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list,
-                             transfer::SaveFolder& folder,
+                             const transfer::SaveFolder& folder,
                              const std::map<std::uint16_t, const catalogue::DeviceListRow*>& rows,
                              StatusLine& out) {
   Plan plan;
@@ -54,9 +48,16 @@ std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list,
       if (i != catalogue::kNeverRequestedIndex) plan.indexes.push_back(static_cast<std::uint16_t>(i));
     }
   }
+  // A call is in the folder when a file holds it to its last byte, under
+  // whatever name; two recordings that look alike (a redial in the same
+  // minute, of the same length) are both there only with two such files.
+  std::map<catalogue::RecordingHeader, std::size_t> onTelephone;
+  for (const auto& [index, row] : rows) ++onTelephone[catalogue::CallOf(row->header)];
   std::erase_if(plan.indexes, [&](std::uint16_t index) {
     const auto row = rows.find(index);
-    const bool skip = a.newOnly && row != rows.end() && AlreadyCopied(folder, *row->second);
+    const bool skip = a.newOnly && row != rows.end() &&
+                      folder.WholeCopiesOf(row->second->header) >=
+                          onTelephone[catalogue::CallOf(row->second->header)];
     plan.skipped += skip ? 1 : 0;
     if (!skip) plan.bytes += row != rows.end() ? FileSizeOf(row->second->header) : kRecordingHeaderSize;
     return skip;
@@ -65,13 +66,11 @@ std::optional<Plan> MakePlan(const Arguments& a, const TelephoneList& list,
 }
 
 QString KeptText(const fs::path& folder, const transfer::CopyState& state) {
-  const fs::path kept =
-      state.keptBeside ? fs::path(state.savedAs.string() + ".part") : state.savedAs;
   return QStringLiteral("%1 只收到 %2 / %3 字节，已收到的部分保存为 %4")
       .arg(state.fileName)
       .arg(kRecordingHeaderSize + state.bytesDone)
       .arg(kRecordingHeaderSize + std::uint64_t{state.payloadLength})
-      .arg(PathText(folder / kept));
+      .arg(PathText(folder / state.savedAs));
 }
 
 QString NewNameText(const fs::path& folder, const transfer::CopyState& state) {

@@ -29,12 +29,15 @@ bool CopyJob::GoesOnAfter(CopyOutcome outcome) {
 }
 
 void CopyJob::EndJob(JobKind kind, bool complete, const QString& completionMessage) {
-  if (complete && !writeFailed_) {
-    // "All copied" makes a person clear the telephone: it is said only when true.
-    QString message = notWhole_ == 0 ? completionMessage : NotCopiedWholeText(notWhole_);
-    if (newNames_ > 0) message += u'\n' + NewNamesText(newNames_, firstNewName_);
-    setup_.messages.Warn(message);
-  }
+  QString message;
+  // "All copied" makes a person clear the telephone: it is said only when true.
+  if (complete && !writeFailed_)
+    message = notWhole_ == 0 ? completionMessage : NotCopiedWholeText(notWhole_);
+  // Where a call went is said however the job ended.
+  if (newNames_ > 0)
+    message += (message.isEmpty() ? QString() : QStringLiteral("\n")) +
+               NewNamesText(newNames_, firstNewName_);
+  if (!message.isEmpty()) setup_.messages.Warn(message);
   setup_.view.EndJob(kind, StopRequested() || writeFailed_);
 }
 

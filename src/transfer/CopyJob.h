@@ -43,8 +43,8 @@ class CopyJob {
   bool GoesOnAfter(CopyOutcome outcome);
   // The end of a job that got as far as its loop. When `complete` holds, a
   // closing message: `completionMessage` when every recording was copied
-  // whole, else how many were not; and which took new names. Then the
-  // window's end steps.
+  // whole, else how many were not; and in any case which recordings took
+  // new names. Then the window's end steps.
   void EndJob(JobKind kind, bool complete, const QString& completionMessage);
 
   JobSetup setup_;

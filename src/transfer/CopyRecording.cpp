@@ -56,7 +56,13 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
 
   FileWriter& file = context.writer;
   const auto path = context.folder.Path() / state.savedAs;
-  if (!file.Open(path)) {
+  // Whether it may replace what stands at the name is asked again once it
+  // is whole, by its bytes: the name may have been taken since.
+  const auto decide = [&folder = context.folder, ownName](const std::filesystem::path& taken,
+                                                          const std::filesystem::path& written) {
+    return folder.InsteadOf(taken, written, ownName);
+  };
+  if (!file.Open(path, decide)) {
     context.messages.Warn(CreateFailedText(path, file.Error()));
     return CopyOutcome::Stop;
   }
@@ -90,10 +96,12 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
   }
   const FileEnd end =
       file.Finish(state.LastRecordingComplete() ? files::Ending::Complete : files::Ending::Cut);
-  state.keptBeside = end.placed == files::Placed::BesideTarget;
+  if (!end.at.empty()) state.savedAs = end.at.filename();
   if (end.placed == files::Placed::Target) {
+    state.tookNewName = state.savedAs != ownName &&
+                        !(place.holds != Holding::Nothing && state.savedAs == place.name);
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(end.at, ec);
     if (!ec) context.folder.Placed(state.savedAs, header, size);
   }
   if (end.error != 0) {

@@ -41,12 +41,10 @@ struct CopyState {
   QString fileName;  // the recording's own name
   // Where the last copy went in the folder: its own name, or the name of
   // the file that held the call already, or a new name when its own was
-  // taken by another call.
+  // taken by another call; a cut one kept beside, its ".part".
   std::filesystem::path savedAs;
   // Its own name held another call, so it went under a new one.
   bool tookNewName = false;
-  // The last file was cut short and kept as "<name>.part" beside an earlier one.
-  bool keptBeside = false;
 
   // The last recording handled was copied to its end.
   bool LastRecordingComplete() const { return packetIndex == packetCount; }

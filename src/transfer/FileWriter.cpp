@@ -22,11 +22,11 @@ FileWriter::~FileWriter() {
   thread_.join();
 }
 
-bool FileWriter::Open(const std::filesystem::path& target) {
+bool FileWriter::Open(const std::filesystem::path& target, files::TakenNameDecision decide) {
   Finish(files::Ending::Cut);
   std::lock_guard lock(mutex_);
   failed_ = false;
-  return file_.Create(target);
+  return file_.Create(target, std::move(decide));
 }
 
 int FileWriter::Error() const {
@@ -62,7 +62,7 @@ FileEnd FileWriter::Finish(files::Ending ending) {
   changed_.wait(lock, [this] { return queue_.empty() && !writing_; });
   if (!file_.IsOpen()) return {};
   const files::Placed placed = file_.Finish(ending);
-  return {placed, file_.Error()};
+  return {placed, file_.Error(), file_.PlacedAt()};
 }
 
 void FileWriter::Run() {

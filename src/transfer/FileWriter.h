@@ -17,6 +17,7 @@ namespace parlomax::transfer {
 struct FileEnd {
   files::Placed placed = files::Placed::Nowhere;
   int error = 0;
+  std::filesystem::path at;  // where it was put, when it was
 };
 
 // Writes one kept file at a time on a thread of its own, in blocks, so that
@@ -32,8 +33,9 @@ class FileWriter {
   FileWriter(const FileWriter&) = delete;
   FileWriter& operator=(const FileWriter&) = delete;
 
-  // Starts a new file for `target`; false, with Error(), when it cannot be made.
-  bool Open(const std::filesystem::path& target);
+  // Starts a new file for `target`; false, with Error(), when it cannot be
+  // made. `decide` as for files::KeptFile::Create.
+  bool Open(const std::filesystem::path& target, files::TakenNameDecision decide = {});
   // Hands bytes over. Waits while the disk is far behind, so that a fast
   // source never piles up more than a few blocks in memory.
   void Append(const std::uint8_t* bytes, std::size_t size);

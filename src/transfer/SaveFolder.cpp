@@ -5,7 +5,8 @@
 #include "platform/files/PathText.h"
 #include "platform/files/PlainFile.h"
 
-#include <cerrno>
+#include <algorithm>
+#include <array>
 #include <string>
 
 #include <sys/stat.h>
@@ -18,11 +19,8 @@ namespace fs = std::filesystem;
 using catalogue::kRecordingHeaderSize;
 using catalogue::RecordingHeader;
 
-// Calls of the same minute and length share a key; the headers tell them apart.
-std::uint32_t CallKey(const RecordingHeader& header) {
-  return std::uint32_t{header[2]} << 24 | std::uint32_t{header[3]} << 16 |
-         std::uint32_t{header[4]} << 8 | header[18];
-}
+// Names tried for one recording before giving up on numbering.
+constexpr unsigned kMostNumbers = 100000;
 
 fs::path NumberedName(const fs::path& ownName, unsigned number) {
   return ownName.stem().string() + "-" + std::to_string(number) + ownName.extension().string();
@@ -34,7 +32,29 @@ bool IsRecordingName(const fs::path& name) {
   return extension == ".spx";
 }
 
-constexpr unsigned kMostNumbers = 100000;
+// Whether `earlier` holds no more than the start of the recording in
+// `later`, byte for byte, but for where the sound lay in the telephone's
+// memory: then `later` may take its place.
+bool StartOf(const fs::path& earlier, const fs::path& later) {
+  const files::PlainFile a(earlier), b(later);
+  if (!a.IsOpen() || !b.IsOpen() || a.Size() > b.Size() || a.Size() < kRecordingHeaderSize)
+    return false;
+  RecordingHeader x{}, y{};
+  if (a.ReadAt(0, x) != x.size() || b.ReadAt(0, y) != y.size() || !catalogue::SameCall(x, y))
+    return false;
+  std::array<std::uint8_t, 1 << 16> p{}, q{};
+  for (std::uint64_t at = kRecordingHeaderSize; at < a.Size();) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(p.size(), a.Size() - at));
+    if (a.ReadAt(at, std::span(p.data(), want)) != want ||
+        b.ReadAt(at, std::span(q.data(), want)) != want ||
+        !std::equal(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(want), q.begin())) {
+      return false;
+    }
+    at += want;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -49,31 +69,34 @@ Holding HoldingOf(const RecordingHeader& header, std::uint64_t size) {
 SaveFolder::SaveFolder(const fs::path& folderText)
     : folder_(folderText.has_parent_path() ? folderText.parent_path() : fs::path(".")),
       prefix_(folderText.filename().string()) {
-  for (const auto& file : catalogue::SearchRecordingFiles(folder_)) Read(file);
-  const int kept = files::SweepLeftovers(folder_, [this](const files::Leftover& leftover) {
+  ReadAll();
+  const int kept = files::SweepLeftovers(folder_, [this](files::Leftover& leftover) {
     if (!IsRecordingName(leftover.target)) return files::LeftoverFate::Leave;
     RecordingHeader header{};
     struct stat info {};
     if (::fstat(leftover.descriptor, &info) != 0 ||
         ::pread(leftover.descriptor, header.data(), header.size(), 0) !=
-            static_cast<ssize_t>(header.size())) {
-      return files::LeftoverFate::Remove;  // not even a description of a call
+            static_cast<ssize_t>(header.size()) ||
+        HoldingOf(header, static_cast<std::uint64_t>(info.st_size)) == Holding::Nothing) {
+      return files::LeftoverFate::Remove;  // not even the start of a call
     }
     const Copy* holder = Holder(header, leftover.target.filename());
-    const bool whole = holder && HoldingOf(holder->header, holder->size) == Holding::Whole;
-    return whole || HoldingOf(header, static_cast<std::uint64_t>(info.st_size)) == Holding::Nothing
-               ? files::LeftoverFate::Remove
-               : files::LeftoverFate::KeepAsCut;
+    if (holder && holder->size >= static_cast<std::uint64_t>(info.st_size))
+      return files::LeftoverFate::Remove;
+    leftover.keepAt = folder_ / FreeName(leftover.target.filename());
+    return files::LeftoverFate::KeepAsCut;
   });
-  if (kept > 0) {
-    copies_.clear();
-    byCall_.clear();
-    for (const auto& file : catalogue::SearchRecordingFiles(folder_)) Read(file);
-  }
+  if (kept > 0) ReadAll();
 }
 
 fs::path SaveFolder::NameFor(const QString& ownName) const {
   return prefix_ + files::PathOf(ownName).string();
+}
+
+void SaveFolder::ReadAll() {
+  copies_.clear();
+  byCall_.clear();
+  for (const auto& file : catalogue::SearchRecordingFiles(folder_)) Read(file);
 }
 
 void SaveFolder::Read(const fs::path& file) {
@@ -85,7 +108,7 @@ void SaveFolder::Read(const fs::path& file) {
 
 void SaveFolder::Remember(Copy copy) {
   Forget(copy.name);
-  byCall_.emplace(CallKey(copy.header), copy.name);
+  byCall_.emplace(catalogue::CallOf(copy.header), copy.name);
   const fs::path name = copy.name;
   copies_.insert_or_assign(name, std::move(copy));
 }
@@ -93,9 +116,14 @@ void SaveFolder::Remember(Copy copy) {
 void SaveFolder::Forget(const fs::path& name) {
   const auto copy = copies_.find(name);
   if (copy == copies_.end()) return;
-  const auto [from, to] = byCall_.equal_range(CallKey(copy->second.header));
+  const auto [from, to] = byCall_.equal_range(catalogue::CallOf(copy->second.header));
   for (auto it = from; it != to;) it = it->second == name ? byCall_.erase(it) : std::next(it);
   copies_.erase(copy);
+}
+
+void SaveFolder::Reread(const fs::path& name) {
+  Forget(name);
+  Read(folder_ / name);
 }
 
 const SaveFolder::Copy* SaveFolder::Holder(const RecordingHeader& header,
@@ -104,44 +132,54 @@ const SaveFolder::Copy* SaveFolder::Holder(const RecordingHeader& header,
   auto rank = [&ownName](const Copy& c) {
     return (HoldingOf(c.header, c.size) == Holding::Whole ? 2 : 0) + (c.name == ownName ? 1 : 0);
   };
-  const auto [from, to] = byCall_.equal_range(CallKey(header));
+  const auto [from, to] = byCall_.equal_range(catalogue::CallOf(header));
   for (auto it = from; it != to; ++it) {
     const Copy& copy = copies_.at(it->second);
-    if (!catalogue::SameCall(copy.header, header) ||
-        HoldingOf(copy.header, copy.size) == Holding::Nothing)
-      continue;
+    if (HoldingOf(copy.header, copy.size) == Holding::Nothing) continue;
     if (!best || rank(copy) > rank(*best)) best = &copy;
   }
   return best;
 }
 
-bool SaveFolder::Taken(const fs::path& name) const {
-  struct stat info {};
-  return ::lstat((folder_ / name).c_str(), &info) == 0 || errno != ENOENT;
+std::size_t SaveFolder::WholeCopiesOf(const RecordingHeader& header) const {
+  const auto [from, to] = byCall_.equal_range(catalogue::CallOf(header));
+  return static_cast<std::size_t>(std::count_if(from, to, [this](const auto& entry) {
+    const Copy& copy = copies_.at(entry.second);
+    return HoldingOf(copy.header, copy.size) == Holding::Whole;
+  }));
 }
 
-void SaveFolder::Reread(const fs::path& name) {
-  Forget(name);
-  Read(folder_ / name);
+fs::path SaveFolder::FreeName(const fs::path& ownName) const {
+  // Only a name known to be there is taken: in a folder that cannot even be
+  // looked into the first name is as good as any, and its creation says why.
+  struct stat info {};
+  fs::path name = ownName;
+  for (unsigned number = 2; ::lstat((folder_ / name).c_str(), &info) == 0 && number < kMostNumbers;
+       ++number) {
+    name = NumberedName(ownName, number);
+  }
+  return name;
 }
 
 CopyPlace SaveFolder::PlaceFor(const RecordingHeader& header, const fs::path& ownName) {
   // The names a copy may take are looked at afresh: a job stopped a moment
   // ago, or another program, may have written them since the folder was read.
   Reread(ownName);
+  for (unsigned number = 2; number < kMostNumbers; ++number) {
+    const fs::path name = NumberedName(ownName, number);
+    struct stat info {};
+    if (::lstat((folder_ / name).c_str(), &info) != 0) break;
+    Reread(name);
+  }
   if (const Copy* holder = Holder(header, ownName))
     return {holder->name, HoldingOf(holder->header, holder->size)};
-  fs::path name = ownName;
-  // A folder that cannot even be looked into gets the first name; its
-  // creation then fails and says why.
-  for (unsigned number = 2; Taken(name) && number < kMostNumbers; ++number) {
-    name = NumberedName(ownName, number);
-    Reread(name);
-    if (const Copy* holder = Holder(header, name); holder && holder->name == name) {
-      return {name, HoldingOf(holder->header, holder->size)};
-    }
-  }
-  return {name, Holding::Nothing};
+  return {FreeName(ownName), Holding::Nothing};
+}
+
+std::optional<fs::path> SaveFolder::InsteadOf(const fs::path& taken, const fs::path& written,
+                                              const fs::path& ownName) const {
+  if (StartOf(taken, written)) return std::nullopt;
+  return folder_ / FreeName(ownName);
 }
 
 void SaveFolder::Placed(const fs::path& name, const RecordingHeader& header, std::uint64_t size) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace parlomax::transfer {
@@ -35,9 +36,9 @@ class SaveFolder {
  public:
   // `folderText` is the folder as the save box shows it: a recording's path
   // is that text and its name, with no separator added. Reads the folder.
-  // Hidden files that a killed copy left behind are
-  // dealt with first: removed where the folder holds their call whole,
-  // else kept as the cut copies they are, so the next copy completes them.
+  // Hidden files that a killed copy left behind are dealt with first:
+  // removed where the folder holds as much of their call, else kept as the
+  // cut copies they are, so that the next copy completes them.
   explicit SaveFolder(const std::filesystem::path& folderText);
 
   const std::filesystem::path& Path() const { return folder_; }
@@ -46,10 +47,19 @@ class SaveFolder {
 
   // The place for the recording `header` describes, whose own name is
   // `ownName`: the file holding the call already (whole rather than cut,
-  // its own name first), else its own name while that is free, else the
-  // first free one of "<stem>-2.spx", "<stem>-3.spx", ...
+  // its own name first), else the first free one of its own name,
+  // "<stem>-2.spx", "<stem>-3.spx", ...
   CopyPlace PlaceFor(const catalogue::RecordingHeader& header,
                      const std::filesystem::path& ownName);
+  // How many files hold the call whole.
+  std::size_t WholeCopiesOf(const catalogue::RecordingHeader& header) const;
+  // For a finished copy `written` whose chosen name `taken` holds a file by
+  // the time it is placed: nothing when that file holds no more than the
+  // start of the same recording, byte for byte (so it may be replaced),
+  // else the next free name of `ownName`'s form.
+  std::optional<std::filesystem::path> InsteadOf(const std::filesystem::path& taken,
+                                                 const std::filesystem::path& written,
+                                                 const std::filesystem::path& ownName) const;
   // A copy of `size` bytes now stands under `name`.
   void Placed(const std::filesystem::path& name, const catalogue::RecordingHeader& header,
               std::uint64_t size);
@@ -60,20 +70,21 @@ class SaveFolder {
     catalogue::RecordingHeader header;
     std::uint64_t size = 0;
   };
-  void Forget(const std::filesystem::path& name);
-  void Remember(Copy copy);
   const Copy* Holder(const catalogue::RecordingHeader& header,
                      const std::filesystem::path& ownName) const;
-  bool Taken(const std::filesystem::path& name) const;
+  std::filesystem::path FreeName(const std::filesystem::path& ownName) const;
+  void ReadAll();
   void Read(const std::filesystem::path& file);
   // Forgets what was read of `name` and reads it again.
   void Reread(const std::filesystem::path& name);
+  void Forget(const std::filesystem::path& name);
+  void Remember(Copy copy);
 
   std::filesystem::path folder_;
   std::string prefix_;
   std::map<std::filesystem::path, Copy> copies_;
-  // The names of the copies by a key of the call: few files share one.
-  std::multimap<std::uint32_t, std::filesystem::path> byCall_;
+  // The names of the copies by the call they hold.
+  std::multimap<catalogue::RecordingHeader, std::filesystem::path> byCall_;
 };
 
 // What a copy of `header` holds when the file is `size` bytes long.

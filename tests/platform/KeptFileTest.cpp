@@ -89,13 +89,17 @@ TEST_F(KeptFileTest, AReplacedFileLendsItsModeAndACutOneLeavesItAsItWas) {
   EXPECT_EQ(FileBytes(target), Pattern(100, 2));
   EXPECT_EQ(FileBytes(KeptFile::PartName(target)), Pattern(50, 3));
   EXPECT_EQ(ModeOf(KeptFile::PartName(target)), 0600u);
+  // A later, shorter cut never costs the earlier, longer one.
+  EXPECT_EQ(Keep(file, target, Pattern(20, 8), Ending::Cut), Placed::BesideTarget);
+  EXPECT_EQ(FileBytes(KeptFile::PartName(target)), Pattern(50, 3));
+  EXPECT_EQ(FileBytes(KeptFile::PartName(target).string() + "-2"), Pattern(20, 8));
 
   // With no earlier file a cut one keeps the name; one not wanted goes.
   const fs::path fresh = folder_ / "b.wav";
   EXPECT_EQ(Keep(file, fresh, Pattern(20, 4), Ending::Cut), Placed::Target);
   EXPECT_EQ(FileBytes(fresh), Pattern(20, 4));
   EXPECT_EQ(Keep(file, folder_ / "c.wav", Pattern(20, 5), Ending::Discard), Placed::Nowhere);
-  EXPECT_EQ(Entries(folder_.Path()), 3u);
+  EXPECT_EQ(Entries(folder_.Path()), 4u);
 
   // A file someone else planted at the name in a shared folder lends
   // nothing: the new file is the user's, and private.

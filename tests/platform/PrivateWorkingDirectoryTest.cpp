@@ -31,7 +31,7 @@ TEST(PrivateWorkingDirectory, TwoCopiesNeverShareAFolderAndAKilledOnesIsRemovedB
   fs::remove_all(parent);
   fs::create_directories(parent);
   // What a killed program left: decoded sound of a call.
-  const fs::path killed = parent / "parlomax-Ab12Cd";
+  const fs::path killed = parent / "parlomax-work-Ab12Cd";
   fs::create_directories(killed);
   std::ofstream(killed / "temp1.wav") << "a call";
   const auto minutesAgo = fs::file_time_type::clock::now() - std::chrono::minutes(5);

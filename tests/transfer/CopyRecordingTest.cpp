@@ -149,11 +149,16 @@ TEST_F(CopyRecordingTest, ACopyNeverTakesThePlaceOfAnotherCall) {
   const Bytes cut(whole.begin(), whole.begin() + 119);
   Bytes longer = whole;
   longer.push_back(0);
+  Bytes alike = whole;  // a call like it in every field: its redial, say
+  alike.back() ^= 0xFF;
   struct Case {
     const char* what;
     std::vector<std::pair<std::string, Bytes>>
         before;  // name, content; no content: a link to nothing
     std::string goesTo;
+    // Put at the name the copy is headed for while it is under way, as
+    // another program might.
+    Bytes meanwhile = {};
   };
   const Case cases[] = {
       {"nothing there", {}, own},
@@ -166,6 +171,8 @@ TEST_F(CopyRecordingTest, ACopyNeverTakesThePlaceOfAnotherCall) {
       {"two other calls", {{own, other}, {stem + "-2.spx", Bytes(10, 1)}}, stem + "-3.spx"},
       {"its copy under another name", {{own, other}, {"redial.spx", whole}}, "redial.spx"},
       {"its cut copy under another name", {{own, other}, {"redial.spx", cut}}, "redial.spx"},
+      {"a call alike but for its sound", {{own, alike}}, stem + "-2.spx"},
+      {"another call put there meanwhile", {}, stem + "-2.spx", other},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(folder_.Path());
@@ -177,13 +184,27 @@ TEST_F(CopyRecordingTest, ACopyNeverTakesThePlaceOfAnotherCall) {
         testing::WriteFile(folder_ / name, bytes);
       }
     }
-    ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied) << c.what;
+    ASSERT_EQ(Copy(0, 1,
+                   [&] {
+                     if (!c.meanwhile.empty() && !std::filesystem::exists(folder_ / own)) {
+                       testing::WriteFile(folder_ / own, c.meanwhile);
+                     }
+                     return false;
+                   }),
+              CopyOutcome::Copied)
+        << c.what;
     EXPECT_EQ(state_.savedAs, c.goesTo) << c.what;
     EXPECT_EQ(testing::FileBytes(folder_ / c.goesTo), whole) << c.what;
     for (const auto& [name, bytes] : c.before) {
       if (name == c.goesTo) continue;
-      EXPECT_EQ(bytes.empty() ? Bytes{} : testing::FileBytes(folder_ / name), bytes)
-          << c.what << ": " << name;
+      if (bytes.empty()) {
+        EXPECT_TRUE(std::filesystem::is_symlink(folder_ / name)) << c.what;
+      } else {
+        EXPECT_EQ(testing::FileBytes(folder_ / name), bytes) << c.what << ": " << name;
+      }
+    }
+    if (!c.meanwhile.empty()) {
+      EXPECT_EQ(testing::FileBytes(folder_ / own), c.meanwhile) << c.what;
     }
   }
 }

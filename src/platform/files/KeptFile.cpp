@@ -28,6 +28,8 @@ constexpr const char* kPartialSuffix = ".partial";
 // A file name may hold 255 bytes; the hidden name adds a dot, a random
 // part and the suffix.
 constexpr std::size_t kLongestNamePart = 200;
+// Names tried for one file before giving up.
+constexpr int kMostNames = 1000;
 
 // The files being written now, so that a program made to end at once can
 // take them away (RemoveUnfinishedFiles). Never destroyed, since that may
@@ -133,9 +135,11 @@ KeptFile::~KeptFile() {
 
 fs::path KeptFile::PartName(const fs::path& target) { return fs::path(target.string() + ".part"); }
 
-bool KeptFile::Create(const fs::path& target) {
+bool KeptFile::Create(const fs::path& target, TakenNameDecision decide) {
   if (IsOpen()) Finish(Ending::Cut);
   target_ = target;
+  placedAt_.clear();
+  decide_ = std::move(decide);
   error_ = 0;
   size_ = 0;
   fd_ = CreateHidden(target, temporary_);
@@ -223,33 +227,62 @@ Placed KeptFile::Drop() {
   return Placed::Nowhere;
 }
 
+Placed KeptFile::Settled(const fs::path& name, Placed placed) {
+  placedAt_ = name;
+  if (const int error = SyncFolder(FolderOf(name)); error != 0) Fail(error);
+  return placed;
+}
+
 Placed KeptFile::PlaceComplete(Ending ending) {
-  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+  // Asked at the last moment, since another writer may have put a file at
+  // the name while this one was being written.
+  fs::path name = target_;
+  for (int tries = 0; decide_ && tries < kMostNames; ++tries) {
+    const int renamed = RenameWithoutReplacing(temporary_, name);
+    if (renamed == 0) return Settled(name, Placed::Target);
+    if (renamed != EEXIST) break;
+    const auto other = decide_(name, temporary_);
+    if (!other) break;
+    name = *other;
+  }
+  if (::rename(temporary_.c_str(), name.c_str()) != 0) {
     Fail(errno);
     return ending == Ending::CompleteOrDiscard ? Drop() : PlaceCut();
   }
-  if (const int error = SyncFolder(FolderOf(target_)); error != 0) Fail(error);
-  return Placed::Target;
+  return Settled(name, Placed::Target);
 }
 
 Placed KeptFile::PlaceCut() {
-  struct stat info {};
-  const bool taken = ::lstat(target_.c_str(), &info) == 0 || errno != ENOENT;
-  if (!taken) {
-    const int renamed = RenameWithoutReplacing(temporary_, target_);
-    if (renamed == 0) {
-      if (const int error = SyncFolder(FolderOf(target_)); error != 0) Fail(error);
-      return Placed::Target;
+  const int renamed = RenameWithoutReplacing(temporary_, target_);
+  if (renamed == 0) return Settled(target_, Placed::Target);
+  if (renamed != EEXIST) Fail(renamed);
+  // Beside it, as "<name>.part", or "<name>.part-2"... when an earlier one
+  // there does not give way.
+  struct stat ours {};
+  ::stat(temporary_.c_str(), &ours);
+  for (int number = 1; number <= kMostNames; ++number) {
+    const fs::path part = number == 1
+                              ? PartName(target_)
+                              : fs::path(PartName(target_).string() + "-" + std::to_string(number));
+    const int placed = RenameWithoutReplacing(temporary_, part);
+    if (placed == 0) return Settled(part, Placed::BesideTarget);
+    if (placed != EEXIST) {
+      Fail(placed);
+      break;
     }
-    if (renamed != EEXIST) Fail(renamed);
-  }
-  if (::rename(temporary_.c_str(), PartName(target_).c_str()) == 0) {
-    if (const int error = SyncFolder(FolderOf(target_)); error != 0) Fail(error);
-    return Placed::BesideTarget;
+    struct stat earlier {};
+    // A link planted there is replaced, never followed; a cut file of the
+    // user's that holds no more than this one gives way to it.
+    const bool givesWay =
+        ::lstat(part.c_str(), &earlier) == 0 &&
+        (S_ISLNK(earlier.st_mode) || (S_ISREG(earlier.st_mode) && earlier.st_uid == ::geteuid() &&
+                                      earlier.st_size <= ours.st_size));
+    if (givesWay && ::rename(temporary_.c_str(), part.c_str()) == 0) {
+      return Settled(part, Placed::BesideTarget);
+    }
   }
   // No name to give it (too long, or taken by a folder): what arrived stays
   // under its hidden name rather than be thrown away.
-  Fail(errno);
   return Placed::Nowhere;
 }
 
@@ -272,17 +305,8 @@ std::optional<fs::path> TargetOfPartial(const fs::path& partial) {
   return partial.parent_path() / base;
 }
 
-bool Stale(int fd) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) return false;
-  const auto modified =
-      std::chrono::system_clock::time_point(std::chrono::seconds(info.st_mtim.tv_sec));
-  if (std::chrono::system_clock::now() - modified < kLeftoverAge) return false;
-  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-}
-
 bool PlaceAsCut(const Leftover& leftover) {
-  for (const fs::path& name : {leftover.target, KeptFile::PartName(leftover.target)}) {
+  for (const fs::path& name : {leftover.keepAt, KeptFile::PartName(leftover.keepAt)}) {
     const int renamed = RenameWithoutReplacing(leftover.partial, name);
     if (renamed == 0) return true;
     if (renamed != EEXIST) return false;
@@ -292,8 +316,16 @@ bool PlaceAsCut(const Leftover& leftover) {
 
 }  // namespace
 
-int SweepLeftovers(const fs::path& folder,
-                   const std::function<LeftoverFate(const Leftover&)>& fate) {
+bool LeftBehind(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || info.st_uid != ::geteuid()) return false;
+  const auto modified =
+      std::chrono::system_clock::time_point(std::chrono::seconds(info.st_mtim.tv_sec));
+  if (std::chrono::system_clock::now() - modified < kLeftoverAge) return false;
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+int SweepLeftovers(const fs::path& folder, const std::function<LeftoverFate(Leftover&)>& fate) {
   std::error_code ec;
   int swept = 0;
   for (const auto& entry : fs::directory_iterator(folder, ec)) {
@@ -302,8 +334,9 @@ int SweepLeftovers(const fs::path& folder,
     const int fd =
         ::open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) continue;
-    if (Stale(fd)) {
-      const Leftover leftover{entry.path(), *target, fd};
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && LeftBehind(fd)) {
+      Leftover leftover{entry.path(), *target, fd, *target};
       switch (fate(leftover)) {
         case LeftoverFate::Remove:
           swept += ::unlink(entry.path().c_str()) == 0 ? 1 : 0;
@@ -322,7 +355,7 @@ int SweepLeftovers(const fs::path& folder,
 }
 
 int RemoveLeftovers(const fs::path& folder, std::string_view extension) {
-  return SweepLeftovers(folder, [extension](const Leftover& leftover) {
+  return SweepLeftovers(folder, [extension](Leftover& leftover) {
     return leftover.target.filename().string().ends_with(extension) ? LeftoverFate::Remove
                                                                     : LeftoverFate::Leave;
   });

@@ -1,14 +1,15 @@
 #include "platform/shell/PrivateWorkingDirectory.h"
 
+#include "platform/files/KeptFile.h"
+
+#include <unistd.h>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <unistd.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -34,10 +35,9 @@ std::filesystem::path DefaultParent() {
   return ec ? std::filesystem::path("/tmp") : temp;
 }
 
-constexpr std::string_view kPrefix = "parlomax-";
-// Younger folders may belong to a program that has made its folder but not
-// yet locked it.
-constexpr auto kLeftoverAge = std::chrono::minutes(1);
+// Distinct from the other folders of ours that may stand beside them (the
+// emulators' sockets, say), which the sweep below must never take for one.
+constexpr std::string_view kPrefix = "parlomax-work-";
 
 int LockFolder(const std::filesystem::path& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -55,17 +55,10 @@ void RemoveLeftFolders(const std::filesystem::path& base) {
   for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
     const std::string name = entry.path().filename().string();
     if (!name.starts_with(kPrefix) || name.size() != kPrefix.size() + 6) continue;
-    struct stat info {};
-    if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::geteuid())
-      continue;
-    const auto modified =
-        std::chrono::system_clock::time_point(std::chrono::seconds(info.st_mtim.tv_sec));
-    if (std::chrono::system_clock::now() - modified < kLeftoverAge) continue;
-    const int lock = LockFolder(entry.path());
-    if (lock < 0) continue;  // a program that runs
-    std::filesystem::remove_all(entry.path(), ec);
-    ::close(lock);
+    const int fd = ::open(entry.path().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (files::LeftBehind(fd)) std::filesystem::remove_all(entry.path(), ec);
+    ::close(fd);
   }
 }
 

@@ -180,19 +180,22 @@ ProgramEnd StartAndRead(const std::string& program, const std::vector<std::strin
   ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);
   std::vector<std::uint8_t> block(1 << 20);
   bool open = true;
-  // Everything the pipe holds now; false once it has been closed.
+  Child child(pid, limits);
+  // Everything the pipe holds now, or until the program must end (one that
+  // writes faster than its reader takes it would keep the pipe full for
+  // good); false once the pipe has been closed.
   const auto drain = [&] {
     for (;;) {
       const ssize_t n = ::read(pipe[0], block.data(), block.size());
       if (n > 0) {
         output(std::span(block.data(), static_cast<std::size_t>(n)));
+        if (child.MustEnd()) return true;
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
       return n < 0 && errno == EAGAIN;
     }
   };
-  Child child(pid, limits);
   ProgramEnd end;
   for (;;) {
     if (child.Reaped()) {

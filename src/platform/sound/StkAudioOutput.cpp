@@ -4,6 +4,7 @@
 #include <Stk.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 
@@ -23,6 +24,7 @@ constexpr int kBuffers = 4;
 // when it waits, so the system may let those sleeps run a few milliseconds
 // longer and serve several with one wake-up.
 constexpr unsigned long kTimerSlackNs = 5'000'000;
+constexpr auto kMostWaitForRoom = std::chrono::seconds(2);
 
 // The sound library names no stream when it reports an error; the stream
 // is the one the reporting thread serves: set by the player's thread
@@ -73,9 +75,16 @@ class GuardedRtWvOut final : private Health, public stk::RtWvOut {
   bool Tick(double sample) {
     tServing = this;
     // Room for the sample is waited for here: RtWvOut's own wait would go
-    // on for good once the sound thread has given up the stream.
-    while (framesFilled_ == static_cast<long>(data_.frames())) {
+    // on for good once the sound thread has given up the stream, or while
+    // a sound server that hangs takes nothing. Its buffers hold a quarter
+    // of a second; a server that takes nothing for far longer has failed.
+    const auto since = std::chrono::steady_clock::now();
+    while (Full()) {
       if (broken) return false;
+      if (std::chrono::steady_clock::now() - since > kMostWaitForRoom) {
+        broken = true;
+        return false;
+      }
       stk::Stk::sleep(1);
     }
     if (broken) return false;
@@ -84,6 +93,13 @@ class GuardedRtWvOut final : private Health, public stk::RtWvOut {
   }
 
  private:
+  bool Full() {
+    mutex_.lock();
+    const bool full = framesFilled_ == static_cast<long>(data_.frames());
+    mutex_.unlock();
+    return full;
+  }
+
   static int Serve(void* out, void*, unsigned int frames, double, RtAudioStreamStatus, void* self) {
     auto* output = static_cast<GuardedRtWvOut*>(self);
     tServing = output;
