@@ -35,6 +35,40 @@ std::map<std::string, Bytes> Contents(const fs::path& folder) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A telephone served from this process, so that a test knows how far a
+// program has got with it; `stall` ("CMD@N:MS") holds one answer back.
+class ServedTelephone {
+ public:
+  ServedTelephone(const fs::path& emulators, const std::string& stall, unsigned recordings = 3)
+      : server_(std::make_shared<phone::TelephoneModel>(phone::Pin{9, 1, 7, 4},
+                                                        phone::GenerateRecordings(recordings, 2)),
+                Stalling(stall), emulators),
+        serving_([this] { server_.Serve(); }) {}
+  ~ServedTelephone() { Unplug(); }
+
+  // Waits until `commands` have arrived; how many did.
+  unsigned WaitForCommands(unsigned commands) {
+    for (int i = 0; i < 2000 && server_.Received() < commands; ++i) ::usleep(5000);
+    return server_.Received();
+  }
+  unsigned Received() const { return server_.Received(); }
+  void Unplug() {
+    if (!serving_.joinable()) return;
+    server_.Stop();
+    serving_.join();
+  }
+
+ private:
+  static phone::FaultPlan Stalling(const std::string& rule) {
+    phone::FaultPlan faults;
+    faults.AddRule(phone::FaultRule::Kind::Stall, rule);
+    return faults;
+  }
+
+  phone::PhoneServer server_;
+  std::thread serving_;
+};
+
 class CliSafetyTest : public testing::CliWithEmulator {
  protected:
   CliSafetyTest() : umask_(::umask(022)) {}
@@ -220,25 +254,17 @@ TEST_F(CliSafetyTest, APipeIsPassedOverAndARecordingTooLongForAWavIsRefusedWithB
 }
 
 TEST_F(CliSafetyTest, AStopEndsItWithinMomentsEvenInTheMiddleOfAStalledRead) {
-  // A telephone served from here, so that the test knows when the copy's
-  // first header is asked for: that answer comes only after half a minute.
-  const auto model = std::make_shared<phone::TelephoneModel>(phone::Pin{9, 1, 7, 4},
-                                                             phone::GenerateRecordings(3, 2));
-  phone::FaultPlan faults;
-  faults.AddRule(phone::FaultRule::Kind::Stall, "2@4:30000");
-  phone::PhoneServer server(model, std::move(faults), Emulators());
-  std::thread serving([&server] { server.Serve(); });
+  // The copy's first header is answered only after half a minute.
+  ServedTelephone telephone(Emulators(), "2@4:30000");
   const fs::path saved = Folder("saved");
   testing::ChildProcess cli({PARLOMAX_CLI_PROGRAM, "copy", saved.string()},
                             {Environment({"PARLOMAX_PIN=9174"}), "/dev/null", (work_ / "err").string(), true});
   // The PIN, the count, three headers for the list, the copy's first header.
-  for (int i = 0; i < 2000 && server.Received() < 6; ++i) ::usleep(5000);
-  ASSERT_EQ(server.Received(), 6u);
+  ASSERT_EQ(telephone.WaitForCommands(6), 6u);
   cli.Signal(SIGTERM);
   // Well before the stalled answer could have come.
   EXPECT_EQ(cli.Wait(10000), 130);
-  server.Stop();
-  serving.join();
+  telephone.Unplug();
   EXPECT_TRUE(fs::is_empty(saved)) << "a hidden half file left behind";
   const Bytes said = FileBytes(work_ / "err");
   EXPECT_TRUE(Contains(std::string(said.begin(), said.end()), "已中断"));
@@ -294,21 +320,14 @@ TEST_F(CliSafetyTest, AStopDuringTheListLeavesNothingPrintedAndNoListReplaced) {
     testing::WriteFile(sheet, {'o', 'l', 'd'});
     // The second header comes late, but well within the stop's grace: the
     // reading itself must notice the stop.
-    phone::FaultPlan faults;
-    faults.AddRule(phone::FaultRule::Kind::Stall, "2@2:600");
-    phone::PhoneServer server(std::make_shared<phone::TelephoneModel>(
-                                  phone::Pin{9, 1, 7, 4}, phone::GenerateRecordings(5, 2)),
-                              std::move(faults), Emulators());
-    std::thread serving([&server] { server.Serve(); });
+    ServedTelephone telephone(Emulators(), "2@2:600", 5);
     testing::ChildProcess cli(argv, {Environment({"PARLOMAX_PIN=9174"}), Folder("out").string(),
                                      Folder("err").string(), true});
     // The PIN, the count, the first header, the late one.
-    for (int i = 0; i < 2000 && server.Received() < 4; ++i) ::usleep(5000);
-    EXPECT_EQ(server.Received(), 4u);
+    EXPECT_EQ(telephone.WaitForCommands(4), 4u);
     cli.Signal(SIGINT);
     EXPECT_EQ(cli.Wait(10000), 130) << argv[1];
-    server.Stop();
-    serving.join();
+    telephone.Unplug();
     const Bytes said = FileBytes(Folder("err"));
     EXPECT_TRUE(Contains(std::string(said.begin(), said.end()), "已中断"));
     EXPECT_EQ(
@@ -343,16 +362,10 @@ TEST_F(CliSafetyTest, AListWithGapsNeverReplacesAnEarlierOneAndIsWrittenOnlyWher
 
 TEST_F(CliSafetyTest, ASecondProgramIsToldTheTelephoneIsInUseUntilTheFirstLetsGoOrDies) {
   // The first program's first header is held back: it holds the telephone meanwhile.
-  const auto model = std::make_shared<phone::TelephoneModel>(phone::Pin{9, 1, 7, 4},
-                                                             phone::GenerateRecordings(3, 2));
-  phone::FaultPlan faults;
-  faults.AddRule(phone::FaultRule::Kind::Stall, "2@1:30000");
-  phone::PhoneServer server(model, std::move(faults), Emulators());
-  std::thread serving([&server] { server.Serve(); });
+  ServedTelephone telephone(Emulators(), "2@1:30000");
   testing::ChildProcess first({PARLOMAX_CLI_PROGRAM, "list"},
                               {Environment({"PARLOMAX_PIN=9174"}), "/dev/null", "/dev/null", true});
-  for (int i = 0; i < 2000 && server.Received() < 3; ++i) ::usleep(5000);
-  ASSERT_EQ(server.Received(), 3u);
+  ASSERT_EQ(telephone.WaitForCommands(3), 3u);
 
   const auto second = Cli({"list"});
   EXPECT_EQ(second.status, 1);
@@ -360,7 +373,7 @@ TEST_F(CliSafetyTest, ASecondProgramIsToldTheTelephoneIsInUseUntilTheFirstLetsGo
   const auto doctor = Cli({"doctor"}, {});
   EXPECT_EQ(doctor.status, 1);
   EXPECT_TRUE(Contains(doctor.out, "另一个程序正在使用它")) << doctor.out;
-  EXPECT_EQ(server.Received(), 3u) << "a second program sent a command";
+  EXPECT_EQ(telephone.Received(), 3u) << "a second program sent a command";
 
   // A program that dies holding the telephone lets go with it.
   first.Signal(SIGKILL);
@@ -368,8 +381,6 @@ TEST_F(CliSafetyTest, ASecondProgramIsToldTheTelephoneIsInUseUntilTheFirstLetsGo
   const auto after = Cli({"list"});
   EXPECT_EQ(after.status, 0) << after.err;
   EXPECT_EQ(std::count(after.out.begin(), after.out.end(), '\n'), 4);
-  server.Stop();
-  serving.join();
 }
 
 TEST_F(CliSafetyTest, WhatItWritesIsPrivateAndAReplacedFileKeepsItsMode) {
