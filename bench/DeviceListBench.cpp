@@ -10,7 +10,7 @@
 #include "device/DeviceListReading.h"
 
 #include <QApplication>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <sys/resource.h>
 
@@ -43,12 +43,13 @@ int main(int argc, char** argv) {
   device::ReadDeviceList(link, counter, never);
   const double exchanges = bench::SecondsSince(start);
 
-  QTreeWidget list;
-  app::SetUpRecordingListView(&list);
+  QTreeView list;
+  app::DeviceRecordingRows rows;
+  app::SetUpRecordingListView(&list, &rows);
   list.resize(620, 400);
   list.show();
   application.processEvents();
-  app::RecordingListFiller filler(&list);
+  app::RecordingListFiller filler(&rows);
   start = Clock::now();
   device::ReadDeviceList(link, filler, never);
   application.processEvents();  // the list laid out and painted once
@@ -56,7 +57,8 @@ int main(int argc, char** argv) {
 
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("recordings listed:          %zu (widget rows %d)\n", counter.rows, list.topLevelItemCount());
+  std::printf("recordings listed:          %zu (widget rows %d)\n", counter.rows,
+              list.model()->rowCount());
   std::printf("device exchanges alone:     %.2f s\n", exchanges);
   std::printf("into the list widget:       %.2f s (filling: %.2f s)\n", total, total - exchanges);
   std::printf("peak memory of the program: %.0f MB\n", usage.ru_maxrss / 1024.0);

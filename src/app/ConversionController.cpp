@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace parlomax::app {
 namespace {
@@ -120,7 +120,7 @@ void ConversionController::StartOrCancel(ConversionKind kind) {
     messages_.Warn(kChooseOutputMessage);
     return;
   }
-  if (kind == ConversionKind::Selected && ui_.ListViewFile->selectedItems().isEmpty()) {
+  if (kind == ConversionKind::Selected && SelectedRows(ui_.ListViewFile).empty()) {
     messages_.Warn(kChooseFilesMessage);
     return;
   }
@@ -135,12 +135,17 @@ void ConversionController::Start(ConversionKind kind) {
 
   // The files the rows show, by name and in the list's order: a file that
   // came into the folder since the listing takes no row's place.
-  std::vector<std::filesystem::path> files;
-  for (int row = 0; row < ui_.ListViewFile->topLevelItemCount(); ++row) {
-    const QTreeWidgetItem* item = ui_.ListViewFile->topLevelItem(row);
-    if (kind == ConversionKind::All || item->isSelected())
-      files.push_back(FileOfRow(ui_.EditInput->text(), item));
+  // "All" is every file of the folder, whatever the find bar narrows the
+  // list to; the selected ones go in the order shown.
+  std::vector<int> rows;
+  if (kind == ConversionKind::All) {
+    for (int row = 0; row < ui_.FolderRows->rowCount(); ++row) rows.push_back(row);
+  } else {
+    rows = SelectedRows(ui_.ListViewFile);
   }
+  std::vector<std::filesystem::path> files;
+  for (const int row : rows)
+    files.push_back(FileOfRow(ui_.EditInput->text(), *ui_.FolderRows, row));
   const auto setupFor = [&](audio::ConversionView& view) {
     return audio::ConversionSetup{kind,
                                   decoder_,

@@ -14,7 +14,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTreeWidget>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace parlomax::app {
 namespace {
@@ -105,11 +107,10 @@ void CopyController::StartOrStop(JobKind kind) {
 
 std::vector<std::uint16_t> CopyController::SelectedRecordIndexes() const {
   std::vector<std::uint16_t> indexes;
-  for (int row = 0; row < ui_.ListViewMCU->topLevelItemCount(); ++row) {
-    const QTreeWidgetItem* item = ui_.ListViewMCU->topLevelItem(row);
-    if (!item->isSelected()) continue;
-    if (const auto index = RecordIndexOfRow(item)) indexes.push_back(*index);
-  }
+  // In the telephone's order, whatever order the list shows them in.
+  for (const int row : SelectedRows(ui_.ListViewMCU))
+    indexes.push_back(ui_.DeviceRows->Row(row).recordIndex);
+  std::sort(indexes.begin(), indexes.end());
   return indexes;
 }
 

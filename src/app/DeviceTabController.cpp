@@ -9,7 +9,7 @@
 #include "platform/shell/MessageService.h"
 
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace parlomax::app {
 
@@ -63,7 +63,7 @@ void DeviceTabController::ResetTab() {
   ui_.BitBtnConnect->setEnabled(false);
   SetLoginControlsEnabled(false);
   ui_.BitBtnRefersh->setEnabled(false);
-  ui_.ListViewMCU->clear();
+  ui_.DeviceRows->Clear();
   state_.DeviceListShortfall = {};
   copy_.ForgetTelephone();
 }
@@ -77,7 +77,7 @@ void DeviceTabController::Unlock() { SetLoginControlsEnabled(true); }
 
 void DeviceTabController::Lock(bool emptyList) {
   SetLoginControlsEnabled(false);
-  if (emptyList) ui_.ListViewMCU->clear();
+  if (emptyList) ui_.DeviceRows->Clear();
 }
 
 bool DeviceTabController::TelephoneGone() {
@@ -103,7 +103,7 @@ void DeviceTabController::RequestList() {
     }
   }
   if (!link_.LoggedIn()) return;
-  RecordingListFiller list(ui_.ListViewMCU);
+  RecordingListFiller list(ui_.DeviceRows);
   const auto read = device::ReadDeviceList(link_, list, [this] { return TelephoneGone(); });
   if (read.end == device::DeviceListRead::End::CountNotSent) return;  // the list stands as it was
   // Kept for whatever exports the list.

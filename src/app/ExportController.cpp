@@ -1,5 +1,6 @@
 #include "app/ExportController.h"
 
+#include "app/RecordingRows.h"
 #include "app/SharedGuards.h"
 #include "device/DeviceListReading.h"
 #include "export/SpreadsheetExport.h"
@@ -7,7 +8,7 @@
 #include "platform/shell/MessageService.h"
 
 #include <QLineEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <exception>
 #include <filesystem>
@@ -16,15 +17,16 @@
 namespace parlomax::app {
 namespace {
 
-exporting::ExportTable TableOf(const QTreeWidget* list) {
+// Every row read from the telephone, in its order, whatever the list shows.
+exporting::ExportTable TableOf(const RecordingRows& rows, const QWidget* list) {
   exporting::ExportTable table;
-  const QTreeWidgetItem* header = list->headerItem();
-  for (int c = 0; c < list->columnCount(); ++c) table.columnCaptions.push_back(header->text(c));
-  table.rows.reserve(list->topLevelItemCount());
-  for (int r = 0; r < list->topLevelItemCount(); ++r) {
-    const QTreeWidgetItem* item = list->topLevelItem(r);
-    exporting::ExportTable::Row row{item->text(0), {}};
-    for (int c = 1; c < list->columnCount(); ++c) row.subItems.push_back(item->text(c));
+  for (int c = 0; c < rows.columnCount(); ++c)
+    table.columnCaptions.push_back(rows.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+  table.rows.reserve(rows.rowCount());
+  for (int r = 0; r < rows.rowCount(); ++r) {
+    QStringList texts = rows.Texts(r);
+    exporting::ExportTable::Row row{texts.takeFirst(), {}};
+    for (QString& text : texts) row.subItems.push_back(std::move(text));
     table.rows.push_back(std::move(row));
   }
   table.fontName = list->font().family();
@@ -60,8 +62,8 @@ void ExportController::Export() {
   const QString fileName = exporting::ExportFileName(ui_.EditSave->text(), ui_.EditFileList->text());
   if (MayExport(fileName)) {
     try {
-      exporting::ExportListToSpreadsheet(TableOf(ui_.ListViewMCU), fileName, automation_,
-                                         messages_);
+      exporting::ExportListToSpreadsheet(TableOf(*ui_.DeviceRows, ui_.ListViewMCU), fileName,
+                                         automation_, messages_);
     } catch (const std::exception& e) {
       // A call that failed half-way: the standard error box, and the name box
       // is given back so that the user can try again. An earlier file is

@@ -1,5 +1,6 @@
 #include "app/MainFormLayout.h"
 
+#include "app/ListFindBar.h"
 #include "app/RecordingListView.h"
 
 #include <QGridLayout>
@@ -12,7 +13,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -56,15 +57,18 @@ QProgressBar* Bar(const char* name, QWidget* parent) {
   return bar;
 }
 
-QTreeWidget* RecordingList(const char* name, QWidget* parent) {
-  auto* list = Named(new QTreeWidget(parent), name);
-  SetUpRecordingListView(list);
+QTreeView* RecordingList(const char* name, RecordingRows* rows, const char* findName,
+                         QWidget* parent) {
+  auto* list = Named(new QTreeView(parent), name);
+  SetUpRecordingListView(list, rows);
+  new ListFindBar(list, findName);
   return list;
 }
 
 void BuildDeviceTab(MainFormControls& c, const QString& saveFolder) {
   QWidget* tab = c.TabSheetMCU;
-  c.ListViewMCU = RecordingList("ListViewMCU", tab);
+  c.DeviceRows = new DeviceRecordingRows(tab);
+  c.ListViewMCU = RecordingList("ListViewMCU", c.DeviceRows, "EditFindMCU", tab);
   // The telephone's list hides its selection while it does not have the focus.
   QPalette palette = c.ListViewMCU->palette();
   palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Base));
@@ -175,7 +179,8 @@ void BuildComputerTab(MainFormControls& c) {
   folderRow->addWidget(c.EditInput, 1);
   folderRow->addWidget(c.BitBtn3);
 
-  c.ListViewFile = RecordingList("ListViewFile", tab);
+  c.FolderRows = new FolderRecordingRows(tab);
+  c.ListViewFile = RecordingList("ListViewFile", c.FolderRows, "EditFind", tab);
 
   auto* layout = new QVBoxLayout(tab);
   layout->setContentsMargins(kTabMargin, kTabMargin, kTabMargin, kTabMargin);

@@ -10,10 +10,13 @@ class QString;
 class QPushButton;
 class QSlider;
 class QTabWidget;
-class QTreeWidget;
+class QTreeView;
 class QWidget;
 
 namespace parlomax::app {
+
+class DeviceRecordingRows;
+class FolderRecordingRows;
 
 // Every control of the main window, each with its design name as its
 // objectName, laid out in the window's order.
@@ -23,7 +26,7 @@ struct MainFormControls {
   QTabWidget* PageControl1;
 
   QWidget* TabSheetMCU;
-  QTreeWidget* ListViewMCU;
+  QTreeView* ListViewMCU;
   QGroupBox* GroupBox1;
   QLineEdit* EditSave;
   QPushButton* BitBtnSave;
@@ -39,7 +42,7 @@ struct MainFormControls {
   QWidget* TabSheetComputer;
   QLineEdit* EditInput;
   QPushButton* BitBtn3;
-  QTreeWidget* ListViewFile;
+  QTreeView* ListViewFile;
   QPushButton* BitBtnPlayStart;
   QPushButton* BitBtnPlayPause;
   QPushButton* BitBtnPlayStop;
@@ -58,6 +61,10 @@ struct MainFormControls {
   QProgressBar* ProgressBar2;
   QLabel* Label11;
   QPushButton* BitBtn5;
+
+  // What the two lists show.
+  DeviceRecordingRows* DeviceRows;
+  FolderRecordingRows* FolderRows;
 };
 
 // Builds the controls into `form` with their captions and states at start.

@@ -5,14 +5,14 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
-
+#include <QTreeView>
 
 namespace parlomax::app {
 namespace {
@@ -55,7 +55,8 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
                             [this] { deviceTab_->StartAfreshAfterFault(); }});
   deviceTab_ = std::make_unique<DeviceTabController>(ui_, state_, link_, platform.messages, *copy_);
   export_ = std::make_unique<ExportController>(ui_, state_, platform.messages, platform.automation);
-  folderList_ = std::make_unique<FolderListController>(ui_, state_, platform.messages, platform.folders);
+  folderList_ = std::make_unique<FolderListController>(
+      ui_, state_, platform.messages, platform.folders, channel_, platform.listCache);
   playback_ = std::make_unique<PlaybackController>(ui_, state_, platform.messages, channel_, decoder_,
                                                    platform.sound);
   conversion_ = std::make_unique<ConversionController>(ui_, state_, platform.messages, platform.folders,
@@ -72,11 +73,11 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   });
   connect(ui_.BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
   connect(ui_.BitBtnExport, &QPushButton::clicked, this, &TMainForm::BitBtnExportClick);
-  connect(ui_.ListViewFile, &QTreeWidget::itemSelectionChanged, this,
+  connect(ui_.ListViewFile->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TMainForm::ListViewFileSelectItem);
   connect(ui_.EditSave, &QLineEdit::textChanged, this, &TMainForm::EditSaveChange);
   connect(ui_.BitBtnPlayStart, &QPushButton::clicked, this, &TMainForm::BitBtnPlayStartClick);
-  connect(ui_.ListViewFile, &QTreeWidget::itemDoubleClicked, this, &TMainForm::BitBtnPlayStartClick);
+  connect(ui_.ListViewFile, &QTreeView::doubleClicked, this, &TMainForm::BitBtnPlayStartClick);
   connect(ui_.BitBtnPlayPause, &QPushButton::clicked, this, &TMainForm::BitBtnPlayPauseClick);
   connect(ui_.BitBtnPlayStop, &QPushButton::clicked, this, &TMainForm::BitBtnPlayStopClick);
   connect(ui_.BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn1Click);

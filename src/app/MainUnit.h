@@ -77,6 +77,7 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
  public:
   PlaybackController& Playback() { return *playback_; }
   ConversionController& Conversion() { return *conversion_; }
+  FolderListController& FolderList() { return *folderList_; }
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace parlomax::usb {
@@ -31,6 +32,9 @@ struct Platform {
   shell::FolderBrowser& browser;
   // The Speex decoder program: a path, or a name looked up on PATH.
   std::string decoderProgram = "speex";
+  // Where the rows of folders listed before are kept between runs; empty to
+  // keep none.
+  std::filesystem::path listCache = {};
 };
 
 }  // namespace parlomax::app

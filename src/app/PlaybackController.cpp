@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace parlomax::app {
 namespace {
@@ -98,7 +98,7 @@ void PlaybackController::Play() {
   // The file the row shows, by its name: one that has gone since the
   // listing cannot be opened, and one added since takes no row's place.
   const std::string path =
-      FileOfRow(ui_.EditInput->text(), ui_.ListViewFile->topLevelItem(row)).string();
+      FileOfRow(ui_.EditInput->text(), *ui_.FolderRows, RowShownAt(ui_.ListViewFile, row)).string();
   const auto result = engine_.Start(path, BeginPlayback());
   if (result != audio::StartResult::CannotOpen) {
     const auto seconds = static_cast<int>(engine_.PlayFileSize() / catalogue::kPayloadBytesPerSecond + 1);
@@ -148,7 +148,8 @@ void PlaybackController::Step(int rows) {
     messages_.Warn(kSelectAFileMessage);
     return;
   }
-  const int last = static_cast<int>(state_.FolderFileCount) - 1;
+  // Previous and next go by the order the list shows.
+  const int last = ShownRows(ui_.ListViewFile).rowCount() - 1;
   if ((rows > 0 && row >= last) || (rows < 0 && row == 0)) {
     ui_.ListViewFile->setFocus();
     return;
@@ -217,17 +218,8 @@ void PlaybackController::ShowPlaying() {
   ui_.BitBtnPlayStop->setEnabled(true);
 }
 
-int PlaybackController::FirstSelectedRow() const {
-  const QTreeWidget* list = ui_.ListViewFile;
-  for (int row = 0; row < list->topLevelItemCount(); ++row) {
-    if (list->topLevelItem(row)->isSelected()) return row;
-  }
-  return -1;
-}
+int PlaybackController::FirstSelectedRow() const { return FirstSelectedPlace(ui_.ListViewFile); }
 
-void PlaybackController::SelectOnly(int row) {
-  ui_.ListViewFile->clearSelection();
-  if (QTreeWidgetItem* item = ui_.ListViewFile->topLevelItem(row)) item->setSelected(true);
-}
+void PlaybackController::SelectOnly(int row) { SelectOnlyPlace(ui_.ListViewFile, row); }
 
 }  // namespace parlomax::app

@@ -5,7 +5,9 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
-#include <QTreeWidget>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace parlomax::app {
 namespace {
@@ -47,9 +49,8 @@ class GridCellDelegate final : public QStyledItemDelegate {
 
 }  // namespace
 
-void SetUpRecordingListView(QTreeWidget* list) {
-  const int columns = static_cast<int>(catalogue::kRecordingListColumns.size());
-  list->setColumnCount(columns);
+void SetUpRecordingListView(QTreeView* list, RecordingRows* rows) {
+  list->setModel(new RecordingListProxy(rows, list));
   list->setRootIsDecorated(false);
   list->setItemsExpandable(false);
   list->setUniformRowHeights(true);
@@ -57,60 +58,54 @@ void SetUpRecordingListView(QTreeWidget* list) {
   list->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  list->setSortingEnabled(false);
   list->setItemDelegate(new GridCellDelegate(list));
-
-  auto* header = list->headerItem();
-  for (int c = 0; c < columns; ++c) {
-    const auto& column = catalogue::kRecordingListColumns[c];
-    header->setText(c, QString::fromUtf16(column.caption));
-    header->setTextAlignment(c, ColumnAlignment(c));
-    list->setColumnWidth(c, column.width);
-  }
+  // No column is sorted by until a person clicks one.
+  list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+  list->setSortingEnabled(true);
+  for (int c = 0; c < static_cast<int>(catalogue::kRecordingListColumns.size()); ++c)
+    list->setColumnWidth(c, catalogue::kRecordingListColumns[c].width);
   list->header()->setStretchLastSection(false);
   list->header()->setSectionsMovable(false);
 }
 
-}  // namespace parlomax::app
-
-namespace parlomax::app {
-namespace {
-constexpr int kRecordIndexRole = Qt::UserRole;
-constexpr int kFileNameRole = Qt::UserRole + 1;
-}  // namespace
-
-QTreeWidgetItem* AddRow(QTreeWidget* list, const QString& caption, const QString& fileName,
-                        const catalogue::ColumnTexts& texts) {
-  auto* item = new QTreeWidgetItem(catalogue::RowTexts(caption, fileName, texts));
-  list->addTopLevelItem(item);
-  return item;
+RecordingListProxy& ShownRows(const QTreeView* list) {
+  return *static_cast<RecordingListProxy*>(list->model());
 }
 
-QTreeWidgetItem* AddDeviceListRow(QTreeWidget* list, const catalogue::DeviceListRow& row) {
-  auto* item = AddRow(list, row.caption, row.fileName, row.texts);
-  item->setData(0, kRecordIndexRole, QVariant::fromValue<uint>(row.recordIndex));
-  return item;
+std::vector<int> SelectedRows(const QTreeView* list) {
+  const auto& shown = ShownRows(list);
+  QModelIndexList selected = list->selectionModel()->selectedRows();
+  std::sort(selected.begin(), selected.end(),
+            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  std::vector<int> rows;
+  rows.reserve(selected.size());
+  for (const QModelIndex& index : selected) rows.push_back(shown.mapToSource(index).row());
+  return rows;
 }
 
-std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item) {
-  const QVariant index = item->data(0, kRecordIndexRole);
-  if (!index.isValid()) return std::nullopt;
-  return static_cast<std::uint16_t>(index.toUInt());
+int RowShownAt(const QTreeView* list, int shown) {
+  const auto& proxy = ShownRows(list);
+  if (shown < 0 || shown >= proxy.rowCount()) return -1;
+  return proxy.mapToSource(proxy.index(shown, 0)).row();
 }
 
-void FolderListFiller::Clear() { list_->clear(); }
-
-std::filesystem::path FileOfRow(const QString& folder, const QTreeWidgetItem* row) {
-  return catalogue::FolderPath(folder) / row->data(0, kFileNameRole).toByteArray().toStdString();
+int FirstSelectedPlace(const QTreeView* list) {
+  int first = -1;
+  for (const QModelIndex& index : list->selectionModel()->selectedRows()) {
+    if (first < 0 || index.row() < first) first = index.row();
+  }
+  return first;
 }
 
-void FolderListFiller::AddRow(const catalogue::FolderListRow& row) {
-  auto* item = app::AddRow(list_, row.caption, row.fileName, row.texts);
-  item->setData(0, kFileNameRole, QByteArray::fromStdString(row.file.string()));
+void SelectOnlyPlace(QTreeView* list, int shown) {
+  const QModelIndex index = list->model()->index(shown, 0);
+  list->selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  list->scrollTo(index);
 }
 
-void RecordingListFiller::Clear() { list_->clear(); }
-
-void RecordingListFiller::AddRow(const catalogue::DeviceListRow& row) { AddDeviceListRow(list_, row); }
+std::filesystem::path FileOfRow(const QString& folder, const FolderRecordingRows& rows, int row) {
+  return catalogue::FolderPath(folder) / rows.File(row).name;
+}
 
 }  // namespace parlomax::app

@@ -1,53 +1,50 @@
 #pragma once
 
+#include "app/RecordingRows.h"
 #include "catalogue/DeviceList.h"
 #include "catalogue/FolderList.h"
 
-#include <filesystem>
-#include <optional>
+#include <QString>
 
-class QString;
-class QTreeWidget;
-class QTreeWidgetItem;
+#include <filesystem>
+#include <vector>
+
+class QTreeView;
 
 namespace parlomax::app {
 
-// Gives a tree widget the look of a recording list: a flat report with the
-// seven recording columns, grid lines, whole-row selection of several rows,
-// and no editing. Rows added later take their column's alignment.
-void SetUpRecordingListView(QTreeWidget* list);
+// Gives a tree view the look of a recording list over `rows`: a flat report
+// with the seven recording columns, grid lines, whole-row selection of
+// several rows, and no editing. A click on a column's header sorts by it;
+// until then the rows keep the order they came in.
+void SetUpRecordingListView(QTreeView* list, RecordingRows* rows);
 
-// Adds a telephone list row; the row keeps the index of its recording.
-QTreeWidgetItem* AddDeviceListRow(QTreeWidget* list, const catalogue::DeviceListRow& row);
-// The telephone's index of the recording a row stands for.
-std::optional<std::uint16_t> RecordIndexOfRow(const QTreeWidgetItem* item);
+// What a list shows: its rows as sorted and narrowed.
+RecordingListProxy& ShownRows(const QTreeView* list);
+// The rows of the model behind the selected rows, in the order shown.
+std::vector<int> SelectedRows(const QTreeView* list);
+// The model's row shown at place `shown`; -1 past the end.
+int RowShownAt(const QTreeView* list, int shown);
+// The place the first selected row is shown at; -1 when none is.
+int FirstSelectedPlace(const QTreeView* list);
+// Selects only the row shown at place `shown`.
+void SelectOnlyPlace(QTreeView* list, int shown);
 
-// The file a row of the PC list shows, in `folder` (the text of
+// The file a row of the PC list stands for, in `folder` (the text of
 // EditInput), by its name as found on the disk, which need not be valid
 // text. Playback and conversion act on this file, never on whatever now
 // stands at the row's place in the folder.
-std::filesystem::path FileOfRow(const QString& folder, const QTreeWidgetItem* row);
+std::filesystem::path FileOfRow(const QString& folder, const FolderRecordingRows& rows, int row);
 
-// Fills a list widget as a PC folder is listed.
-class FolderListFiller final : public catalogue::FolderListView {
- public:
-  explicit FolderListFiller(QTreeWidget* list) : list_(list) {}
-  void Clear() override;
-  void AddRow(const catalogue::FolderListRow& row) override;
-
- private:
-  QTreeWidget* list_;
-};
-
-// Fills a list widget as the telephone's list is read.
+// Fills the telephone's list as it is read.
 class RecordingListFiller final : public catalogue::DeviceListView {
  public:
-  explicit RecordingListFiller(QTreeWidget* list) : list_(list) {}
-  void Clear() override;
-  void AddRow(const catalogue::DeviceListRow& row) override;
+  explicit RecordingListFiller(DeviceRecordingRows* rows) : rows_(rows) {}
+  void Clear() override { rows_->Clear(); }
+  void AddRow(const catalogue::DeviceListRow& row) override { rows_->Add(row); }
 
  private:
-  QTreeWidget* list_;
+  DeviceRecordingRows* rows_;
 };
 
 }  // namespace parlomax::app

@@ -1,6 +1,7 @@
 #include "app/MainUnit.h"
 #include "app/ParlomaxApplication.h"
 #include "audio/ExternalDecoder.h"
+#include "catalogue/FolderCache.h"
 #include "device/PasswordUnit.h"
 #include "platform/shell/ExitSignals.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
@@ -35,7 +36,8 @@ int Run(app::ParlomaxApplication& application) {
 
   const std::string decoder = audio::FindDecoderProgram(
       QCoreApplication::applicationDirPath().toStdString());
-  app::TMainForm mainForm(app::Platform{devices, messages, folders, automation, sound, browser, decoder});
+  app::TMainForm mainForm(app::Platform{devices, messages, folders, automation, sound, browser,
+                                        decoder, catalogue::FolderCache::DefaultFolder()});
   // Hidden until the telephone is opened.
   device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
   mainForm.SetPasswordDialog(&passwordDlg);

@@ -1,7 +1,8 @@
 // The PC tab's folder button and the listing that showing the tab makes.
+#include "ListRows.h"
 #include "QtPrinters.h"
-#include "WindowStateSeam.h"
 #include "TempFolder.h"
+#include "WindowStateSeam.h"
 #include "WindowWithTelephone.h"
 
 #include <QTabWidget>
@@ -22,7 +23,7 @@ class ComputerTabTest : public testing::WindowWithTelephone {
     std::ofstream(folder_ / name, std::ios::binary)
         .write(reinterpret_cast<const char*>(header.data()), header.size());
   }
-  QTreeWidget* Files() { return form_.findChild<QTreeWidget*>("ListViewFile"); }
+  QTreeView* Files() { return form_.findChild<QTreeView*>("ListViewFile"); }
   QLineEdit* Input() { return form_.findChild<QLineEdit*>("EditInput"); }
   QString FolderText() const { return QString::fromStdString(folder_.Path().string()); }
   void ShowTab(int index) { form_.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(index); }
@@ -35,47 +36,55 @@ TEST_F(ComputerTabTest, ChoosingAFolderListsItsRecordingsAndCountsTheWork) {
   AddRecording("b.spx", 0);
   folders_.answer = FolderText();
   Button("BitBtn3")->click();
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
   EXPECT_EQ(Input()->text(), FolderText());
-  EXPECT_EQ(Files()->topLevelItemCount(), 2);
+  EXPECT_EQ(testing::RowCount(Files()), 2);
   EXPECT_EQ(testing::StateOf(form_).FolderFileCount, 2u);
   EXPECT_EQ(testing::StateOf(form_).ConversionWorkTotal, 3u + 1u);
   EXPECT_EQ(folders_.prompts, std::vector<QString>{"请选择目录:"});
 
   folders_.answer.reset();  // cancelled: nothing changes
   Button("BitBtn3")->click();
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
   EXPECT_EQ(Input()->text(), FolderText());
-  EXPECT_EQ(Files()->topLevelItemCount(), 2);
+  EXPECT_EQ(testing::RowCount(Files()), 2);
 }
 
 TEST_F(ComputerTabTest, ShowingTheTabListsTheFolderAgainOnlyOnceOneWasChosen) {
   ShowTab(1);
-  EXPECT_EQ(Files()->topLevelItemCount(), 0);
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
+  EXPECT_EQ(testing::RowCount(Files()), 0);
   EXPECT_TRUE(messages_.Messages().empty());
 
   AddRecording("a.spx", 500);
   folders_.answer = FolderText();
   Button("BitBtn3")->click();
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
   AddRecording("c.spx", 500);
   ShowTab(0);
   ShowTab(1);
-  EXPECT_EQ(Files()->topLevelItemCount(), 2);
-  EXPECT_EQ(Files()->topLevelItem(1)->text(0), "2");
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
+  EXPECT_EQ(testing::RowCount(Files()), 2);
+  EXPECT_EQ(testing::CellText(Files(), 1, 0), "2");
   EXPECT_EQ(testing::StateOf(form_).FolderFileCount, 2u);
 
   // Not under a running conversion, which works from the rows it started on.
   AddRecording("d.spx", 500);
   testing::StateOf(form_).ConvertAllRunning = true;
   form_.TabSheetComputerShow();
-  EXPECT_EQ(Files()->topLevelItemCount(), 2);
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
+  EXPECT_EQ(testing::RowCount(Files()), 2);
 }
 
 TEST_F(ComputerTabTest, AnEmptyFolderEmptiesTheListAndSaysSo) {
   AddRecording("a.spx", 500);
   folders_.answer = FolderText();
   Button("BitBtn3")->click();
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
   std::filesystem::remove(folder_ / "a.spx");
   form_.TabSheetComputerShow();
-  EXPECT_EQ(Files()->topLevelItemCount(), 0);
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
+  EXPECT_EQ(testing::RowCount(Files()), 0);
   EXPECT_EQ(testing::StateOf(form_).FolderFileCount, 0u);
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"此目录没有任何可支持的文件！"});
 }

@@ -1,10 +1,11 @@
 // The PC tab's conversion to WAV driven as a user drives it, with the real
 // decoder program.
+#include "ListRows.h"
 #include "QtPrinters.h"
-#include "WindowStateSeam.h"
-#include "ThreadsNamed.h"
 #include "SpxFiles.h"
 #include "TempFolder.h"
+#include "ThreadsNamed.h"
+#include "WindowStateSeam.h"
 #include "WindowWithTelephone.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 
@@ -24,6 +25,7 @@ class ConversionTabTest : public testing::WindowWithTelephone {
     }
     folders_.answer = QString::fromStdString(input_.Path().string());
     Button("BitBtn3")->click();
+    EXPECT_TRUE(testing::WaitForFolderListing(form_));
   }
   ~ConversionTabTest() override {
     // A job still running is let go of before the window goes.
@@ -36,7 +38,7 @@ class ConversionTabTest : public testing::WindowWithTelephone {
     folders_.answer = QString::fromStdString(output_.Path().string());
     form_.BitBtnOutputClick();
   }
-  QTreeWidget* Files() { return form_.findChild<QTreeWidget*>("ListViewFile"); }
+  QTreeView* Files() { return form_.findChild<QTreeView*>("ListViewFile"); }
   bool WaitForTheJob() {
     return testing::PumpUntilConversionJobsEnded(20000);
   }
@@ -76,7 +78,7 @@ TEST_F(ConversionTabTest, EachButtonChecksPlaybackTheOutputFolderAndTheSelection
 
 TEST_F(ConversionTabTest, ConvertingTheSelectionLocksThePlayerAndEndsByShowingTheFolder) {
   ChooseOutput();
-  Files()->topLevelItem(1)->setSelected(true);
+  testing::SelectRow(Files(), 1);
   form_.BitBtn4Click();
   EXPECT_TRUE(testing::StateOf(form_).ConvertSelectedRunning);
   EXPECT_EQ(Button("BitBtn4")->text(), "停止转换");
@@ -87,7 +89,8 @@ TEST_F(ConversionTabTest, ConvertingTheSelectionLocksThePlayerAndEndsByShowingTh
   ASSERT_TRUE(WaitForTheJob());
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"转换选择文件成功！"});
   EXPECT_EQ(WavFiles(), 1u);
-  EXPECT_TRUE(std::filesystem::exists(output_ / (Files()->topLevelItem(1)->text(1).toStdString() + ".wav")));
+  EXPECT_TRUE(
+      std::filesystem::exists(output_ / (testing::CellText(Files(), 1, 1).toStdString() + ".wav")));
   EXPECT_EQ(browser_.shown, std::vector<QString>{QString::fromStdString(output_.Path().string())});
   EXPECT_FALSE(testing::StateOf(form_).ConvertSelectedRunning);
   EXPECT_EQ(Button("BitBtn4")->text(), "转换选择");
@@ -97,9 +100,9 @@ TEST_F(ConversionTabTest, ConvertingTheSelectionLocksThePlayerAndEndsByShowingTh
 
 TEST_F(ConversionTabTest, ConvertAllClearsTheSelectionAndASecondClickCancels) {
   ChooseOutput();
-  Files()->topLevelItem(0)->setSelected(true);
+  testing::SelectRow(Files(), 0);
   form_.BitBtn5Click();
-  EXPECT_TRUE(Files()->selectedItems().isEmpty());
+  EXPECT_FALSE(Files()->selectionModel()->hasSelection());
   EXPECT_EQ(Button("BitBtn5")->text(), "停止转换");
   EXPECT_FALSE(Button("BitBtn4")->isEnabled());
   form_.BitBtn5Click();  // cancel
@@ -114,7 +117,7 @@ TEST_F(ConversionTabTest, ConvertAllClearsTheSelectionAndASecondClickCancels) {
 
 TEST_F(ConversionTabTest, APipeByAListedRecordingsNameStopsConvertAllAsAFileThatCannotBeOpened) {
   // The second row's file becomes a pipe after the listing.
-  const auto second = input_ / Files()->topLevelItem(1)->text(1).toStdString();
+  const auto second = input_ / testing::CellText(Files(), 1, 1).toStdString();
   std::filesystem::remove(second);
   ASSERT_EQ(::mkfifo(second.c_str(), 0600), 0);
   ChooseOutput();
@@ -129,7 +132,7 @@ TEST_F(ConversionTabTest, APipeByAListedRecordingsNameStopsConvertAllAsAFileThat
   // window is not held up.
   messages_.Clear();
   Files()->clearSelection();
-  Files()->topLevelItem(1)->setSelected(true);
+  testing::SelectRow(Files(), 1);
   form_.BitBtnPlayStartClick();
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"open input spx file error!"});
   EXPECT_EQ(testing::StateOf(form_).PlayState, PlayState::Stopped);

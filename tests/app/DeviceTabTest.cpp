@@ -1,5 +1,6 @@
 // The telephone's tab driven as a user does: the watch ticks, the list
 // button is clicked and the PIN dialog answered.
+#include "ListRows.h"
 #include "app/MainUnit.h"
 
 #include "QtPrinters.h"
@@ -12,7 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -58,14 +59,13 @@ TEST_F(DeviceTabTest, LoggingInListsEveryRecordingAndUnlocksTheTab) {
   form_.TimerUSBConnectTimer();
   Refresh();
   EXPECT_TRUE(form_.Link().LoggedIn());
-  ASSERT_EQ(List()->topLevelItemCount(), 6);
+  ASSERT_EQ(testing::RowCount(List()), 6);
   for (int i = 0; i < 6; ++i) {
-    const auto* item = List()->topLevelItem(i);
     const auto row = catalogue::MakeDeviceListRow(static_cast<std::uint16_t>(i), library_.Model().Header(i));
     const QStringList expected{row.caption, row.fileName, row.texts.telephoneNumber, row.texts.time,
                                row.texts.type, row.texts.size, row.texts.duration};
-    for (int c = 0; c < 7; ++c) EXPECT_EQ(item->text(c), expected[c]) << "row " << i << " column " << c;
-    EXPECT_EQ(RecordIndexOfRow(item), i);
+    for (int c = 0; c < 7; ++c)
+      EXPECT_EQ(testing::CellText(List(), i, c), expected[c]) << "row " << i << " column " << c;
   }
   EXPECT_EQ(EnabledDeviceControls(),
             (std::vector<std::string>{"BitBtnRefersh", "BitBtnExport", "BitBtnUpload",
@@ -82,11 +82,11 @@ TEST_F(DeviceTabTest, LoggingInListsEveryRecordingAndUnlocksTheTab) {
 TEST_F(DeviceTabTest, ARefusedPinLocksTheTabButKeepsTheRowsAndSendsNoListCommand) {
   form_.TimerUSBConnectTimer();
   Refresh();
-  ASSERT_EQ(List()->topLevelItemCount(), 6);
+  ASSERT_EQ(testing::RowCount(List()), 6);
   library_.ClearCalls();
   Refresh("OKBtn", QStringLiteral("1234"));
   EXPECT_FALSE(form_.Link().LoggedIn());
-  EXPECT_EQ(List()->topLevelItemCount(), 6);
+  EXPECT_EQ(testing::RowCount(List()), 6);
   EXPECT_EQ(Writes(1) + Writes(2), 0u);
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"密码错误，无法登录"});
   EXPECT_EQ(EnabledDeviceControls(), (std::vector<std::string>{"BitBtnRefersh", "BitBtnConnect"}));
@@ -97,7 +97,7 @@ TEST_F(DeviceTabTest, CancellingTheLoginEmptiesTheListAndLeavesTheListButtonOn) 
   Refresh();
   Refresh("CancelBtn");
   EXPECT_FALSE(form_.Link().LoggedIn());
-  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(testing::RowCount(List()), 0);
   EXPECT_EQ(EnabledDeviceControls(), (std::vector<std::string>{"BitBtnRefersh", "BitBtnConnect"}));
 }
 
@@ -157,7 +157,7 @@ TEST_F(DeviceTabTest, ATelephoneAnotherProgramHoldsIsSaidAndTheNextRequestGetsIt
   library_.RefuseOpensWith(usb::kSuccess);
   Refresh();
   EXPECT_TRUE(form_.Link().LoggedIn());
-  EXPECT_EQ(List()->topLevelItemCount(), 6);
+  EXPECT_EQ(testing::RowCount(List()), 6);
 }
 
 TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
@@ -172,7 +172,7 @@ TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
 
   EXPECT_FALSE(form_.Link().DeviceAttached() || form_.Link().DeviceOpen() || form_.Link().LoggedIn());
   EXPECT_FALSE(testing::StateOf(form_).UploadAllRunning);
-  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(testing::RowCount(List()), 0);
   EXPECT_EQ(EnabledDeviceControls(), std::vector<std::string>{});
   EXPECT_EQ(Button("BitBtnConnect")->text(), "USB未连接");
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
@@ -186,7 +186,7 @@ TEST_F(DeviceTabTest, UnpluggingResetsTheWholeTabEvenDuringACopy) {
   library_.PlugIn();
   form_.TimerUSBConnectTimer();
   Refresh();
-  EXPECT_EQ(List()->topLevelItemCount(), 6);
+  EXPECT_EQ(testing::RowCount(List()), 6);
 }
 
 }  // namespace

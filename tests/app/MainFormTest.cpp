@@ -1,3 +1,4 @@
+#include "ListRows.h"
 #include "app/MainFormLayout.h"
 #include "app/MainUnit.h"
 #include "app/ParlomaxApplication.h"
@@ -19,7 +20,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "RecordingAudioOutput.h"
 #include "RecordingFolderBrowser.h"
@@ -148,19 +149,22 @@ TEST_F(MainFormTest, BothListsHaveTheSevenRecordingColumns) {
   const char* captions[] = {"序号", "文件名", "电话号码", "时间", "属性", "文件长度", "时长"};
   const int widths[] = {40, 120, 100, 130, 50, 68, 99};
   for (const char* name : {"ListViewMCU", "ListViewFile"}) {
-    auto* list = Find<QTreeWidget>(name);
-    ASSERT_EQ(list->columnCount(), 7) << name;
+    auto* list = Find<QTreeView>(name);
+    ASSERT_EQ(list->model()->columnCount(), 7) << name;
     for (int c = 0; c < 7; ++c) {
-      EXPECT_EQ(list->headerItem()->text(c), captions[c]) << name << c;
+      EXPECT_EQ(list->model()->headerData(c, Qt::Horizontal).toString(), captions[c]) << name << c;
       EXPECT_EQ(list->columnWidth(c), widths[c]) << name << c;
-      const auto horizontal = list->headerItem()->textAlignment(c) & Qt::AlignHorizontal_Mask;
+      const auto horizontal = list->model()
+                                  ->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole)
+                                  .value<Qt::Alignment>() &
+                              Qt::AlignHorizontal_Mask;
       EXPECT_EQ(horizontal, c == 0 ? Qt::AlignLeft : Qt::AlignHCenter) << name << c;
     }
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection) << name;
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows) << name;
     EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers) << name;
     EXPECT_FALSE(list->rootIsDecorated()) << name;
-    EXPECT_EQ(list->topLevelItemCount(), 0) << name;
+    EXPECT_EQ(testing::RowCount(list), 0) << name;
   }
 }
 

@@ -1,11 +1,12 @@
 // The PC tab's player driven as a user drives it, with the real decoder
 // program and an output that records what it is given, twenty times faster
 // than real time.
+#include "ListRows.h"
 #include "QtPrinters.h"
-#include "WindowStateSeam.h"
 #include "SpxFiles.h"
 #include "TempFolder.h"
 #include "ThreadsNamed.h"
+#include "WindowStateSeam.h"
 #include "WindowWithTelephone.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 
@@ -32,8 +33,9 @@ class PlaybackTabTest : public testing::WindowWithTelephone {
     }
     folders_.answer = QString::fromStdString(folder_.Path().string());
     Button("BitBtn3")->click();
-    for (int row = 0; row < Files()->topLevelItemCount(); ++row) {
-      rows_[Files()->topLevelItem(row)->text(1).toStdString()] = row;
+    EXPECT_TRUE(testing::WaitForFolderListing(form_));
+    for (int row = 0; row < testing::RowCount(Files()); ++row) {
+      rows_[testing::CellText(Files(), row, 1).toStdString()] = row;
     }
     // Focus goes where a user's would only in the active window.
     form_.activateWindow();
@@ -41,27 +43,28 @@ class PlaybackTabTest : public testing::WindowWithTelephone {
   }
   ~PlaybackTabTest() override { form_.BitBtnPlayStopClick(); }
 
-  QTreeWidget* Files() { return form_.findChild<QTreeWidget*>("ListViewFile"); }
+  QTreeView* Files() { return form_.findChild<QTreeView*>("ListViewFile"); }
   QSlider* Bar() { return form_.findChild<QSlider*>("TrackBar1"); }
   QString Text(const char* label) { return form_.findChild<QLabel*>(label)->text(); }
   PlayState State() { return testing::StateOf(form_).PlayState; }
   // Rows are in the folder's search order: they are found by name.
   void Select(std::initializer_list<const char*> names) {
     Files()->clearSelection();
-    for (const char* name : names) Files()->topLevelItem(rows_.at(name))->setSelected(true);
+    for (const char* name : names) testing::SelectRow(Files(), rows_.at(name));
   }
   void SelectRow(int row) {
     Files()->clearSelection();
-    Files()->topLevelItem(row)->setSelected(true);
+    testing::SelectRow(Files(), row);
   }
   std::vector<std::string> Selected() {
     std::vector<std::string> names;
-    for (int r = 0; r < Files()->topLevelItemCount(); ++r) {
-      if (Files()->topLevelItem(r)->isSelected()) names.push_back(Files()->topLevelItem(r)->text(1).toStdString());
+    for (int r = 0; r < testing::RowCount(Files()); ++r) {
+      if (testing::RowSelected(Files(), r))
+        names.push_back(testing::CellText(Files(), r, 1).toStdString());
     }
     return names;
   }
-  std::string NameOfRow(int row) { return Files()->topLevelItem(row)->text(1).toStdString(); }
+  std::string NameOfRow(int row) { return testing::CellText(Files(), row, 1).toStdString(); }
   std::string Playing() { return std::filesystem::path(form_.Playback().Engine().PlayPath()).filename(); }
   // Play, pause, stop: which of the three are enabled.
   std::vector<bool> PlayButtons() {
@@ -116,7 +119,7 @@ TEST_F(PlaybackTabTest, PlayShowsTheLengthMovesTheBarAndTheRefreshNoticesTheEnd)
 
 TEST_F(PlaybackTabTest, PlayTakesTheFirstSelectedRowAndAnotherRowRestartsFromItsStart) {
   Files()->clearSelection();
-  for (int row : {3, 1, 2}) Files()->topLevelItem(row)->setSelected(true);
+  for (int row : {3, 1, 2}) testing::SelectRow(Files(), row);
   form_.BitBtnPlayStartClick();
   EXPECT_EQ(Selected(), std::vector<std::string>{NameOfRow(1)});
   EXPECT_EQ(Playing(), NameOfRow(1));

@@ -1,9 +1,10 @@
 // The copy buttons driven as a user does, with the jobs on their threads.
 #include "BeingWritten.h"
-#include "WindowStateSeam.h"
+#include "ListRows.h"
 #include "QtPrinters.h"
-#include "ThreadsNamed.h"
 #include "TempFolder.h"
+#include "ThreadsNamed.h"
+#include "WindowStateSeam.h"
 #include "WindowWithTelephone.h"
 #include "catalogue/RecordingTexts.h"
 #include "platform/files/WriteFaults.h"
@@ -43,7 +44,7 @@ class TransferTabTest : public testing::WindowWithTelephone {
   }
   void SelectRows(std::initializer_list<int> rows) {
     List()->clearSelection();
-    for (int r : rows) List()->topLevelItem(r)->setSelected(true);
+    for (int r : rows) testing::SelectRow(List(), r);
   }
   // Logged in, listed, and the all-recordings job under way at a telephone
   // slow enough to be caught in the middle: its first file is begun.
@@ -136,7 +137,7 @@ TEST_F(TransferTabTest, ARowAfterAGapStillCopiesItsOwnRecording) {
   // Reads while listing: the PIN, the count, headers 0..2; header 3 fails.
   library_.FailReadAfter(5);
   Refresh();
-  ASSERT_EQ(List()->topLevelItem(3)->text(0), "5");
+  ASSERT_EQ(testing::CellText(List(), 3, 0), "5");
   ChooseSaveFolder();
   messages_.Clear();
   SelectRows({3});
@@ -195,7 +196,7 @@ TEST_F(TransferTabTest, ATelephoneThatCannotSayWhatItHoldsStartsTheTabAfreshAndT
   EXPECT_TRUE(form_.isVisible());
   // As after an unplug: nothing but the connection to look at until the
   // watch sees the telephone again, and the telephone let go.
-  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(testing::RowCount(List()), 0);
   EXPECT_EQ(EnabledDeviceControls(), Controls{});
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
   EXPECT_TRUE(PcTabEnabled());
@@ -207,7 +208,7 @@ TEST_F(TransferTabTest, ATelephoneThatCannotSayWhatItHoldsStartsTheTabAfreshAndT
   // The telephone is opened anew, the PIN asked again, and copying works.
   messages_.Clear();
   LogInAndList();
-  EXPECT_EQ(List()->topLevelItemCount(), 8);
+  EXPECT_EQ(testing::RowCount(List()), 8);
   Button("BitBtnUploadAll")->click();
   ASSERT_TRUE(WaitForJobsToEnd());
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"全部文件上传结束"});

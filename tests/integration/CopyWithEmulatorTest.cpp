@@ -2,6 +2,7 @@
 // the cable out in the middle of it.
 #include "BeingWritten.h"
 #include "FileBytes.h"
+#include "ListRows.h"
 #include "QtPrinters.h"
 #include "ThreadsNamed.h"
 #include "WindowWithEmulator.h"
@@ -35,7 +36,7 @@ class CopyWithEmulatorTest : public testing::WindowWithEmulator {
   void ListAndChooseTheFolder() {
     ASSERT_TRUE(WaitUntilAttached());
     LogInAndList(QStringLiteral("9174"));
-    ASSERT_EQ(List()->topLevelItemCount(), static_cast<int>(kRecordings));
+    ASSERT_EQ(testing::RowCount(List()), static_cast<int>(kRecordings));
     Button("BitBtnSave")->click();
   }
   std::filesystem::path FileOf(std::uint16_t index) {
@@ -91,7 +92,7 @@ TEST_F(CopyWithEmulatorTest, PullingTheCableMidCopyKeepsWhatArrivedAndANewTeleph
   phone->Wait();
   ASSERT_TRUE(WaitForTheCopy());
   ASSERT_TRUE(PumpUntil([&] { return Button("BitBtnConnect")->text() == "USB未连接"; }, 3000));
-  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(testing::RowCount(List()), 0);
   EXPECT_EQ(Button("BitBtnUploadAll")->text(), "上传全部");
   EXPECT_EQ(testing::FileBytes(FileOf(0)), ExpectedFile(0));
 

@@ -1,6 +1,7 @@
 // The whole program with real sound: recordings copied from the emulator
 // program are played through STK's output into a private sound server, and
 // what the server played is recorded back and compared with the recording.
+#include "ListRows.h"
 #include "PrivateSoundServer.h"
 #include "SpxFiles.h"
 #include "WavWriter.h"
@@ -120,13 +121,13 @@ TEST_F(RealSoundTest, ARecordingCopiedFromTheTelephonePlaysAsItWasRecorded) {
   ASSERT_TRUE(testing::WriteWav(wavs_ / "in_13800138000_03171430.wav", voice, 1, 8000));
   const auto phone = CopyIntoPcFolder(wavs_.Path(), saved_.Path(), 1);
   ASSERT_FALSE(HasFailure());
-  auto* files = form_.findChild<QTreeWidget*>("ListViewFile");
-  ASSERT_EQ(files->topLevelItemCount(), 1);
-  files->topLevelItem(0)->setSelected(true);
+  auto* files = form_.findChild<QTreeView*>("ListViewFile");
+  ASSERT_EQ(testing::RowCount(files), 1);
+  testing::SelectRow(files, 0);
 
   // What the player should sound like: the copied payload, decoded five
   // seconds at a time as the player has it decoded.
-  const auto spx = saved_ / files->topLevelItem(0)->text(1).toStdString();
+  const auto spx = saved_ / testing::CellText(files, 0, 1).toStdString();
   std::ifstream in(spx, std::ios::binary);
   std::vector<std::uint8_t> payload(std::istreambuf_iterator<char>(in), {});
   payload.erase(payload.begin(), payload.begin() + 19);
@@ -174,7 +175,8 @@ TEST_F(RealSoundTest, TheSoundServerDyingStopsThePlaybackButNeverTheWindow) {
   testing::WriteSpx(saved_ / "03171430_0001.spx", testing::TonePayload(60000, 440));
   folders_.answer = QString::fromStdString(saved_.Path().string());
   Button("BitBtn3")->click();
-  form_.findChild<QTreeWidget*>("ListViewFile")->topLevelItem(0)->setSelected(true);
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
+  testing::SelectRow(form_.findChild<QTreeView*>("ListViewFile"), 0);
   Button("BitBtnPlayStart")->click();
   WaitForElapsed("00:00:01");
 

@@ -3,15 +3,16 @@
 // out. Runs only inside umockdev-wrapper.
 #include "FakeFolderChooser.h"
 #include "FileBytes.h"
+#include "ListRows.h"
 #include "PumpEvents.h"
-#include "ThreadsNamed.h"
 #include "QtPrinters.h"
-#include "RecordingMessageService.h"
-#include "TestTelephone.h"
 #include "RecordingAudioOutput.h"
 #include "RecordingBytes.h"
 #include "RecordingFolderBrowser.h"
+#include "RecordingMessageService.h"
 #include "TempFolder.h"
+#include "TestTelephone.h"
+#include "ThreadsNamed.h"
 #include "UsbTelephone.h"
 #include "app/MainUnit.h"
 #include "catalogue/DeviceList.h"
@@ -23,7 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -91,12 +92,12 @@ TEST_P(UsbWindowTest, LogsInListsCopiesEveryRecordingAndReleasesTheTelephone) {
   LogInAndList();
   ASSERT_TRUE(form_->Link().LoggedIn());
   EXPECT_TRUE(Saw(Own({0x02, 0x0001}, {0x12, 0x000F}))) << "the login's flush is the chip's own";
-  auto* list = form_->findChild<QTreeWidget*>("ListViewMCU");
-  ASSERT_EQ(list->topLevelItemCount(), 6);
+  auto* list = form_->findChild<QTreeView*>("ListViewMCU");
+  ASSERT_EQ(testing::RowCount(list), 6);
   for (int i = 0; i < 6; ++i) {
     const auto row = catalogue::MakeDeviceListRow(static_cast<std::uint16_t>(i), model_->Header(i));
-    EXPECT_EQ(list->topLevelItem(i)->text(1), row.fileName);
-    EXPECT_EQ(list->topLevelItem(i)->text(6), row.texts.duration);
+    EXPECT_EQ(testing::CellText(list, i, 1), row.fileName);
+    EXPECT_EQ(testing::CellText(list, i, 6), row.texts.duration);
   }
 
   testing::TempFolder saved;
@@ -124,12 +125,12 @@ TEST_P(UsbWindowTest, LogsInListsCopiesEveryRecordingAndReleasesTheTelephone) {
 
 TEST_P(UsbWindowTest, NoticesTheUnplug) {
   LogInAndList();
-  ASSERT_EQ(form_->findChild<QTreeWidget*>("ListViewMCU")->topLevelItemCount(), 6);
+  ASSERT_EQ(testing::RowCount(form_->findChild<QTreeView*>("ListViewMCU")), 6);
   telephone_->Unplug();
   auto* connect = Button("BitBtnConnect");
   for (int i = 0; i < 100 && connect->text() != "USB未连接"; ++i) form_->TimerUSBConnectTimer();
   EXPECT_EQ(connect->text(), "USB未连接");
-  EXPECT_EQ(form_->findChild<QTreeWidget*>("ListViewMCU")->topLevelItemCount(), 0);
+  EXPECT_EQ(testing::RowCount(form_->findChild<QTreeView*>("ListViewMCU")), 0);
   EXPECT_TRUE(messages_.Messages().empty());
 }
 

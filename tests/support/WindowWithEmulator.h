@@ -2,21 +2,22 @@
 
 #include "ChildProcess.h"
 #include "FakeFolderChooser.h"
-#include "platform/spreadsheet/SpreadsheetServer.h"
+#include "ListRows.h"
 #include "PumpEvents.h"
-#include "ThreadsNamed.h"
 #include "RecordingAudioOutput.h"
 #include "RecordingFolderBrowser.h"
 #include "RecordingMessageService.h"
 #include "TempFolder.h"
+#include "ThreadsNamed.h"
 #include "app/MainUnit.h"
+#include "platform/spreadsheet/SpreadsheetServer.h"
 #include "platform/usb/CombinedDeviceLibrary.h"
 #include "platform/usb/EmulatorDeviceLibrary.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -56,12 +57,13 @@ class WindowWithEmulator : public ::testing::Test {
     auto phone = PlugIn({"--wav-dir", wavs.string()});
     EXPECT_TRUE(WaitUntilAttached());
     LogInAndList(QStringLiteral("9174"));
-    EXPECT_EQ(List()->topLevelItemCount(), recordings);
+    EXPECT_EQ(testing::RowCount(List()), recordings);
     folders_.answer = QString::fromStdString(saved.string());
     Button("BitBtnSave")->click();
     Button("BitBtnUploadAll")->click();
     EXPECT_TRUE(testing::PumpUntilCopyJobsEnded(20000));
     Button("BitBtn3")->click();
+    EXPECT_TRUE(testing::WaitForFolderListing(form_));
     return phone;
   }
   // Where emulators announce themselves for a session whose runtime folder
@@ -69,7 +71,7 @@ class WindowWithEmulator : public ::testing::Test {
   // find the same telephones.
   std::filesystem::path Emulators() const { return sockets_ / "parlomax"; }
   QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
-  QTreeWidget* List() { return form_.findChild<QTreeWidget*>("ListViewMCU"); }
+  QTreeView* List() { return form_.findChild<QTreeView*>("ListViewMCU"); }
   bool WaitUntilAttached() {
     return PumpUntil([&] { return Button("BitBtnRefersh")->isEnabled(); }, 5000);
   }

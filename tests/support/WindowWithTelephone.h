@@ -1,19 +1,20 @@
 #pragma once
 
 #include "FakeFolderChooser.h"
-#include "platform/spreadsheet/SpreadsheetServer.h"
+#include "ListRows.h"
 #include "PumpEvents.h"
 #include "RecordingAudioOutput.h"
 #include "RecordingFolderBrowser.h"
 #include "RecordingMessageService.h"
 #include "TestTelephone.h"
 #include "app/MainUnit.h"
+#include "platform/spreadsheet/SpreadsheetServer.h"
 
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ class WindowWithTelephone : public ::testing::Test {
   ~WindowWithTelephone() override { form_.hide(); }
 
   QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
-  QTreeWidget* List() { return form_.findChild<QTreeWidget*>("ListViewMCU"); }
+  QTreeView* List() { return form_.findChild<QTreeView*>("ListViewMCU"); }
   QProgressBar* Bar(const char* name) { return form_.findChild<QProgressBar*>(name); }
 
   // Clicks the list button and answers the PIN dialog with `button`, after

@@ -1,0 +1,241 @@
+#include "app/RecordingRows.h"
+
+#include "catalogue/RecordingListLayout.h"
+#include "platform/files/PathText.h"
+
+#include <algorithm>
+#include <compare>
+
+namespace parlomax::app {
+namespace {
+
+// The time column as one number: month, day, hour and minute in that order.
+std::uint32_t WhenOf(const catalogue::RecordingFields& f) {
+  return ((f.month * 32 + f.day) * 32 + f.hour) * 64 + f.minute;
+}
+
+template <typename T>
+int Order(const T& a, const T& b) {
+  const auto c = a <=> b;
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+}  // namespace
+
+RecordingRows::SortFacts RecordingRows::SortFactsOf(const catalogue::RecordingHeader* header,
+                                                    std::uint32_t length) {
+  SortFacts facts;
+  facts.length = length;
+  if (header) {
+    const auto fields = catalogue::DecodeRecordingHeader(*header);
+    facts.number = fields.telephoneNumber.toStdString();
+    facts.when = WhenOf(fields);
+  }
+  return facts;
+}
+
+int RecordingRows::CompareFacts(const SortFacts& a, const catalogue::FindKey& ka,
+                                const SortFacts& b, const catalogue::FindKey& kb, int column) {
+  switch (column) {
+    case 2:
+      return Order(a.number, b.number);
+    case 3:
+      return Order(a.when, b.when);
+    case 4:
+      return Order(ka.callType, kb.callType);
+    case 5:
+      return Order(a.length, b.length);
+    default:
+      return Order(ka.durationSeconds, kb.durationSeconds);
+  }
+}
+
+int RecordingRows::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(catalogue::kRecordingListColumns.size());
+}
+
+QVariant RecordingRows::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+  const auto& column = catalogue::kRecordingListColumns[section];
+  if (role == Qt::DisplayRole) return QString::fromUtf16(column.caption);
+  if (role == Qt::TextAlignmentRole)
+    return QVariant::fromValue((column.centred ? Qt::AlignHCenter : Qt::AlignLeft) |
+                               Qt::AlignVCenter);
+  return {};
+}
+
+QVariant RecordingRows::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+  return Texts(index.row()).value(index.column());
+}
+
+int DeviceRecordingRows::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+QStringList DeviceRecordingRows::Texts(int row) const {
+  const auto& r = rows_[row].row;
+  return catalogue::RowTexts(r.caption, r.fileName, r.texts);
+}
+
+void DeviceRecordingRows::Clear() {
+  beginResetModel();
+  rows_.clear();
+  endResetModel();
+}
+
+void DeviceRecordingRows::Add(const catalogue::DeviceListRow& row) {
+  const int at = rowCount();
+  beginInsertRows({}, at, at);
+  const auto f = catalogue::DecodeRecordingHeader(row.header);
+  rows_.push_back({row,
+                   catalogue::FindKeyOf(&row.header, row.fileName.toStdString(), f.durationSeconds),
+                   SortFactsOf(&row.header, f.payloadLength)});
+  endInsertRows();
+}
+
+int DeviceRecordingRows::Compare(int a, int b, int column) const {
+  const auto& x = rows_[a];
+  const auto& y = rows_[b];
+  if (column <= 1) return Order(x.row.recordIndex, y.row.recordIndex);
+  return CompareFacts(x.facts, x.key, y.facts, y.key, column);
+}
+
+int FolderRecordingRows::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(files_.size());
+}
+
+QStringList FolderRecordingRows::Texts(int row) const {
+  const auto& file = files_[row];
+  return catalogue::RowTexts(QString::number(row + 1), files::PathText(file.name),
+                             catalogue::FolderRecordingTexts(file));
+}
+
+int FolderRecordingRows::Compare(int a, int b, int column) const {
+  // The number and the name go in the folder's own order.
+  if (column <= 1) return Order(a, b);
+  return CompareFacts(facts_[a], keys_[a], facts_[b], keys_[b], column);
+}
+
+void FolderRecordingRows::Clear() {
+  beginResetModel();
+  files_.clear();
+  keys_.clear();
+  facts_.clear();
+  endResetModel();
+}
+
+void FolderRecordingRows::Describe(const catalogue::FolderRecording& file, catalogue::FindKey& key,
+                                   SortFacts& facts) const {
+  const catalogue::RecordingHeader* header = file.complete ? &file.header : nullptr;
+  const auto held = catalogue::PayloadHeld(file);
+  key = catalogue::FindKeyOf(header, file.name, held ? catalogue::DurationSeconds(held) : 0);
+  facts = SortFactsOf(header, held);
+}
+
+void FolderRecordingRows::Replace(int at, catalogue::FolderRecording&& file) {
+  Describe(file, keys_[at], facts_[at]);
+  files_[at] = std::move(file);
+  emit dataChanged(index(at, 0), index(at, columnCount() - 1), {Qt::DisplayRole});
+}
+
+void FolderRecordingRows::Insert(int at, catalogue::FolderRecordings::iterator from,
+                                 catalogue::FolderRecordings::iterator to) {
+  const auto count = static_cast<int>(to - from);
+  if (count == 0) return;
+  std::vector<catalogue::FindKey> keys(count);
+  std::vector<SortFacts> facts(count);
+  for (int i = 0; i < count; ++i) Describe(from[i], keys[i], facts[i]);
+  beginInsertRows({}, at, at + count - 1);
+  files_.insert(files_.begin() + at, std::make_move_iterator(from), std::make_move_iterator(to));
+  keys_.insert(keys_.begin() + at, std::make_move_iterator(keys.begin()),
+               std::make_move_iterator(keys.end()));
+  facts_.insert(facts_.begin() + at, std::make_move_iterator(facts.begin()),
+                std::make_move_iterator(facts.end()));
+  endInsertRows();
+}
+
+void FolderRecordingRows::Append(catalogue::FolderRecordings&& rows) {
+  Insert(rowCount(), rows.begin(), rows.end());
+}
+
+void FolderRecordingRows::Remove(int at, int count) {
+  if (count == 0) return;
+  beginRemoveRows({}, at, at + count - 1);
+  files_.erase(files_.begin() + at, files_.begin() + at + count);
+  keys_.erase(keys_.begin() + at, keys_.begin() + at + count);
+  facts_.erase(facts_.begin() + at, facts_.begin() + at + count);
+  endRemoveRows();
+}
+
+bool FolderRecordingRows::Become(catalogue::FolderRecordings&& now) {
+  bool changed = false;
+  int row = 0;
+  auto next = now.begin();
+  const auto same = [](const catalogue::FolderRecording& a, const catalogue::FolderRecording& b) {
+    return a.SameFileAs(b) && a.opened == b.opened && a.complete == b.complete &&
+           a.header == b.header;
+  };
+  while (row < rowCount() || next != now.end()) {
+    // Rows whose files have gone.
+    int gone = 0;
+    while (row + gone < rowCount() &&
+           (next == now.end() || catalogue::ListsBefore(files_[row + gone].name, next->name)))
+      ++gone;
+    if (gone > 0) {
+      Remove(row, gone);
+      changed = true;
+      continue;
+    }
+    // Files that came.
+    auto came = next;
+    while (came != now.end() &&
+           (row == rowCount() || catalogue::ListsBefore(came->name, files_[row].name)))
+      ++came;
+    if (came != next) {
+      const auto count = static_cast<int>(came - next);
+      Insert(row, next, came);
+      row += count;
+      next = came;
+      changed = true;
+      continue;
+    }
+    // The same name: a file grown or replaced shows what it holds now.
+    if (!same(files_[row], *next)) {
+      Replace(row, std::move(*next));
+      changed = true;
+    }
+    ++row;
+    ++next;
+  }
+  // Each row's number is its place, which rows taken out or put in move.
+  if (changed && rowCount() > 0)
+    emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DisplayRole});
+  return changed;
+}
+
+std::uint32_t FolderRecordingRows::ConversionWorkTotal() const {
+  std::uint32_t total = 0;
+  for (const auto& file : files_) total += catalogue::ConversionWork(file);
+  return total;
+}
+
+RecordingListProxy::RecordingListProxy(RecordingRows* rows, QObject* parent)
+    : QSortFilterProxyModel(parent), rows_(rows) {
+  setSourceModel(rows);
+}
+
+void RecordingListProxy::SetFind(catalogue::RecordingFind find) {
+  find_ = std::move(find);
+  invalidateFilter();
+}
+
+bool RecordingListProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+  return find_.Empty() || find_.Matches(rows_->KeyOf(sourceRow));
+}
+
+bool RecordingListProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+  return rows_->Compare(left.row(), right.row(), left.column()) < 0;
+}
+
+}  // namespace parlomax::app

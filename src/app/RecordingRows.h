@@ -1,0 +1,131 @@
+#pragma once
+
+#include "catalogue/DeviceList.h"
+#include "catalogue/FolderScan.h"
+#include "catalogue/RecordingFind.h"
+
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace parlomax::app {
+
+// The recordings a list shows, one per row, with the seven texts of each
+// made only when a row is drawn. A row is found by what it stands for;
+// where it stands on screen is the view's business (sorted, narrowed).
+class RecordingRows : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+
+  // The seven texts of `row`, in the columns' order.
+  virtual QStringList Texts(int row) const = 0;
+  virtual const catalogue::FindKey& KeyOf(int row) const = 0;
+  // <0, 0, >0 as `a` comes before, with, after `b` by `column`: numbers,
+  // times and lengths by value, names and numbers of telephones as text.
+  virtual int Compare(int a, int b, int column) const = 0;
+
+ protected:
+  // What sorting compares beside the find key, worked out once per row.
+  struct SortFacts {
+    std::string number;      // the telephone number
+    std::uint32_t when = 0;  // month, day, hour, minute as one number
+    std::uint32_t length = 0;
+  };
+  static SortFacts SortFactsOf(const catalogue::RecordingHeader* header, std::uint32_t length);
+  static int CompareFacts(const SortFacts& a, const catalogue::FindKey& ka, const SortFacts& b,
+                          const catalogue::FindKey& kb, int column);
+};
+
+// The telephone's list as it was read.
+class DeviceRecordingRows final : public RecordingRows {
+  Q_OBJECT
+
+ public:
+  using RecordingRows::RecordingRows;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  QStringList Texts(int row) const override;
+  const catalogue::FindKey& KeyOf(int row) const override { return rows_[row].key; }
+  int Compare(int a, int b, int column) const override;
+
+  void Clear();
+  void Add(const catalogue::DeviceListRow& row);
+  const catalogue::DeviceListRow& Row(int row) const { return rows_[row].row; }
+
+ private:
+  struct Kept {
+    catalogue::DeviceListRow row;
+    catalogue::FindKey key;
+    SortFacts facts;
+  };
+  std::vector<Kept> rows_;
+};
+
+// The recording files of the PC tab's folder, in the folder's list order.
+class FolderRecordingRows final : public RecordingRows {
+  Q_OBJECT
+
+ public:
+  using RecordingRows::RecordingRows;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  QStringList Texts(int row) const override;
+  const catalogue::FindKey& KeyOf(int row) const override { return keys_[row]; }
+  int Compare(int a, int b, int column) const override;
+
+  void Clear();
+  // Rows read after those there are.
+  void Append(catalogue::FolderRecordings&& rows);
+  // Becomes `now` (the whole folder, in list order) by taking out, putting
+  // in and redrawing only the rows that differ, so that a view keeps its
+  // selection and scroll. Whether anything differed.
+  bool Become(catalogue::FolderRecordings&& now);
+
+  const catalogue::FolderRecordings& Files() const { return files_; }
+  const catalogue::FolderRecording& File(int row) const { return files_[row]; }
+  std::uint32_t ConversionWorkTotal() const;
+
+ private:
+  void Insert(int at, catalogue::FolderRecordings::iterator from,
+              catalogue::FolderRecordings::iterator to);
+  void Remove(int at, int count);
+  void Replace(int at, catalogue::FolderRecording&& file);
+  void Describe(const catalogue::FolderRecording& file, catalogue::FindKey& key,
+                SortFacts& facts) const;
+
+  catalogue::FolderRecordings files_;
+  std::vector<catalogue::FindKey> keys_;
+  std::vector<SortFacts> facts_;
+};
+
+// A list's rows as shown: sorted by the column whose header was clicked
+// (the model's own order until then), and narrowed to those the find words
+// match.
+class RecordingListProxy final : public QSortFilterProxyModel {
+  Q_OBJECT
+
+ public:
+  explicit RecordingListProxy(RecordingRows* rows, QObject* parent = nullptr);
+
+  void SetFind(catalogue::RecordingFind find);
+  RecordingRows& Rows() const { return *rows_; }
+
+ protected:
+  bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+  bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+ private:
+  RecordingRows* rows_;
+  catalogue::RecordingFind find_;
+};
+
+}  // namespace parlomax::app
