@@ -9,6 +9,7 @@
 //   bench_playback [seconds of sound for the CPU measurement, default 10]
 #include "BenchSupport.h"
 #include "FakeFolderChooser.h"
+#include "ListRows.h"
 #include "PrivateSoundServer.h"
 #include "RecordingFolderBrowser.h"
 #include "SpxFiles.h"
@@ -20,7 +21,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <atomic>
@@ -157,13 +158,14 @@ int main(int argc, char** argv) {
                                     PARLOMAX_DECODER_PROGRAM});
   form.show();
   form.BitBtn3Click();
-  auto* files = form.findChild<QTreeWidget*>("ListViewFile");
+  auto* files = form.findChild<QTreeView*>("ListViewFile");
+  testing::WaitForFolderListing(form);
   MonitorWatch monitor;
   Pump(application, 0.5);
 
   std::vector<double> toSample, toSound;
   for (int round = 0; round < 6; ++round) {
-    files->topLevelItem(0)->setSelected(true);
+    testing::SelectRow(files, 0);
     outputs.firstSample = 0;
     monitor.Arm();
     const auto start = Clock::now();
@@ -182,7 +184,7 @@ int main(int argc, char** argv) {
   for (std::size_t i = 1; i < toSound.size(); ++i) std::printf(" %.0f", toSound[i]);
   std::printf(" ms\n  (the first playback after the sound server starts wakes its idle null sink)\n");
 
-  files->topLevelItem(0)->setSelected(true);
+  testing::SelectRow(files, 0);
   form.BitBtnPlayStartClick();
   Pump(application, 1.0);
   const double cpuBefore = CpuSeconds();
