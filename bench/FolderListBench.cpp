@@ -6,6 +6,7 @@
 // imitated by dropping the system's page cache before each measurement.
 //
 //   bench_folder_list [recordings, default 50000] [--cold] [--in FOLDER]
+#include "BareLoop.h"
 #include "BenchSupport.h"
 #include "RecordingFolder.h"
 #include "catalogue/FolderCache.h"
@@ -54,27 +55,6 @@ bool DropPageCache() {
   control << "3\n";
   control.flush();
   return control.good();
-}
-
-// The least any listing does: every .spx entry opened, its header read.
-double BareLoop(const fs::path& folder, std::uint32_t expected) {
-  const auto start = Clock::now();
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
-  if (!dir) bench::Fail("cannot read the folder");
-  std::uint32_t read = 0;
-  while (const dirent* e = ::readdir(dir.get())) {
-    const std::size_t length = std::strlen(e->d_name);
-    if (length < 4 || ::strcasecmp(e->d_name + length - 4, ".spx") != 0) continue;
-    const int fd = ::openat(::dirfd(dir.get()), e->d_name, O_RDONLY | O_CLOEXEC);
-    catalogue::RecordingHeader header;
-    if (fd >= 0 &&
-        ::pread(fd, header.data(), header.size(), 0) == static_cast<ssize_t>(header.size()))
-      ++read;
-    if (fd >= 0) ::close(fd);
-  }
-  const double seconds = bench::SecondsSince(start);
-  if (read != expected) bench::Fail("the bare loop missed recordings");
-  return seconds;
 }
 
 struct Scan {
@@ -129,8 +109,8 @@ bool InMemory(const fs::path& folder) {
 }
 
 void MeasureWarm(const fs::path& folder, std::uint32_t count, const catalogue::FolderCache& cache) {
-  BareLoop(folder, count);  // brings everything into memory
-  const double bare = MedianSeconds([&] { return BareLoop(folder, count); });
+  bench::BareLoop(folder, count);  // brings everything into memory
+  const double bare = MedianSeconds([&] { return bench::BareLoop(folder, count); });
   std::printf("warm (median of %d):\n", kRuns);
   Report("bare loop: list, open, read 19 bytes", bare, bare);
   const Scan fresh = MedianScan(folder, {});
@@ -154,7 +134,7 @@ void MeasureCold(const fs::path& folder, std::uint32_t count, const catalogue::F
   std::printf("cold (page cache dropped before each):\n");
   if (!DropPageCache())
     return std::printf("  skipped: the page cache could not be dropped\n"), void();
-  const double bare = BareLoop(folder, count);
+  const double bare = bench::BareLoop(folder, count);
   Report("bare loop: list, open, read 19 bytes", bare, bare);
   DropPageCache();
   const Scan fresh = ScanFolder(folder, {});

@@ -57,8 +57,12 @@ FolderListController::FolderListController(const MainFormControls& ui, WindowSta
       again_ = true;
       return;
     }
-    // A conversion reads the files it was started on; the list waits.
-    if (state_.ConvertSelectedRunning || state_.ConvertAllRunning) return;
+    // A conversion reads the files it was started on; the list waits for
+    // its end.
+    if (state_.ConvertSelectedRunning || state_.ConvertAllRunning) {
+      settle_.start(kLookAgainMs);
+      return;
+    }
     List(ui_.EditInput->text(), false);
   });
 }

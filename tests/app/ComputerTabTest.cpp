@@ -89,5 +89,54 @@ TEST_F(ComputerTabTest, AnEmptyFolderEmptiesTheListAndSaysSo) {
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"此目录没有任何可支持的文件！"});
 }
 
+// The names the list shows, in its order.
+std::vector<std::string> Names(const QTreeView* list) {
+  std::vector<std::string> names;
+  for (int row = 0; row < testing::RowCount(list); ++row)
+    names.push_back(testing::CellText(list, row, 1).toStdString());
+  return names;
+}
+
+TEST_F(ComputerTabTest, AFolderChangingWhileItIsReadEndsListedAsItIsWithoutAClick) {
+  for (int i = 0; i < 3000; ++i) AddRecording("a" + std::to_string(10000 + i) + ".spx", 1000);
+  folders_.answer = FolderText();
+  Button("BitBtn3")->click();
+  // While it is read: one file goes, one comes, one grows.
+  std::filesystem::remove(folder_ / "a10001.spx");
+  AddRecording("b.spx", 2000);
+  AddRecording("a12999.spx", 5000);
+  std::ofstream(folder_ / "a12999.spx", std::ios::app) << std::string(5000, 'x');
+  std::vector<std::string> expected;
+  for (int i = 0; i < 3000; ++i) {
+    if (i != 1) expected.push_back("a" + std::to_string(10000 + i) + ".spx");
+  }
+  expected.push_back("b.spx");
+  const auto settled = [&] {
+    return Names(Files()) == expected && testing::CellText(Files(), 2998, 6) == "6 秒";
+  };
+  EXPECT_TRUE(testing::PumpUntil(settled, 20000));
+  // A file copied in later shows without a click, in its place by name.
+  AddRecording("a.spx", 1000);
+  expected.insert(expected.begin(), "a.spx");
+  EXPECT_TRUE(testing::PumpUntil([&] { return Names(Files()) == expected; }, 20000));
+  EXPECT_EQ(testing::CellText(Files(), 0, 0), "1");
+  EXPECT_EQ(testing::CellText(Files(), 1, 0), "2");
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_F(ComputerTabTest, AnotherFolderChosenMidwayDropsTheFirstListing) {
+  for (int i = 0; i < 5000; ++i) AddRecording("a" + std::to_string(10000 + i) + ".spx", 1000);
+  testing::TempFolder other;
+  std::ofstream(other / "z.spx") << "short";
+  folders_.answer = FolderText();
+  Button("BitBtn3")->click();
+  folders_.answer = QString::fromStdString(other.Path().string());
+  Button("BitBtn3")->click();
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
+  testing::LetEventsRunFor(300);  // whatever the first reading still sends
+  EXPECT_EQ(Names(Files()), std::vector<std::string>{"z.spx"});
+  EXPECT_EQ(testing::CellText(Files(), 0, 5), "0K");
+}
+
 }  // namespace
 }  // namespace parlomax::app

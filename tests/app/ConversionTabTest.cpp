@@ -10,6 +10,7 @@
 #include "platform/shell/PrivateWorkingDirectory.h"
 
 #include <QLabel>
+#include <QLineEdit>
 
 #include <sys/stat.h>
 
@@ -116,10 +117,19 @@ TEST_F(ConversionTabTest, ConvertAllClearsTheSelectionAndASecondClickCancels) {
 }
 
 TEST_F(ConversionTabTest, APipeByAListedRecordingsNameStopsConvertAllAsAFileThatCannotBeOpened) {
-  // The second row's file becomes a pipe after the listing.
+  // The second row's file becomes a pipe after the listing, and both happen
+  // before the folder's watch would take the row away.
   const auto second = input_ / testing::CellText(Files(), 1, 1).toStdString();
   std::filesystem::remove(second);
   ASSERT_EQ(::mkfifo(second.c_str(), 0600), 0);
+  // Playing its row is refused as a file that cannot be opened, and the
+  // window is not held up.
+  Files()->clearSelection();
+  testing::SelectRow(Files(), 1);
+  form_.BitBtnPlayStartClick();
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"open input spx file error!"});
+  EXPECT_EQ(testing::StateOf(form_).PlayState, PlayState::Stopped);
+  messages_.Clear();
   ChooseOutput();
   form_.BitBtn5Click();
   ASSERT_TRUE(WaitForTheJob()) << "the job waits on the pipe";
@@ -128,14 +138,21 @@ TEST_F(ConversionTabTest, APipeByAListedRecordingsNameStopsConvertAllAsAFileThat
   EXPECT_EQ(Button("BitBtn5")->text(), "转换全部");
   EXPECT_TRUE(Button("BitBtn4")->isEnabled());
   EXPECT_TRUE(browser_.shown.empty());
-  // Playing its row is refused as a file that cannot be opened, and the
-  // window is not held up.
-  messages_.Clear();
-  Files()->clearSelection();
-  testing::SelectRow(Files(), 1);
-  form_.BitBtnPlayStartClick();
-  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"open input spx file error!"});
-  EXPECT_EQ(testing::StateOf(form_).PlayState, PlayState::Stopped);
+}
+
+TEST_F(ConversionTabTest, ConvertSelectedTakesTheSelectedRowsShownAndConvertAllEveryFile) {
+  ChooseOutput();
+  auto* find = form_.findChild<QLineEdit*>("EditFind");
+  find->setText(QStringLiteral("_0002"));
+  ASSERT_EQ(testing::RowCount(Files()), 1);
+  Files()->selectAll();
+  form_.BitBtn4Click();
+  ASSERT_TRUE(WaitForTheJob());
+  EXPECT_EQ(WavFiles(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(output_ / "03171431_0002.spx.wav"));
+  form_.BitBtn5Click();
+  ASSERT_TRUE(WaitForTheJob());
+  EXPECT_EQ(WavFiles(), 3u);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSlider>
 
 #include <atomic>
@@ -180,6 +181,28 @@ TEST_F(PlaybackTabTest, NextAndPreviousStepThroughTheListAndStopAtItsEnds) {
   EXPECT_EQ(Selected(), std::vector<std::string>{NameOfRow(1)});
   EXPECT_EQ(State(), PlayState::Playing);
   EXPECT_EQ(Playing(), NameOfRow(2));
+}
+
+TEST_F(PlaybackTabTest, NextAndPreviousFollowTheOrderShownSortedOrNarrowed) {
+  Files()->sortByColumn(6, Qt::AscendingOrder);  // shortest first: 3, 7, 12, 60 s
+  SelectRow(0);
+  form_.BitBtn1Click();
+  EXPECT_EQ(Playing(), kSeven);
+  form_.BitBtn1Click();
+  EXPECT_EQ(Playing(), kTwelve);
+  EXPECT_EQ(NameOfRow(2), kTwelve);
+  EXPECT_EQ(testing::CellText(Files(), 2, 0), "1");  // the number stays with its row
+  Files()->sortByColumn(6, Qt::DescendingOrder);
+  form_.BitBtn1Click();
+  EXPECT_EQ(Playing(), kSeven);
+  form_.BitBtnPlayStopClick();
+
+  // Narrowed to one row, that row is the last: next plays nothing.
+  form_.findChild<QLineEdit*>("EditFind")->setText(QStringLiteral("_0002"));
+  ASSERT_EQ(testing::RowCount(Files()), 1);
+  SelectRow(0);
+  form_.BitBtn1Click();  // the only row shown is the last
+  EXPECT_EQ(State(), PlayState::Stopped);
 }
 
 TEST_F(PlaybackTabTest, AGestureOnTheBarSeeksWhilePlayingAndSpringsBackWhilePaused) {

@@ -9,7 +9,10 @@
 #include "catalogue/RecordingTexts.h"
 #include "platform/files/WriteFaults.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -292,6 +295,42 @@ TEST_F(TransferTabTest, ClosingTheWindowStopsAJobAndReleasesTheTelephone) {
     return c.op == LibraryCall::Op::Close && c.handle == handle;
   }));
   EXPECT_FALSE(std::filesystem::exists(FileOf(7)));
+}
+
+TEST_F(TransferTabTest, SelectedMeansTheRowsChosenWhateverTheOrderAndTheFindBarShowAllMeansAll) {
+  LogInAndList();
+  ChooseSaveFolder();
+  const auto copied = [&] {
+    std::vector<std::uint16_t> found;
+    for (std::uint16_t i = 0; i < 8; ++i) {
+      if (std::filesystem::exists(FileOf(i))) found.push_back(i);
+    }
+    std::filesystem::remove_all(folder_.Path());
+    std::filesystem::create_directory(folder_.Path());
+    return found;
+  };
+  // Longest first: the two rows on top are the last two recordings.
+  List()->sortByColumn(5, Qt::DescendingOrder);
+  SelectRows({0, 1});
+  Button("BitBtnUpload")->click();
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(copied(), (std::vector<std::uint16_t>{6, 7}));
+
+  // Narrowed to one row, Ctrl+A takes that row alone; "all" still is all.
+  List()->setFocus();
+  QKeyEvent typed(QEvent::KeyPress, Qt::Key_Underscore, Qt::NoModifier, QStringLiteral("_"));
+  QApplication::sendEvent(List(), &typed);
+  auto* find = form_.findChild<QLineEdit*>("EditFindMCU");
+  ASSERT_TRUE(find->isVisible());
+  find->insert(QStringLiteral("0003"));
+  ASSERT_EQ(testing::RowCount(List()), 1);
+  List()->selectAll();
+  Button("BitBtnUpload")->click();
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(copied(), std::vector<std::uint16_t>{2});
+  Button("BitBtnUploadAll")->click();
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(copied().size(), 8u);
 }
 
 }  // namespace
