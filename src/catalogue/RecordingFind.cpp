@@ -154,6 +154,17 @@ bool RecordingFind::MatchesDay(MonthDay date) const {
 }
 
 bool RecordingFind::Matches(const FindKey& key) const {
+  // The header's numbers first: they cost a comparison, a search in the
+  // text costs a scan.
+  const bool byHeader = !days_.empty() || !kinds_.empty() || since_ || until_ || longerThan_;
+  if (byHeader) {
+    if (!key.hasHeader) return false;
+    for (const unsigned kind : kinds_) {
+      if (key.callType != kind) return false;
+    }
+    if (longerThan_ && key.durationSeconds <= *longerThan_) return false;
+    if (!MatchesDay(key.date)) return false;
+  }
   const std::string_view text(key.text);
   for (const std::string& digits : digits_) {
     if (text.find(digits) == std::string_view::npos) return false;
@@ -162,14 +173,7 @@ bool RecordingFind::Matches(const FindKey& key) const {
   for (const std::string& part : names_) {
     if (name.find(part) == std::string_view::npos) return false;
   }
-  const bool byHeader = !days_.empty() || !kinds_.empty() || since_ || until_ || longerThan_;
-  if (!byHeader) return true;
-  if (!key.hasHeader) return false;
-  for (const unsigned kind : kinds_) {
-    if (key.callType != kind) return false;
-  }
-  if (longerThan_ && key.durationSeconds <= *longerThan_) return false;
-  return MatchesDay(key.date);
+  return true;
 }
 
 }  // namespace parlomax::catalogue

@@ -12,12 +12,14 @@
 namespace parlomax::cli {
 namespace {
 
-const std::map<std::string, Command> kCommands{{"list", Command::List},       {"copy", Command::Copy},
-                                              {"convert", Command::Convert}, {"export", Command::Export},
-                                              {"doctor", Command::Doctor}};
+const std::map<std::string, Command> kCommands{
+    {"list", Command::List}, {"copy", Command::Copy},     {"convert", Command::Convert},
+    {"find", Command::Find}, {"export", Command::Export}, {"doctor", Command::Doctor}};
 
 // Whether the command logs in to one telephone.
-bool LogsIn(Command command) { return command != Command::Convert && command != Command::Doctor; }
+bool LogsIn(Command command) {
+  return command != Command::Convert && command != Command::Find && command != Command::Doctor;
+}
 
 std::optional<std::uint32_t> Number(const std::string& text) {
   std::uint32_t value = 0;
@@ -28,13 +30,43 @@ std::optional<std::uint32_t> Number(const std::string& text) {
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
 
+std::optional<catalogue::MonthDay> Date(const std::string& text) {
+  return catalogue::RecordingFind::ParseDate(QString::fromUtf8(text));
+}
+
+std::optional<catalogue::CallType> Kind(const std::string& text) {
+  return catalogue::RecordingFind::ParseKind(QString::fromUtf8(text));
+}
+
+// Why a value of find's options is refused; empty when it is good.
+QString ValueMistake(const std::string& name, const std::string& value) {
+  if ((name == "--since" || name == "--until") && !Date(value)) {
+    return QStringLiteral("%1 需要日期，如 3-17、03/17 或 3月17日：%2")
+        .arg(Text(name), Text(value));
+  }
+  if (name == "--kind" && !Kind(value)) {
+    return QStringLiteral("--kind 需要 in、out 或 memo（来电、去电、录音）：%1").arg(Text(value));
+  }
+  if (name == "--longer-than" && !Number(value)) {
+    return QStringLiteral("--longer-than 需要秒数：%1").arg(Text(value));
+  }
+  return {};
+}
+
 // The checks that need the command: its options and how many words it takes.
 QString CheckCommand(Arguments& a, bool deviceGiven) {
   if (!LogsIn(a.command) && (deviceGiven || a.pinFile)) {
-    return a.command == Command::Convert ? QStringLiteral("convert 不连接电话，不接受 --device 和 --pin-file")
-                                         : QStringLiteral("doctor 查看所有电话，不用密码，不接受 --device 和 --pin-file");
+    if (a.command == Command::Doctor)
+      return QStringLiteral("doctor 查看所有电话，不用密码，不接受 --device 和 --pin-file");
+    return QStringLiteral("%1 不连接电话，不接受 --device 和 --pin-file")
+        .arg(a.command == Command::Find ? QStringLiteral("find") : QStringLiteral("convert"));
   }
-  if (a.json && a.command != Command::List) return QStringLiteral("--json 只用于 list");
+  if (a.json && a.command != Command::List && a.command != Command::Find) {
+    return QStringLiteral("--json 只用于 list 和 find");
+  }
+  if ((a.since || a.until || a.kind || a.longerThan) && a.command != Command::Find) {
+    return QStringLiteral("--since、--until、--kind 和 --longer-than 只用于 find");
+  }
   if (a.newOnly && a.command != Command::Copy) return QStringLiteral("--new 只用于 copy");
   if (a.force && a.command != Command::Export) return QStringLiteral("--force 只用于 export");
   const auto words = a.operands.size();
@@ -62,6 +94,9 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
     case Command::Convert:
       if (words != 2) return QStringLiteral("convert 需要两个目录：SPX目录 WAV目录");
       break;
+    case Command::Find:
+      if (words == 0) return QStringLiteral("find 需要一个录音目录");
+      break;
     case Command::Export:
       if (words != 1) return QStringLiteral("export 需要一个文件名，如 录音列表.xls");
       break;
@@ -77,7 +112,8 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
 // The option words this program has always taken. QCommandLineParser takes
 // more: "--h" for "-h", "-help" for "--help", "-hq" for "-h -q".
 const std::set<std::string> kFlags{"-h", "--help", "--version", "-q", "--quiet", "--json", "--new", "--force"};
-const std::set<std::string> kWithValue{"--device", "--pin-file"};
+const std::set<std::string> kWithValue{"--device", "--pin-file", "--since",
+                                       "--until",  "--kind",     "--longer-than"};
 
 // The first word the program refuses, in the order typed, and the command's
 // name, which counts only before "--". QCommandLineParser reads the rest of
@@ -108,6 +144,7 @@ FirstPass ReadFirst(const std::vector<std::string>& words) {
     if (name == "--device" && Number(value).value_or(0) == 0) {
       return {QStringLiteral("--device 需要从 1 起的电话编号：%1").arg(Text(value))};
     }
+    if (const QString mistake = ValueMistake(name, value); !mistake.isEmpty()) return {mistake};
   }
   return pass;
 }
@@ -132,7 +169,12 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   const QCommandLineOption force(QStringLiteral("force"));
   const QCommandLineOption device(QStringLiteral("device"), {}, QStringLiteral("N"));
   const QCommandLineOption pinFile(QStringLiteral("pin-file"), {}, QStringLiteral("FILE"));
-  parser.addOptions({help, version, quiet, json, newOnly, force, device, pinFile});
+  const QCommandLineOption since(QStringLiteral("since"), {}, QStringLiteral("DATE"));
+  const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("DATE"));
+  const QCommandLineOption kind(QStringLiteral("kind"), {}, QStringLiteral("KIND"));
+  const QCommandLineOption longerThan(QStringLiteral("longer-than"), {}, QStringLiteral("SECONDS"));
+  parser.addOptions({help, version, quiet, json, newOnly, force, device, pinFile, since, until,
+                     kind, longerThan});
   // One character a byte, so that a file name that is not UTF-8 comes back
   // as it was typed; the parser compares only the ASCII option names.
   QStringList line{QString()};  // the program's name, which the parser skips
@@ -149,12 +191,17 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   a.force = parser.isSet(force);
   if (parser.isSet(device)) a.device = *Number(bytes(parser.value(device)));
   if (parser.isSet(pinFile)) a.pinFile = bytes(parser.value(pinFile));
+  // The first pass has checked every value these take.
+  if (parser.isSet(since)) a.since = Date(bytes(parser.value(since)));
+  if (parser.isSet(until)) a.until = Date(bytes(parser.value(until)));
+  if (parser.isSet(kind)) a.kind = Kind(bytes(parser.value(kind)));
+  if (parser.isSet(longerThan)) a.longerThan = Number(bytes(parser.value(longerThan)));
   QStringList operands = parser.positionalArguments();
   if (a.command != Command::None) operands.removeFirst();
   for (const QString& operand : operands) a.operands.push_back(bytes(operand));
   if (a.help || a.version) return result;
   if (a.command == Command::None) {
-    result.error = QStringLiteral("缺少命令：list、copy、convert、export 或 doctor");
+    result.error = QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor");
     return result;
   }
   result.error = CheckCommand(a, parser.isSet(device));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/RecordingFind.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -9,7 +11,7 @@
 
 namespace parlomax::cli {
 
-enum class Command { None, List, Copy, Convert, Export, Doctor };
+enum class Command { None, List, Copy, Convert, Find, Export, Doctor };
 
 // What the command line asks for. Options may stand before or after the
 // command's name; "--" ends them.
@@ -18,7 +20,7 @@ struct Arguments {
   bool help = false;
   bool version = false;
   bool quiet = false;
-  bool json = false;     // list
+  bool json = false;     // list, find
   bool newOnly = false;  // copy
   bool force = false;    // export
   std::uint32_t device = 1;  // counted from 1: USB telephones first, then emulators
@@ -26,6 +28,10 @@ struct Arguments {
   std::vector<std::string> operands;  // the command's own words after its name
   // copy: the recordings' indexes (from 0), ascending, each once; empty: all
   std::vector<std::uint16_t> recordIndexes;
+  // find: what narrows the folder's recordings besides the words
+  std::optional<catalogue::MonthDay> since, until;
+  std::optional<catalogue::CallType> kind;
+  std::optional<std::uint32_t> longerThan;
 };
 
 struct ParsedArguments {

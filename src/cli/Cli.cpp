@@ -63,6 +63,7 @@ ExitStatus RunCommand(const Arguments& a, CliPlatform& platform, StatusLine& out
   CatchInterrupts();
   TerminalMessages messages(out, a.force);
   if (a.command == Command::Convert) return RunConvert(a, out, platform.decoderProgram);
+  if (a.command == Command::Find) return RunFind(a, out);
   if (a.command == Command::Doctor) return RunDoctor(platform);
   return WithTelephone(a, platform, out, messages);
 }

@@ -4,10 +4,13 @@
 #include "cli/ExitStatus.h"
 #include "cli/StatusLine.h"
 
+#include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace parlomax::spreadsheet {
 class AutomationFactory;
@@ -24,6 +27,7 @@ struct CliPlatform;
 ExitStatus RunList(Telephone& telephone, const Arguments& arguments, StatusLine& out);
 ExitStatus RunCopy(Telephone& telephone, const Arguments& arguments, StatusLine& out, TerminalMessages& messages);
 ExitStatus RunConvert(const Arguments& arguments, StatusLine& out, const std::string& decoderProgram);
+ExitStatus RunFind(const Arguments& arguments, StatusLine& out);
 ExitStatus RunDoctor(CliPlatform& platform);
 // The doctor runs the program again with this one argument to try the sound
 // output in a process of its own; it says why not on standard output.
@@ -34,6 +38,12 @@ int ProbeSound(sound::AudioOutputFactory& sound);
 ExitStatus CheckExportTarget(const Arguments& arguments, StatusLine& out);
 ExitStatus RunExport(Telephone& telephone, const Arguments& arguments, StatusLine& out, TerminalMessages& messages,
                      spreadsheet::AutomationFactory& automation);
+
+// Rows of the list's seven texts as list and find print them: a line of
+// captions first; on a terminal lined up, else tab-separated.
+QString RecordingTable(const std::vector<QStringList>& rows, bool terminal);
+// A row's seven texts by their captions, for JSON.
+QJsonObject TextsObject(const QStringList& values);
 
 // A path as the user typed it, made absolute against the starting folder.
 std::filesystem::path UserPath(const std::string& typed);

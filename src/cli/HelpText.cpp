@@ -84,6 +84,36 @@ QString HelpText(Command command) {
                                  "不连接电话。WAV目录不存在时会建立；同名的 WAV 文件只在新文件完整写好后才被替换。\n"
                                  "不是普通文件的条目（管道、设备）跳过；WAV 超过 4 GiB 的录音不转换。\n\n"),
                   {{QString(), kCommonOptions}}, QStringLiteral("\n") + kExitStatus);
+    case Command::Find:
+      return Page(
+          QStringLiteral(
+              "用法：parlomax-cli find 目录 [词...] [--since 日期] [--until 日期] [--kind 类型]\n"
+              "                         [--longer-than 秒] [--json]\n\n"
+              "列出目录里与这些词相符的录音，与窗口的查找栏相同：栏目与 list 相同，序号是\n"
+              "文件在窗口列表里的序号。不连接电话。几个词和选项同时给出时，录音要与每一个都\n"
+              "相符。头部不完整的文件只与数字和文件名里的词相符。\n\n词：\n"),
+          {{QString(),
+            {{QStringLiteral("数字"), {QStringLiteral("电话号码或文件名里有这些数字的")}},
+             {QStringLiteral("3-17、03/17、3.17、3月17日"),
+              {QStringLiteral("这一天的（录音不记年份）")}},
+             {QStringLiteral("来电、去电、录音"),
+              {QStringLiteral("这一类的；也可写 in、out、memo")}},
+             {QStringLiteral("其他的词"), {QStringLiteral("文件名里有这个词的（不分大小写）")}}}},
+           {QStringLiteral("\n选项：\n"),
+            {{QStringLiteral("--since 日期"),
+              {QStringLiteral("这一天及以后的；比 --until 晚时跨过年底（12-20 到 1-10）")}},
+             {QStringLiteral("--until 日期"), {QStringLiteral("这一天及以前的")}},
+             {QStringLiteral("--kind 类型"),
+              {QStringLiteral("in、out 或 memo（来电、去电、录音）")}},
+             {QStringLiteral("--longer-than 秒"), {QStringLiteral("时长超过这么多秒的")}},
+             {QStringLiteral("--json"),
+              {QStringLiteral("输出 JSON 数组：每个录音的七栏文字（texts），以及序号（row）、"),
+               QStringLiteral("文件名、类型、月、日、时、分、号码、声音长度和时长（秒）；"),
+               QStringLiteral("没有头部的文件，类型到号码为 null")}},
+             {QStringLiteral("-q, --quiet"), {QStringLiteral("没有相符的录音时不作说明")}},
+             {QStringLiteral("-h, --help"), {QStringLiteral("显示本帮助")}}}}},
+          QStringLiteral("\n退出状态：0 找到了录音；1 没有相符的录音，或目录里没有 .spx 文件；\n"
+                         "          2 目录无法读取；130 被中断。\n"));
     case Command::Export:
       return Page(
           QStringLiteral("用法：parlomax-cli export 文件.xls [--force] [电话选项]\n\n"
@@ -110,6 +140,7 @@ QString HelpText(Command command) {
                 {{QStringLiteral("list"), {QStringLiteral("列出电话里的录音")}},
                  {QStringLiteral("copy 目录 [--new|编号...]"), {QStringLiteral("把录音复制成 .spx 文件")}},
                  {QStringLiteral("convert SPX目录 WAV目录"), {QStringLiteral("把 .spx 文件转换成 WAV 文件")}},
+                 {QStringLiteral("find 目录 [词...]"), {QStringLiteral("在目录的录音里查找，与窗口的查找栏相同")}},
                  {QStringLiteral("export 文件.xls"), {QStringLiteral("把录音列表导出成 Excel 文件")}},
                  {QStringLiteral("doctor"), {QStringLiteral("找不到电话时，检查原因并说明解决办法")}}}},
                {QStringLiteral("\nparlomax-cli 命令 --help 显示该命令的说明。\n") + kTelephoneHeading,

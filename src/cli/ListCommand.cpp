@@ -28,10 +28,7 @@ QStringList Texts(const catalogue::DeviceListRow& row) {
 
 QJsonObject JsonOf(const catalogue::DeviceListRow& row) {
   const auto fields = catalogue::DecodeRecordingHeader(row.header);
-  QJsonObject texts;
-  const QStringList captions = catalogue::RecordingListCaptions();
-  const QStringList values = Texts(row);
-  for (qsizetype c = 0; c < captions.size(); ++c) texts.insert(captions[c], values[c]);
+  const QJsonObject texts = TextsObject(Texts(row));
   return QJsonObject{{"record", row.recordIndex + 1},
                      {"file_name", row.fileName},
                      {"type", static_cast<int>(fields.callType)},
@@ -44,24 +41,6 @@ QJsonObject JsonOf(const catalogue::DeviceListRow& row) {
                      {"payload_length", static_cast<qint64>(fields.payloadLength)},
                      {"duration_seconds", static_cast<qint64>(fields.durationSeconds)},
                      {"texts", texts}};
-}
-
-// Tab-separated for a program that reads it; on a terminal, for a person:
-// the columns lined up by the cells each text takes.
-QString Table(const std::vector<catalogue::DeviceListRow>& rows, bool terminal) {
-  std::vector<QStringList> cells{catalogue::RecordingListCaptions()};
-  // The list's texts pad themselves with blanks; lined up, they need not.
-  for (const auto& row : rows) {
-    QStringList texts = Texts(row);
-    if (terminal) {
-      for (QString& text : texts) text = text.trimmed();
-    }
-    cells.push_back(texts);
-  }
-  if (terminal) return AlignedColumns(cells);
-  QString text;
-  for (const auto& line : cells) text += line.join(u'\t') + u'\n';
-  return text;
 }
 
 ExitStatus SayInterrupted(StatusLine& out) {
@@ -80,6 +59,30 @@ ExitStatus ReadList(Telephone& telephone, TelephoneList& list, StatusLine& out) 
 
 }  // namespace
 
+QJsonObject TextsObject(const QStringList& values) {
+  QJsonObject texts;
+  const QStringList captions = catalogue::RecordingListCaptions();
+  for (qsizetype c = 0; c < captions.size(); ++c) texts.insert(captions[c], values[c]);
+  return texts;
+}
+
+// Tab-separated for a program that reads it; on a terminal, for a person:
+// the columns lined up by the cells each text takes.
+QString RecordingTable(const std::vector<QStringList>& rows, bool terminal) {
+  std::vector<QStringList> cells{catalogue::RecordingListCaptions()};
+  // The list's texts pad themselves with blanks; lined up, they need not.
+  for (QStringList texts : rows) {
+    if (terminal) {
+      for (QString& text : texts) text = text.trimmed();
+    }
+    cells.push_back(std::move(texts));
+  }
+  if (terminal) return AlignedColumns(cells);
+  QString text;
+  for (const auto& line : cells) text += line.join(u'\t') + u'\n';
+  return text;
+}
+
 ExitStatus RunList(Telephone& telephone, const Arguments& arguments, StatusLine& out) {
   TelephoneList list;
   if (const ExitStatus status = ReadList(telephone, list, out); status != kDone) return status;
@@ -89,7 +92,10 @@ ExitStatus RunList(Telephone& telephone, const Arguments& arguments, StatusLine&
     for (const auto& row : list.rows) array.append(JsonOf(row));
     output = QJsonDocument(array).toJson(QJsonDocument::Indented);
   } else {
-    output = Table(list.rows, ::isatty(STDOUT_FILENO) == 1).toUtf8();
+    std::vector<QStringList> rows;
+    rows.reserve(list.rows.size());
+    for (const auto& row : list.rows) rows.push_back(Texts(row));
+    output = RecordingTable(rows, ::isatty(STDOUT_FILENO) == 1).toUtf8();
   }
   if (Interrupted()) return SayInterrupted(out);
   WriteOut(output);

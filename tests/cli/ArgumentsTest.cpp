@@ -61,7 +61,8 @@ TEST(ArgumentsTest, TwoDashesEndTheOptionsAndALoneDashIsAWord) {
   EXPECT_EQ(Read({"copy", "-"}).operands, Words{"-"});
   EXPECT_EQ(Read({"convert", "--", "--", "-x"}).operands, (Words{"--", "-x"}));
   // A command's name after them is a word of no command.
-  EXPECT_EQ(Error({"--", "list"}), QStringLiteral("缺少命令：list、copy、convert、export 或 doctor"));
+  EXPECT_EQ(Error({"--", "list"}),
+            QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
   EXPECT_EQ(Error({"-"}), QStringLiteral("不认识的命令：-"));
   EXPECT_EQ(Error({""}), QStringLiteral("不认识的命令："));
 }
@@ -129,13 +130,14 @@ TEST(ArgumentsTest, HelpAndVersionNeedNoCommandAndSkipTheCommandsChecks) {
   EXPECT_EQ(copyHelp.command, Command::Copy);
   EXPECT_TRUE(Read({"convert", "--json", "--device", "2", "--version"}).version);
   EXPECT_TRUE(Read({"--help", "--", "x"}).help);
-  EXPECT_EQ(Error({"--", "--help"}), QStringLiteral("缺少命令：list、copy、convert、export 或 doctor"));
-  EXPECT_EQ(Error({}), QStringLiteral("缺少命令：list、copy、convert、export 或 doctor"));
-  EXPECT_EQ(Error({"-q"}), QStringLiteral("缺少命令：list、copy、convert、export 或 doctor"));
+  EXPECT_EQ(Error({"--", "--help"}),
+            QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
+  EXPECT_EQ(Error({}), QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
+  EXPECT_EQ(Error({"-q"}), QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
 }
 
 TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
-  EXPECT_EQ(Error({"copy", "d", "--json"}), QStringLiteral("--json 只用于 list"));
+  EXPECT_EQ(Error({"copy", "d", "--json"}), QStringLiteral("--json 只用于 list 和 find"));
   EXPECT_EQ(Error({"list", "--new"}), QStringLiteral("--new 只用于 copy"));
   EXPECT_EQ(Error({"list", "--force"}), QStringLiteral("--force 只用于 export"));
   EXPECT_EQ(Error({"convert", "a", "b", "--device", "1"}),
@@ -153,6 +155,31 @@ TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
   EXPECT_EQ(Error({"list", "copy"}), QStringLiteral("list 不接受参数：copy"));
   EXPECT_EQ(Read({"convert", "a", "b"}).operands, (Words{"a", "b"}));
   EXPECT_EQ(Read({"export", "--", "-x.xls"}).operands, Words{"-x.xls"});
+}
+
+TEST(ArgumentsTest, FindTakesAFolderWordsAndNarrowingOptionsWithGoodValuesOnly) {
+  const Arguments find = Read({"find", "spx", "138", "来电", "--since=3-1", "--until", "3月17日",
+                               "--kind", "OUT", "--longer-than", "60", "--json"});
+  EXPECT_EQ(find.operands, (Words{"spx", "138", "来电"}));
+  EXPECT_EQ(find.since, (catalogue::MonthDay{3, 1}));
+  EXPECT_EQ(find.until, (catalogue::MonthDay{3, 17}));
+  EXPECT_EQ(find.kind, catalogue::CallType::Outgoing);
+  EXPECT_EQ(find.longerThan, 60u);
+  EXPECT_TRUE(find.json);
+  EXPECT_EQ(Read({"find", "spx", "--kind", "录音"}).kind, catalogue::CallType::Memo);
+  const std::vector<std::pair<Words, const char*>> refused{
+      {{"find", "d", "--since", "2-30x"}, "--since 需要日期，如 3-17、03/17 或 3月17日：2-30x"},
+      {{"find", "d", "--until=13-1"}, "--until 需要日期，如 3-17、03/17 或 3月17日：13-1"},
+      {{"find", "d", "--kind", "fax"}, "--kind 需要 in、out 或 memo（来电、去电、录音）：fax"},
+      {{"find", "d", "--longer-than", "-5"}, "--longer-than 需要秒数：-5"},
+      {{"find", "d", "--longer-than="}, "--longer-than 需要秒数："},
+      {{"find", "d", "--kind"}, "--kind 后面缺少值"},
+      {{"find"}, "find 需要一个录音目录"},
+      {{"find", "d", "--device", "1"}, "find 不连接电话，不接受 --device 和 --pin-file"},
+      {{"list", "--since", "3-1"}, "--since、--until、--kind 和 --longer-than 只用于 find"},
+  };
+  for (const auto& [words, error] : refused)
+    EXPECT_EQ(Error(words), QString::fromUtf8(error)) << words.back();
 }
 
 TEST(ArgumentsTest, CopysRecordingNumbersAreCountedFromOneAndTakenInOrderEachOnce) {

@@ -218,6 +218,83 @@ TEST_F(CliTest, ConvertDecodesEachRecordingInOneRun) {
   }
 }
 
+TEST_F(CliTest, FindListsTheFoldersMatchingRecordingsByTheirNumbersInTheList) {
+  const fs::path spx = Folder("spx");
+  fs::create_directories(spx);
+  const auto recording = [](unsigned type, unsigned month, unsigned day, const char* number, std::uint32_t length,
+                            std::size_t held) {
+    const auto header = catalogue::EncodeRecordingHeader({type, month, day, 14, 2, number, 0, length});
+    Bytes bytes(header.begin(), header.end());
+    bytes.resize(bytes.size() + held, 0x5a);
+    return bytes;
+  };
+  // In the list's order: case aside, by name. The last but one was cut short.
+  WriteFile(spx / "03171402_0001.spx", recording(0, 3, 17, "13800138000", 2500, 2500));
+  WriteFile(spx / "a.spx", recording(1, 12, 25, "02188886666", 61000, 61000));
+  WriteFile(spx / "B0105.SPX", recording(2, 1, 5, "", 0, 0));
+  WriteFile(spx / "cut.spx", recording(0, 3, 18, "5550138", 10000, 1000));
+  WriteFile(spx / "short.spx", {1, 2, 3});
+  WriteFile(spx / "notes.txt", recording(0, 3, 17, "13800138000", 0, 0));
+
+  const auto numbers = [](const std::string& out) {
+    std::string found;
+    for (const QString& line : QString::fromStdString(out).split(u'\n', Qt::SkipEmptyParts).mid(1)) {
+      found += line.section(u'\t', 0, 0).toStdString();
+    }
+    return found;
+  };
+  const std::vector<std::pair<std::vector<std::string>, std::string>> finds{
+      {{"138"}, "14"},          {{"来电"}, "14"},          {{"3-17 来电"}, "1"},
+      {{"3月17日", "in"}, "1"}, {{"0001"}, "1"},           {{"SHORT"}, "5"},
+      {{"--kind", "out"}, "2"}, {{"--kind=录音"}, "3"},    {{"--since", "3-18"}, "24"},
+      {{"--until", "3/17"}, "13"}, {{"--since", "12-1", "--until", "1-31"}, "23"},
+      {{"--longer-than", "2"}, "12"},  // the cut one lasts what it holds
+      {{"138", "--kind", "in", "--until", "3-17"}, "1"},
+  };
+  for (const auto& [words, expected] : finds) {
+    std::vector<std::string> arguments{"find", spx.string()};
+    arguments.insert(arguments.end(), words.begin(), words.end());
+    const auto run = Cli(arguments, {});
+    EXPECT_EQ(run.status, 0) << words.front() << run.err;
+    EXPECT_EQ(numbers(run.out), expected) << words.front();
+  }
+
+  const auto cut = Cli({"find", spx.string(), "5550"}, {});
+  auto texts = catalogue::RecordingColumnTexts(catalogue::EncodeRecordingHeader({0, 3, 18, 14, 2, "5550138"}));
+  texts.size = catalogue::SizeText(1000);
+  texts.duration = catalogue::DurationText(2);
+  EXPECT_EQ(cut.out, "序号\t文件名\t电话号码\t时间\t属性\t文件长度\t时长\n" +
+                         catalogue::RowTexts("4", "cut.spx", texts).join(u'\t').toStdString() + "\n");
+
+  const auto json = Cli({"find", spx.string(), "--json", "138"}, {});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const QJsonArray rows = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array();
+  ASSERT_EQ(rows.size(), 2) << json.out;
+  QJsonObject last = rows[1].toObject();
+  EXPECT_EQ(last.take("texts").toObject()["序号"].toString(), "4");
+  const QJsonObject expected{{"row", 4},    {"file_name", "cut.spx"}, {"type", 0},           {"month", 3},
+                             {"day", 18},   {"hour", 14},             {"minute", 2},         {"number", "5550138"},
+                             {"payload_length", 1000},                {"duration_seconds", 2}};
+  EXPECT_EQ(last, expected) << QJsonDocument(last).toJson().toStdString();
+  const auto headless = QJsonDocument::fromJson(QByteArray::fromStdString(Cli({"find", spx.string(), "--json", "short"}, {}).out));
+  EXPECT_TRUE(headless.array()[0].toObject()["type"].isNull()) << headless.toJson().toStdString();
+
+  const auto none = Cli({"find", spx.string(), "138", "去电"}, {});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.out, "");
+  const auto nothing = Cli({"find", spx.string(), "--json", "--quiet", "nothing"}, {});
+  EXPECT_EQ(nothing.status, 1);
+  EXPECT_EQ(nothing.err, "");
+  EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(nothing.out)).array().isEmpty()) << nothing.out;
+  EXPECT_EQ(Cli({"find", Folder("empty").string()}, {}).status, 2);
+  EXPECT_EQ(Cli({"find", (spx / "a.spx").string()}, {}).status, 2);
+  const auto missing = Cli({"find", Folder("missing").string()}, {});
+  EXPECT_EQ(missing.err, "parlomax-cli: 无法读取目录 " + Folder("missing").string() + "：没有这个文件或目录\n");
+  fs::create_directories(Folder("empty"));
+  EXPECT_EQ(Cli({"find", Folder("empty").string()}, {}).status, 1);
+  EXPECT_EQ(Cli({"find", spx.string(), "--since", "2-30x"}, {}).status, 1);
+}
+
 TEST_F(CliTest, ExportWritesTheListsSheetAndReplacesAFileOnlyWhenForced) {
   auto phone = PlugIn({"--generate", "4", "--seed", "2"});
   const fs::path sheet = Folder("录音列表.xls");
@@ -287,7 +364,7 @@ TEST_F(CliTest, AResultThatCannotBeWrittenIsAFailureSaidOnStandardError) {
 TEST_F(CliTest, HelpAndAListOnATerminalLineUpByTheCellsTheirTextsTake) {
   // Every entry's text starts in one column of the page, in cells (a Chinese
   // character is two).
-  for (const char* command : {"list", "copy", "export"}) {
+  for (const char* command : {"list", "copy", "find", "export"}) {
     const auto help = Cli({command, "--help"});
     ASSERT_EQ(help.status, 0);
     std::set<int> columns;
