@@ -140,7 +140,9 @@ void FolderListController::List(const QString& folderText, bool asked) {
     if (anew && cache) {
       if (auto kept = cache->Load(folder)) {
         known = std::move(*kept);
-        post([this, rows = known]() mutable { ui_.FolderRows->Append(std::move(rows)); });
+        post([this, run = FolderRecordingRows::Describe(known)]() mutable {
+          ui_.FolderRows->Append(std::move(run));
+        });
       }
     }
     const bool showAsRead = known.empty();
@@ -148,7 +150,9 @@ void FolderListController::List(const QString& folderText, bool asked) {
     const auto end =
         catalogue::ScanRecordingFolder(folder, known, stop, [&](catalogue::FolderRecordings&& run) {
           if (showAsRead)
-            post([this, rows = run]() mutable { ui_.FolderRows->Append(std::move(rows)); });
+            post([this, rows = FolderRecordingRows::Describe(run)]() mutable {
+              ui_.FolderRows->Append(std::move(rows));
+            });
           all.insert(all.end(), std::make_move_iterator(run.begin()),
                      std::make_move_iterator(run.end()));
         });

@@ -5,14 +5,10 @@
 
 #include <algorithm>
 #include <compare>
+#include <string_view>
 
 namespace parlomax::app {
 namespace {
-
-// The time column as one number: month, day, hour and minute in that order.
-std::uint32_t WhenOf(const catalogue::RecordingFields& f) {
-  return ((f.month * 32 + f.day) * 32 + f.hour) * 64 + f.minute;
-}
 
 template <typename T>
 int Order(const T& a, const T& b) {
@@ -24,21 +20,15 @@ int Order(const T& a, const T& b) {
 
 RecordingRows::SortFacts RecordingRows::SortFactsOf(const catalogue::RecordingHeader* header,
                                                     std::uint32_t length) {
-  SortFacts facts;
-  facts.length = length;
-  if (header) {
-    const auto fields = catalogue::DecodeRecordingHeader(*header);
-    facts.number = fields.telephoneNumber.toStdString();
-    facts.when = WhenOf(fields);
-  }
-  return facts;
+  return {header ? catalogue::TimeOrder(*header) : 0, length};
 }
 
 int RecordingRows::CompareFacts(const SortFacts& a, const catalogue::FindKey& ka,
                                 const SortFacts& b, const catalogue::FindKey& kb, int column) {
   switch (column) {
-    case 2:
-      return Order(a.number, b.number);
+    case 2:  // the telephone number, which the key's text starts with
+      return Order(std::string_view(ka.text).substr(0, ka.nameAt),
+                   std::string_view(kb.text).substr(0, kb.nameAt));
     case 3:
       return Order(a.when, b.when);
     case 4:
@@ -126,7 +116,7 @@ void FolderRecordingRows::Clear() {
 }
 
 void FolderRecordingRows::Describe(const catalogue::FolderRecording& file, catalogue::FindKey& key,
-                                   SortFacts& facts) const {
+                                   SortFacts& facts) {
   const catalogue::RecordingHeader* header = file.complete ? &file.header : nullptr;
   const auto held = catalogue::PayloadHeld(file);
   key = catalogue::FindKeyOf(header, file.name, held ? catalogue::DurationSeconds(held) : 0);
@@ -139,25 +129,30 @@ void FolderRecordingRows::Replace(int at, catalogue::FolderRecording&& file) {
   emit dataChanged(index(at, 0), index(at, columnCount() - 1), {Qt::DisplayRole});
 }
 
-void FolderRecordingRows::Insert(int at, catalogue::FolderRecordings::iterator from,
-                                 catalogue::FolderRecordings::iterator to) {
-  const auto count = static_cast<int>(to - from);
+FolderRecordingRows::Run FolderRecordingRows::Describe(catalogue::FolderRecordings files) {
+  Run run;
+  run.keys.resize(files.size());
+  run.facts.resize(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) Describe(files[i], run.keys[i], run.facts[i]);
+  run.files = std::move(files);
+  return run;
+}
+
+void FolderRecordingRows::Insert(int at, Run&& run) {
+  const auto count = static_cast<int>(run.files.size());
   if (count == 0) return;
-  std::vector<catalogue::FindKey> keys(count);
-  std::vector<SortFacts> facts(count);
-  for (int i = 0; i < count; ++i) Describe(from[i], keys[i], facts[i]);
   beginInsertRows({}, at, at + count - 1);
-  files_.insert(files_.begin() + at, std::make_move_iterator(from), std::make_move_iterator(to));
-  keys_.insert(keys_.begin() + at, std::make_move_iterator(keys.begin()),
-               std::make_move_iterator(keys.end()));
-  facts_.insert(facts_.begin() + at, std::make_move_iterator(facts.begin()),
-                std::make_move_iterator(facts.end()));
+  const auto move = [at](auto& into, auto& from) {
+    into.insert(into.begin() + at, std::make_move_iterator(from.begin()),
+                std::make_move_iterator(from.end()));
+  };
+  move(files_, run.files);
+  move(keys_, run.keys);
+  move(facts_, run.facts);
   endInsertRows();
 }
 
-void FolderRecordingRows::Append(catalogue::FolderRecordings&& rows) {
-  Insert(rowCount(), rows.begin(), rows.end());
-}
+void FolderRecordingRows::Append(Run&& run) { Insert(rowCount(), std::move(run)); }
 
 void FolderRecordingRows::Remove(int at, int count) {
   if (count == 0) return;
@@ -194,7 +189,8 @@ bool FolderRecordingRows::Become(catalogue::FolderRecordings&& now) {
       ++came;
     if (came != next) {
       const auto count = static_cast<int>(came - next);
-      Insert(row, next, came);
+      Insert(row, Describe(catalogue::FolderRecordings(std::make_move_iterator(next),
+                                                       std::make_move_iterator(came))));
       row += count;
       next = came;
       changed = true;
@@ -227,7 +223,10 @@ RecordingListProxy::RecordingListProxy(RecordingRows* rows, QObject* parent)
 
 void RecordingListProxy::SetFind(catalogue::RecordingFind find) {
   find_ = std::move(find);
-  invalidateFilter();
+  // Laid out anew rather than row by row: over tens of thousands of rows a
+  // keystroke leaves thousands of gaps, each of which would be its own
+  // change; the selection is kept all the same.
+  invalidate();
 }
 
 bool RecordingListProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const {

@@ -33,14 +33,14 @@ class RecordingRows : public QAbstractTableModel {
   // times and lengths by value, names and numbers of telephones as text.
   virtual int Compare(int a, int b, int column) const = 0;
 
- protected:
   // What sorting compares beside the find key, worked out once per row.
   struct SortFacts {
-    std::string number;      // the telephone number
     std::uint32_t when = 0;  // month, day, hour, minute as one number
     std::uint32_t length = 0;
   };
   static SortFacts SortFactsOf(const catalogue::RecordingHeader* header, std::uint32_t length);
+
+ protected:
   static int CompareFacts(const SortFacts& a, const catalogue::FindKey& ka, const SortFacts& b,
                           const catalogue::FindKey& kb, int column);
 };
@@ -82,9 +82,18 @@ class FolderRecordingRows final : public RecordingRows {
   const catalogue::FindKey& KeyOf(int row) const override { return keys_[row]; }
   int Compare(int a, int b, int column) const override;
 
+  // Files with what finding and sorting them takes, worked out on any
+  // thread, so that the window's thread only takes them in.
+  struct Run {
+    catalogue::FolderRecordings files;
+    std::vector<catalogue::FindKey> keys;
+    std::vector<SortFacts> facts;
+  };
+  static Run Describe(catalogue::FolderRecordings files);
+
   void Clear();
   // Rows read after those there are.
-  void Append(catalogue::FolderRecordings&& rows);
+  void Append(Run&& run);
   // Becomes `now` (the whole folder, in list order) by taking out, putting
   // in and redrawing only the rows that differ, so that a view keeps its
   // selection and scroll. Whether anything differed.
@@ -95,12 +104,11 @@ class FolderRecordingRows final : public RecordingRows {
   std::uint32_t ConversionWorkTotal() const;
 
  private:
-  void Insert(int at, catalogue::FolderRecordings::iterator from,
-              catalogue::FolderRecordings::iterator to);
+  void Insert(int at, Run&& run);
   void Remove(int at, int count);
   void Replace(int at, catalogue::FolderRecording&& file);
-  void Describe(const catalogue::FolderRecording& file, catalogue::FindKey& key,
-                SortFacts& facts) const;
+  static void Describe(const catalogue::FolderRecording& file, catalogue::FindKey& key,
+                       SortFacts& facts);
 
   catalogue::FolderRecordings files_;
   std::vector<catalogue::FindKey> keys_;

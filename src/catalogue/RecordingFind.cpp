@@ -54,8 +54,8 @@ FindKey FindKeyOf(const RecordingHeader* header, const std::string& fileName,
   FindKey key;
   key.durationSeconds = durationSeconds;
   if (header != nullptr) {
-    const RecordingFields fields = DecodeRecordingHeader(*header);
-    key.text = fields.telephoneNumber.toStdString();
+    const RecordingFields fields = DecodeCallFields(*header);
+    key.text = TelephoneNumberText(*header);
     key.date = {fields.month, fields.day};
     // A type the telephone never writes shows as a memo, and is found as one.
     key.callType = std::min(fields.callType, static_cast<unsigned>(CallType::Memo));

@@ -35,16 +35,6 @@ std::uint8_t NumberNibble(const RecordingHeader& header, std::size_t position) {
   return position % 2 == 0 ? byte >> 4 : byte & 0x0F;
 }
 
-QString DecodeTelephoneNumber(const RecordingHeader& header) {
-  QString number;
-  for (std::size_t i = 0; i < kNumberDigits; ++i) {
-    const std::uint8_t nibble = NumberNibble(header, i);
-    if (nibble == kNoDigit) break;  // the number ends at the first empty digit
-    number.append(QChar(kNibbleCharacters[nibble]));
-  }
-  return number;
-}
-
 void EncodeTelephoneNumber(RecordingHeader& header, const QString& number) {
   std::size_t position = 0;
   for (const QChar c : number) {
@@ -82,14 +72,34 @@ std::uint32_t DurationSeconds(std::uint32_t payloadLength) {
   return payloadLength == 0 ? 0 : payloadLength / kPayloadBytesPerSecond + 1;
 }
 
+std::uint32_t TimeOrder(const RecordingHeader& header) {
+  // Byte 2's type bits aside, bytes 2 to 4 hold the fields from the month down.
+  return (std::uint32_t{header[2] & 0x0Fu} << 16) | (std::uint32_t{header[3]} << 8) | header[4];
+}
+
+std::string TelephoneNumberText(const RecordingHeader& header) {
+  std::string number;
+  for (std::size_t i = 0; i < kNumberDigits; ++i) {
+    const std::uint8_t nibble = NumberNibble(header, i);
+    if (nibble == kNoDigit) break;  // the number ends at the first empty digit
+    number.push_back(static_cast<char>(kNibbleCharacters[nibble]));
+  }
+  return number;
+}
+
 RecordingFields DecodeRecordingHeader(const RecordingHeader& header) {
+  RecordingFields fields = DecodeCallFields(header);
+  fields.telephoneNumber = QString::fromLatin1(TelephoneNumberText(header));
+  return fields;
+}
+
+RecordingFields DecodeCallFields(const RecordingHeader& header) {
   RecordingFields fields;
   fields.callType = header[2] >> 6;
   fields.month = header[2] & 0x0F;
   fields.day = header[3] >> 3;
   fields.hour = ((header[3] & 0x07u) << 2) | (header[4] >> 6);
   fields.minute = header[4] & 0x3F;
-  fields.telephoneNumber = DecodeTelephoneNumber(header);
   fields.startAddress = StartAddress(header);
   fields.payloadLength = PayloadLength(header);
   fields.durationSeconds = DurationSeconds(fields.payloadLength);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace parlomax::catalogue {
 
@@ -38,6 +39,12 @@ struct RecordingFields {
 };
 
 RecordingFields DecodeRecordingHeader(const RecordingHeader& header);
+// The same but for the telephone number, which alone costs an allocation of
+// text; with the number as ASCII apart. For work over many rows.
+RecordingFields DecodeCallFields(const RecordingHeader& header);
+std::string TelephoneNumberText(const RecordingHeader& header);
+// Month, day, hour and minute as one number that orders as the times do.
+std::uint32_t TimeOrder(const RecordingHeader& header);
 
 std::uint32_t StartAddress(const RecordingHeader& header);
 // The length field with the empty-payload marker read as 0.

@@ -41,7 +41,7 @@ std::vector<std::string> NamesShown(const RecordingListProxy& shown) {
 
 TEST(RecordingRowsTest, EachColumnSortsByWhatItShowsNumbersAndTimesAsSuch) {
   FolderRecordingRows rows;
-  rows.Append(ThreeCalls());
+  rows.Append(FolderRecordingRows::Describe(ThreeCalls()));
   RecordingListProxy shown(&rows);
   EXPECT_EQ(NamesShown(shown), (std::vector<std::string>{"a.spx", "b.spx", "c.spx"}));
   const std::vector<std::pair<int, std::vector<std::string>>> cases{
@@ -65,7 +65,7 @@ TEST(RecordingRowsTest, EachColumnSortsByWhatItShowsNumbersAndTimesAsSuch) {
 
 TEST(RecordingRowsTest, ReadingAgainChangesOnlyTheRowsWhoseFilesChanged) {
   FolderRecordingRows rows;
-  rows.Append(ThreeCalls());
+  rows.Append(FolderRecordingRows::Describe(ThreeCalls()));
   const QPersistentModelIndex kept = rows.index(2, 0);
   auto now = ThreeCalls();
   now.erase(now.begin());    // a.spx gone
