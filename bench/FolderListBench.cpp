@@ -11,6 +11,7 @@
 #include "RecordingFolder.h"
 #include "catalogue/FolderCache.h"
 #include "catalogue/FolderScan.h"
+#include "platform/shell/StartAndWait.h"
 
 #include <algorithm>
 #include <cstring>
@@ -123,6 +124,19 @@ void MeasureWarm(const fs::path& folder, std::uint32_t count, const catalogue::F
   Report("kept rows: save", MedianSeconds([&] { return CacheSave(cache, folder, fresh.rows); }),
          bare);
   Report("kept rows: load", MedianSeconds([&] { return CacheLoad(cache, folder, count); }), bare);
+  // The program as a person runs it, its output read through a pipe.
+  const auto find = [&](std::vector<std::string> words) {
+    return MedianSeconds([&] {
+      std::vector<std::string> arguments{"find", folder.string()};
+      arguments.insert(arguments.end(), words.begin(), words.end());
+      const auto start = Clock::now();
+      const auto end = shell::StartAndRead(PARLOMAX_CLI_PROGRAM, arguments, -1, [](std::span<const std::uint8_t>) {});
+      if (!(end == 0)) bench::Fail("parlomax-cli find failed");
+      return bench::SecondsSince(start);
+    });
+  };
+  Report("parlomax-cli find FOLDER 138", find({"138"}), bare);
+  Report("parlomax-cli find FOLDER (every recording)", find({}), bare);
   std::printf("  kept rows file: %.2f MB\n", fs::file_size(cache.FileFor(folder)) / 1e6);
 }
 

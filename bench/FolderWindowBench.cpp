@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
@@ -204,7 +205,15 @@ int main(int argc, char** argv) {
     }
     window.List()->sortByColumn(-1, Qt::AscendingOrder);
     if (shot) {
-      find->setText(QStringLiteral("138"));
+      // Typed into the list, as a person finds a call.
+      window.List()->setFocus();
+      QWidget* into = window.List();
+      for (const QChar c : QStringLiteral("138 3-17")) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(into, &key);
+        into = find;
+      }
+      window.List()->selectAll();
       QCoreApplication::processEvents();
       window.form.grab().save(QString::fromLocal8Bit(shot));
     }
