@@ -40,15 +40,11 @@ ColumnTexts RecordingColumnTexts(const RecordingHeader& header) {
   const RecordingFields f = DecodeRecordingHeader(header);
   ColumnTexts texts;
   texts.telephoneNumber = f.telephoneNumber;
-  texts.time = QStringLiteral(" %1%2月%3%4日 %5%6:%7%8 ")
-                   .arg(f.month / 10)
-                   .arg(f.month % 10)
-                   .arg(f.day / 10)
-                   .arg(f.day % 10)
-                   .arg(f.hour / 10)
-                   .arg(f.hour % 10)
-                   .arg(f.minute / 10)
-                   .arg(f.minute % 10);
+  // One formatting pass: a list of tens of thousands of rows makes this text
+  // for each of them.
+  texts.time =
+      QString::asprintf(" %u%u月%u%u日 %u%u:%u%u ", f.month / 10, f.month % 10, f.day / 10,
+                        f.day % 10, f.hour / 10, f.hour % 10, f.minute / 10, f.minute % 10);
   texts.type = CallTypeText(f.callType);
   texts.size = SizeText(f.payloadLength);
   texts.duration = DurationText(f.durationSeconds);

@@ -2,6 +2,7 @@
 // the same words, with the list's columns, as text or as JSON.
 #include "catalogue/FolderScan.h"
 #include "catalogue/RecordingFind.h"
+#include "catalogue/RecordingListLayout.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "cli/StandardOutput.h"
@@ -79,9 +80,15 @@ catalogue::RecordingFind FindOf(const Arguments& a) {
 ExitStatus RunFind(const Arguments& a, StatusLine& out) {
   const fs::path folder = UserPath(a.operands[0]);
   const catalogue::RecordingFind find = FindOf(a);
+  // For a program reading it, the table goes out as the folder is read, so
+  // that tens of thousands of lines neither wait for the end nor pile up;
+  // a person's terminal and JSON need every row before the first.
+  const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+  const bool asRead = !a.json && !terminal;
   std::vector<Found> found;
-  std::uint32_t listed = 0;
+  std::uint32_t listed = 0, matched = 0;
   std::stop_source stop;
+  QString lines;
   const catalogue::FolderScanEnd end = catalogue::ScanRecordingFolder(
       folder, {}, stop.get_token(), [&](catalogue::FolderRecordings&& run) {
         for (catalogue::FolderRecording& file : run) {
@@ -89,9 +96,18 @@ ExitStatus RunFind(const Arguments& a, StatusLine& out) {
           const auto seconds = catalogue::DurationSeconds(catalogue::PayloadHeld(file));
           if (find.Matches(catalogue::FindKeyOf(file.complete ? &file.header : nullptr, file.name,
                                                 seconds))) {
-            found.push_back({listed, std::move(file)});
+            if (++matched == 1 && asRead)
+              lines += catalogue::RecordingListCaptions().join(u'\t') + u'\n';
+            Found row{listed, std::move(file)};
+            if (asRead) {
+              lines += Texts(row).join(u'\t') + u'\n';
+            } else {
+              found.push_back(std::move(row));
+            }
           }
         }
+        if (!lines.isEmpty()) WriteOut(lines);
+        lines.clear();
         if (Interrupted()) stop.request_stop();
       });
   if (Interrupted()) {
@@ -118,14 +134,14 @@ ExitStatus RunFind(const Arguments& a, StatusLine& out) {
     std::vector<QStringList> rows;
     rows.reserve(found.size());
     for (const Found& row : found) rows.push_back(Texts(row));
-    output = RecordingTable(rows, ::isatty(STDOUT_FILENO) == 1).toUtf8();
+    output = RecordingTable(rows, terminal).toUtf8();
   }
   if (Interrupted()) {
     Say(out, QStringLiteral("已中断"));
     return kInterrupted;
   }
-  WriteOut(output);
-  if (found.empty()) {
+  if (!output.isEmpty()) WriteOut(output);
+  if (matched == 0) {
     if (!a.quiet) Say(out, QStringLiteral("%1 个录音里没有符合的").arg(listed));
     return kFailed;
   }
