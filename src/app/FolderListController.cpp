@@ -142,6 +142,7 @@ void FolderListController::List(const QString& folderText, bool asked) {
         known = std::move(*kept);
         post([this, run = FolderRecordingRows::Describe(known)]() mutable {
           ui_.FolderRows->Append(std::move(run));
+          CountRows();
         });
       }
     }
@@ -152,6 +153,7 @@ void FolderListController::List(const QString& folderText, bool asked) {
           if (showAsRead)
             post([this, rows = FolderRecordingRows::Describe(run)]() mutable {
               ui_.FolderRows->Append(std::move(rows));
+              CountRows();
             });
           all.insert(all.end(), std::make_move_iterator(run.begin()),
                      std::make_move_iterator(run.end()));
