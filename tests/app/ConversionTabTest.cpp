@@ -21,9 +21,8 @@ class ConversionTabTest : public testing::WindowWithTelephone {
  protected:
   ConversionTabTest() : WindowWithTelephone({}, PARLOMAX_DECODER_PROGRAM) {
     for (int i = 0; i < 3; ++i) {
-      testing::WriteSpx(
-          input_ / ("0317143" + std::to_string(i) + "_000" + std::to_string(i + 1) + ".spx"),
-          testing::TonePayload(3000 + 20000 * i, 440), i + 1);
+      testing::WriteSpx(input_ / ("0317143" + std::to_string(i) + "_000" + std::to_string(i + 1) + ".spx"),
+                        testing::TonePayload(3000 + 20000 * i, 440), i + 1);
     }
     folders_.answer = QString::fromStdString(input_.Path().string());
     Button("BitBtn3")->click();
@@ -41,19 +40,20 @@ class ConversionTabTest : public testing::WindowWithTelephone {
     form_.BitBtnOutputClick();
   }
   QTreeView* Files() { return form_.findChild<QTreeView*>("ListViewFile"); }
-  bool WaitForTheJob() { return testing::PumpUntilConversionJobsEnded(20000); }
+  bool WaitForTheJob() {
+    return testing::PumpUntilConversionJobsEnded(20000);
+  }
   // The controls a running job keeps out of reach, enabled or not.
   std::vector<bool> Reachable(const char* otherJob) {
     std::vector<bool> on;
-    for (const char* name : {"BitBtnPlayStart", "BitBtnPlayPause", "BitBtnPlayStop", "BitBtn1",
-                             "BitBtn2", "BitBtn3", "BitBtnOutput", otherJob}) {
+    for (const char* name : {"BitBtnPlayStart", "BitBtnPlayPause", "BitBtnPlayStop", "BitBtn1", "BitBtn2",
+                             "BitBtn3", "BitBtnOutput", otherJob}) {
       on.push_back(Button(name)->isEnabled());
     }
     return on;
   }
   std::size_t WavFiles() {
-    return static_cast<std::size_t>(
-        std::distance(std::filesystem::directory_iterator(output_.Path()), {}));
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(output_.Path()), {}));
   }
 
   shell::PrivateWorkingDirectory work_{std::filesystem::temp_directory_path()};
@@ -72,8 +72,7 @@ TEST_F(ConversionTabTest, EachButtonChecksPlaybackTheOutputFolderAndTheSelection
   form_.BitBtn4Click();
   EXPECT_EQ(messages_.Texts(), (std::vector<QString>{"请先停止播放文件！", "请选择转换的输出目录！",
                                                      "请选择需要转换的文件！"}));
-  EXPECT_EQ(form_.findChild<QLineEdit*>("EditOutput")->text(),
-            QString::fromStdString(output_.Path().string()));
+  EXPECT_EQ(form_.findChild<QLineEdit*>("EditOutput")->text(), QString::fromStdString(output_.Path().string()));
   EXPECT_EQ(folders_.prompts.back(), "请选择目录:");
   EXPECT_EQ(testing::ConversionJobThreads(), 0u);
 }
