@@ -155,5 +155,24 @@ TEST_F(ConversionTabTest, ConvertSelectedTakesTheSelectedRowsShownAndConvertAllE
   EXPECT_EQ(WavFiles(), 3u);
 }
 
+TEST_F(ConversionTabTest, ConvertAllRightAfterAFolderIsChosenConvertsEveryFileOfIt) {
+  testing::TempFolder other;
+  for (int i = 0; i < 3; ++i) {
+    testing::WriteSpx(
+        other / ("0318090" + std::to_string(i) + "_000" + std::to_string(i + 1) + ".spx"),
+        testing::TonePayload(3000, 440), i + 1);
+  }
+  ChooseOutput();
+  folders_.answer = QString::fromStdString(other.Path().string());
+  Button("BitBtn3")->click();
+  // Clicked before the folder's rows have come in.
+  form_.BitBtn5Click();
+  ASSERT_TRUE(WaitForTheJob());
+  EXPECT_TRUE(testing::WaitForFolderListing(form_));
+  EXPECT_EQ(testing::RowCount(Files()), 3);
+  EXPECT_EQ(WavFiles(), 3u);
+  for (const QString& text : messages_.Texts()) EXPECT_NE(text, "此目录没有任何可支持的文件！");
+}
+
 }  // namespace
 }  // namespace parlomax::app

@@ -1,6 +1,13 @@
 // What the PC list's rows stand for: sorted by each kind of column as the
 // values they show, and brought up to date without losing their place.
+#include "app/ListFindBar.h"
+#include "app/RecordingListView.h"
 #include "app/RecordingRows.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTreeView>
 
 #include <QPersistentModelIndex>
 
@@ -81,6 +88,40 @@ TEST(RecordingRowsTest, ReadingAgainChangesOnlyTheRowsWhoseFilesChanged) {
   EXPECT_EQ(rows.index(1, 5).data().toString(), "49K");
   EXPECT_EQ(kept.row(), 2);  // c.spx, still where its file is listed
   EXPECT_FALSE(rows.Become(std::move(now)));
+}
+
+// Every row shown selected is a case of its own for the selection, and a
+// list of recordings easily has more than a few hundred of them.
+TEST(RecordingRowsTest, TheFindBarKeepsASelectionOfEveryRowShown) {
+  QTreeView list;
+  auto* rows = new FolderRecordingRows(&list);
+  SetUpRecordingListView(&list, rows);
+  new ListFindBar(&list, "EditFind");
+  catalogue::FolderRecordings files;
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = (i < 200 ? "a" : "b") + std::to_string(1000 + i) + ".spx";
+    files.push_back(File(name, 0, 3, 17, "1", 1000));
+  }
+  rows->Append(FolderRecordingRows::Describe(std::move(files)));
+  list.show();
+  auto* find = list.findChild<QLineEdit*>("EditFind");
+  const auto selected = [&] { return list.selectionModel()->selectedRows().size(); };
+
+  // Narrowed, Ctrl+A, then Esc: the rows chosen stay chosen.
+  find->setText(QStringLiteral("a"));
+  ASSERT_EQ(list.model()->rowCount(), 200);
+  list.selectAll();
+  ASSERT_EQ(selected(), 200);
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(find, &esc);
+  ASSERT_EQ(list.model()->rowCount(), 300);
+  EXPECT_EQ(selected(), 200);
+
+  // All selected, then narrowed: the rows still shown stay selected.
+  list.selectAll();
+  find->setText(QStringLiteral("b"));
+  ASSERT_EQ(list.model()->rowCount(), 100);
+  EXPECT_EQ(selected(), 100);
 }
 
 }  // namespace
