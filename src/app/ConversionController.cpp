@@ -22,6 +22,7 @@ using audio::ConversionKind;
 const QString kStopPlayingMessage = QStringLiteral("请先停止播放文件！");
 const QString kChooseOutputMessage = QStringLiteral("请选择转换的输出目录！");
 const QString kChooseFilesMessage = QStringLiteral("请选择需要转换的文件！");
+const QString kFolderBeingReadMessage = QStringLiteral("目录还在读取中，请稍候再转换全部文件。");
 const QString kCancelCaption = QStringLiteral("停止转换");
 
 
@@ -118,6 +119,10 @@ void ConversionController::StartOrCancel(ConversionKind kind) {
   }
   if (ui_.EditOutput->text().isEmpty()) {
     messages_.Warn(kChooseOutputMessage);
+    return;
+  }
+  if (kind == ConversionKind::All && state_.FolderBeingRead) {
+    messages_.Warn(kFolderBeingReadMessage);
     return;
   }
   if (kind == ConversionKind::Selected && SelectedRows(ui_.ListViewFile).empty()) {

@@ -21,6 +21,8 @@ namespace {
 constexpr int kSettleMs = 300;
 // A file that came may still be growing: look once more a little later.
 constexpr int kLookAgainMs = 2000;
+// Rows handed to the window at once: a few milliseconds of its time.
+constexpr std::size_t kRowsAtOnce = 4096;
 
 }  // namespace
 
@@ -108,8 +110,11 @@ void FolderListController::List(const QString& folderText, bool asked) {
     CountRows();
     if (!watch_.directories().isEmpty()) watch_.removePaths(watch_.directories());
     listed_ = folder;
-    watch_.addPath(folderText);
   }
+  // Also again: a folder that went (a stick pulled out) takes its watch
+  // with it, and one put back is watched anew.
+  if (watch_.directories().isEmpty()) watch_.addPath(folderText);
+  state_.FolderBeingRead = anew;
   reading_ = std::make_unique<Reading>();
   Reading& reading = *reading_;
   reading.folder = folder;
@@ -140,10 +145,17 @@ void FolderListController::List(const QString& folderText, bool asked) {
     if (anew && cache) {
       if (auto kept = cache->Load(folder)) {
         known = std::move(*kept);
-        post([this, run = FolderRecordingRows::Describe(known)]() mutable {
-          ui_.FolderRows->Append(std::move(run));
-          CountRows();
-        });
+        // In runs, so that the window answers between them.
+        for (std::size_t at = 0; at < known.size(); at += kRowsAtOnce) {
+          const auto from = known.begin() + static_cast<std::ptrdiff_t>(at);
+          const auto to =
+              known.begin() + static_cast<std::ptrdiff_t>(std::min(known.size(), at + kRowsAtOnce));
+          post([this, run = FolderRecordingRows::Describe(
+                          catalogue::FolderRecordings(from, to))]() mutable {
+            ui_.FolderRows->Append(std::move(run));
+            CountRows();
+          });
+        }
       }
     }
     const bool showAsRead = known.empty();
@@ -164,20 +176,24 @@ void FolderListController::List(const QString& folderText, bool asked) {
         std::equal(all.begin(), all.end(), known.begin(), [](const auto& a, const auto& b) {
           return a.SameFileAs(b) && a.header == b.header && a.complete == b.complete;
         });
-    if (cache && !same) cache->Save(folder, all);
-    post([this, end, same, showAsRead, all = std::move(all)]() mutable {
-      if (!showAsRead && !same) reading_->changed = ui_.FolderRows->Become(std::move(all));
-      if (showAsRead && !all.empty()) reading_->changed = true;
+    // The list first; the copy kept for the next run can follow.
+    const bool become = !showAsRead && !same;
+    post([this, end, same, become, rows = become ? all : catalogue::FolderRecordings{}]() mutable {
+      reading_->changed = become ? ui_.FolderRows->Become(std::move(rows)) : !same;
       Finish(*reading_, end);
     });
+    if (cache && !same) cache->Save(folder, all);
   });
 }
 
 void FolderListController::Finish(const Reading& reading, const catalogue::FolderScanEnd& end) {
   const bool asked = reading.asked;
   const bool changed = reading.changed;
-  reading_->thread.join();
-  reading_.reset();
+  // The thread may still be keeping the rows for the next run; it is
+  // joined once it has, like a dropped one.
+  *reading_->current = false;
+  dropped_.push_back(std::move(reading_));
+  state_.FolderBeingRead = false;
   CountRows();
   if (asked && (ui_.FolderRows->rowCount() == 0 || end.unopened))
     messages_.Warn(catalogue::kNoSupportedFilesMessage);

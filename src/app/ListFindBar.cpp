@@ -5,11 +5,16 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QInputMethodEvent>
+#include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
 #include <QTreeView>
+
+#include <algorithm>
+#include <vector>
 
 namespace parlomax::app {
 namespace {
@@ -54,6 +59,13 @@ ListFindBar::ListFindBar(QTreeView* list, const char* editName)
 
 bool ListFindBar::eventFilter(QObject* watched, QEvent* event) {
   if (watched == list_ && event->type() == QEvent::Resize) Place();
+  if (watched == list_ && event->type() == QEvent::InputMethod) {
+    // A word composed in an input method (来电) comes whole, not as keys.
+    const auto& composed = static_cast<const QInputMethodEvent&>(*event);
+    if (composed.commitString().isEmpty()) return false;
+    Open(composed.commitString());
+    return true;
+  }
   if (event->type() != QEvent::KeyPress) return false;
   const auto& key = static_cast<const QKeyEvent&>(*event);
   if (watched == list_ && Types(key)) {
@@ -90,9 +102,31 @@ void ListFindBar::Close() {
 }
 
 void ListFindBar::Narrow(const QString& words) {
-  ShownRows(list_).SetFind(catalogue::RecordingFind(words));
-  const QModelIndex current = list_->currentIndex();
-  if (current.isValid()) list_->scrollTo(current);
+  // The rows chosen stay chosen where they are still shown. The selection
+  // is put back by hand: laid out anew, a list whose every row was selected
+  // would otherwise come back with none.
+  auto& shown = ShownRows(list_);
+  const std::vector<int> selected = SelectedRows(list_);
+  const QPersistentModelIndex current = shown.mapToSource(list_->currentIndex());
+  shown.SetFind(catalogue::RecordingFind(words));
+  std::vector<int> places;
+  for (const int row : selected) {
+    const QModelIndex place = shown.mapFromSource(shown.Rows().index(row, 0));
+    if (place.isValid()) places.push_back(place.row());
+  }
+  std::sort(places.begin(), places.end());
+  QItemSelection selection;
+  for (std::size_t i = 0; i < places.size();) {
+    std::size_t j = i;
+    while (j + 1 < places.size() && places[j + 1] == places[j] + 1) ++j;
+    selection.select(shown.index(places[i], 0), shown.index(places[j], shown.columnCount() - 1));
+    i = j + 1;
+  }
+  const QModelIndex place = shown.mapFromSource(current);
+  if (place.isValid())
+    list_->selectionModel()->setCurrentIndex(place, QItemSelectionModel::NoUpdate);
+  list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  if (place.isValid()) list_->scrollTo(place);
   ShowCount();
 }
 

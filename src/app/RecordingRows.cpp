@@ -126,7 +126,6 @@ void FolderRecordingRows::Describe(const catalogue::FolderRecording& file, catal
 void FolderRecordingRows::Replace(int at, catalogue::FolderRecording&& file) {
   Describe(file, keys_[at], facts_[at]);
   files_[at] = std::move(file);
-  emit dataChanged(index(at, 0), index(at, columnCount() - 1), {Qt::DisplayRole});
 }
 
 FolderRecordingRows::Run FolderRecordingRows::Describe(catalogue::FolderRecordings files) {
@@ -166,6 +165,15 @@ void FolderRecordingRows::Remove(int at, int count) {
 bool FolderRecordingRows::Become(catalogue::FolderRecordings&& now) {
   bool changed = false;
   int row = 0;
+  int moved = -1;  // the first row whose place changed
+  // Rows redrawn in one go for each run of neighbours (a whole folder's
+  // times change when it comes back from another computer).
+  int redrawFrom = -1;
+  const auto redraw = [&](int to) {
+    if (redrawFrom >= 0)
+      emit dataChanged(index(redrawFrom, 0), index(to - 1, columnCount() - 1), {Qt::DisplayRole});
+    redrawFrom = -1;
+  };
   auto next = now.begin();
   const auto same = [](const catalogue::FolderRecording& a, const catalogue::FolderRecording& b) {
     return a.SameFileAs(b) && a.opened == b.opened && a.complete == b.complete &&
@@ -178,6 +186,8 @@ bool FolderRecordingRows::Become(catalogue::FolderRecordings&& now) {
            (next == now.end() || catalogue::ListsBefore(files_[row + gone].name, next->name)))
       ++gone;
     if (gone > 0) {
+      redraw(row);
+      if (moved < 0) moved = row;
       Remove(row, gone);
       changed = true;
       continue;
@@ -188,6 +198,8 @@ bool FolderRecordingRows::Become(catalogue::FolderRecordings&& now) {
            (row == rowCount() || catalogue::ListsBefore(came->name, files_[row].name)))
       ++came;
     if (came != next) {
+      redraw(row);
+      if (moved < 0) moved = row;
       const auto count = static_cast<int>(came - next);
       Insert(row, Describe(catalogue::FolderRecordings(std::make_move_iterator(next),
                                                        std::make_move_iterator(came))));
@@ -199,14 +211,18 @@ bool FolderRecordingRows::Become(catalogue::FolderRecordings&& now) {
     // The same name: a file grown or replaced shows what it holds now.
     if (!same(files_[row], *next)) {
       Replace(row, std::move(*next));
+      if (redrawFrom < 0) redrawFrom = row;
       changed = true;
+    } else {
+      redraw(row);
     }
     ++row;
     ++next;
   }
+  redraw(row);
   // Each row's number is its place, which rows taken out or put in move.
-  if (changed && rowCount() > 0)
-    emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DisplayRole});
+  if (moved >= 0 && moved < rowCount())
+    emit dataChanged(index(moved, 0), index(rowCount() - 1, 0), {Qt::DisplayRole});
   return changed;
 }
 

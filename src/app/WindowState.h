@@ -27,6 +27,9 @@ struct WindowState {
   // What the last listing of the PC folder found.
   std::atomic<std::uint32_t> FolderFileCount{0};
   std::atomic<std::uint32_t> ConversionWorkTotal{0};
+  // The folder's rows are still coming in (or are those kept from an
+  // earlier run, not yet checked): "all" is not yet known.
+  std::atomic<bool> FolderBeingRead{false};
   // The window's thread alone reads and writes it.
   ListShortfall DeviceListShortfall;
 };

@@ -122,7 +122,8 @@ ExitStatus RunFind(const Arguments& a, StatusLine& out) {
   if (end.unopened)
     Say(out, QStringLiteral("%1 里有无法打开的 .spx 文件，没有列出").arg(PathText(folder)));
   if (listed == 0) {
-    Say(out, QStringLiteral("%1 里没有 .spx 文件").arg(PathText(folder)));
+    // Entries that could not be opened were said above; none is no news.
+    if (!end.unopened) Say(out, QStringLiteral("%1 里没有 .spx 文件").arg(PathText(folder)));
     return kFailed;
   }
   QByteArray output;
