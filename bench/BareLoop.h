@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include <dirent.h>
@@ -15,6 +16,16 @@
 #include <unistd.h>
 
 namespace parlomax::bench {
+
+// As a restart finds it: nothing of the folder or its files in memory
+// (root only).
+inline bool DropPageCache() {
+  ::sync();
+  std::ofstream control("/proc/sys/vm/drop_caches");
+  control << "3\n";
+  control.flush();
+  return control.good();
+}
 
 // The least any listing does: every .spx entry opened, its header read.
 inline double BareLoop(const std::filesystem::path& folder, std::uint32_t expected) {

@@ -49,15 +49,6 @@ double MedianSeconds(Measure measure) {
   return seconds[kRuns / 2];
 }
 
-// As a restart finds it: nothing of the folder or its files in memory.
-bool DropPageCache() {
-  ::sync();
-  std::ofstream control("/proc/sys/vm/drop_caches");
-  control << "3\n";
-  control.flush();
-  return control.good();
-}
-
 struct Scan {
   double seconds = 0;
   double firstRunSeconds = 0;
@@ -146,15 +137,15 @@ void MeasureCold(const fs::path& folder, std::uint32_t count, const catalogue::F
   if (InMemory(folder))
     std::printf("cold: the folder is in memory (tmpfs); try --in a folder on a disk\n");
   std::printf("cold (page cache dropped before each):\n");
-  if (!DropPageCache())
+  if (!bench::DropPageCache())
     return std::printf("  skipped: the page cache could not be dropped\n"), void();
   const double bare = bench::BareLoop(folder, count);
   Report("bare loop: list, open, read 19 bytes", bare, bare);
-  DropPageCache();
+  bench::DropPageCache();
   const Scan fresh = ScanFolder(folder, {});
   Report("scan, nothing known", fresh.seconds, bare);
   Report("  its first run of rows", fresh.firstRunSeconds, bare);
-  DropPageCache();
+  bench::DropPageCache();
   Report("kept rows: load", CacheLoad(cache, folder, count), bare);
 }
 

@@ -85,14 +85,6 @@ double ResidentMegabytes() {
   return 0;
 }
 
-bool DropPageCache() {
-  ::sync();
-  std::ofstream control("/proc/sys/vm/drop_caches");
-  control << "3\n";
-  control.flush();
-  return control.good();
-}
-
 struct Window {
   Window(const fs::path& folder, const fs::path& cache)
       : devices(cache / "no-telephones"),
@@ -220,9 +212,9 @@ int main(int argc, char** argv) {
   }
 
   if (cold) {
-    if (!DropPageCache()) bench::Fail("dropping the page cache needs root");
+    if (!bench::DropPageCache()) bench::Fail("dropping the page cache needs root");
     const double coldBare = bench::BareLoop(folder.Path(), count);
-    if (!DropPageCache()) bench::Fail("dropping the page cache needs root");
+    if (!bench::DropPageCache()) bench::Fail("dropping the page cache needs root");
     Window window(folder.Path(), cache);
     window.form.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(1);
     QElapsedTimer clock;
