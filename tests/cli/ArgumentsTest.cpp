@@ -62,7 +62,7 @@ TEST(ArgumentsTest, TwoDashesEndTheOptionsAndALoneDashIsAWord) {
   EXPECT_EQ(Read({"convert", "--", "--", "-x"}).operands, (Words{"--", "-x"}));
   // A command's name after them is a word of no command.
   EXPECT_EQ(Error({"--", "list"}),
-            QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
+            QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy"));
   EXPECT_EQ(Error({"-"}), QStringLiteral("不认识的命令：-"));
   EXPECT_EQ(Error({""}), QStringLiteral("不认识的命令："));
 }
@@ -131,9 +131,9 @@ TEST(ArgumentsTest, HelpAndVersionNeedNoCommandAndSkipTheCommandsChecks) {
   EXPECT_TRUE(Read({"convert", "--json", "--device", "2", "--version"}).version);
   EXPECT_TRUE(Read({"--help", "--", "x"}).help);
   EXPECT_EQ(Error({"--", "--help"}),
-            QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
-  EXPECT_EQ(Error({}), QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
-  EXPECT_EQ(Error({"-q"}), QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
+            QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy"));
+  EXPECT_EQ(Error({}), QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy"));
+  EXPECT_EQ(Error({"-q"}), QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy"));
 }
 
 TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
