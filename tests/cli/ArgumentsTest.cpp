@@ -157,6 +157,24 @@ TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
   EXPECT_EQ(Read({"export", "--", "-x.xls"}).operands, Words{"-x.xls"});
 }
 
+TEST(ArgumentsTest, AutocopyTakesItsOwnWordsAndATelephoneIsNamedByNumberOrPlaceNotBoth) {
+  EXPECT_EQ(Read({"autocopy", "on"}).command, Command::Autocopy);
+  EXPECT_EQ(Read({"autocopy", "run", "/sys/devices/usb1/1-1"}).operands, (Words{"run", "/sys/devices/usb1/1-1"}));
+  EXPECT_EQ(Read({"copy", "d", "--telephone=1-1.4"}).telephone, "1-1.4");
+  const std::vector<std::pair<Words, const char*>> refused{
+      {{"autocopy"}, "autocopy 需要 on [目录]、off、status 或 run 设备"},
+      {{"autocopy", "sometimes"}, "autocopy 需要 on [目录]、off、status 或 run 设备"},
+      {{"autocopy", "on", "a", "b"}, "autocopy on 只接受一个目录"},
+      {{"autocopy", "status", "x"}, "autocopy status 不接受参数"},
+      {{"autocopy", "run"}, "autocopy run 需要一个设备（USB 位置或 sysfs 路径）"},
+      {{"autocopy", "on", "--pin-file", "p"},
+       "autocopy 不接受 --device、--telephone 和 --pin-file：run 后面写设备，密码见 parlomax-cli(1)"},
+      {{"list", "--device", "2", "--telephone", "1-1"}, "--device 和 --telephone 只能用一个"},
+      {{"find", "d", "--telephone", "1-1"}, "--telephone 只用于 list、copy 和 export"},
+      {{"list", "--telephone"}, "--telephone 后面缺少值"}};
+  for (const auto& [words, error] : refused) EXPECT_EQ(Error(words), QString::fromUtf8(error)) << words[0];
+}
+
 TEST(ArgumentsTest, FindTakesAFolderWordsAndNarrowingOptionsWithGoodValuesOnly) {
   const Arguments find = Read({"find", "spx", "138", "来电", "--since=3-1", "--until", "3月17日",
                                "--kind", "OUT", "--longer-than", "60", "--json"});
