@@ -206,13 +206,6 @@ ExitStatus Run(const Arguments& a, CliPlatform& platform, StatusLine& out) {
     Say(out, QStringLiteral("自动复制没有打开，什么也没有做（parlomax-cli autocopy on 打开）"));
     return kDone;
   }
-  // The keyring and the notice speak D-Bus, which wants an application object.
-  std::unique_ptr<QCoreApplication> application;
-  static int argc = 1;
-  static char name[] = "parlomax-cli";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) application = std::make_unique<QCoreApplication>(argc, argv);
-
   Arguments copy;
   copy.command = Command::Copy;
   copy.operands = {folder->string()};
@@ -240,6 +233,12 @@ ExitStatus Run(const Arguments& a, CliPlatform& platform, StatusLine& out) {
 }  // namespace
 
 ExitStatus RunAutocopy(const Arguments& a, CliPlatform& platform, StatusLine& out) {
+  // The keyring and the notice speak D-Bus, which wants an application object.
+  std::unique_ptr<QCoreApplication> application;
+  static int argc = 1;
+  static char name[] = "parlomax-cli";
+  static char* argv[] = {name, nullptr};
+  if (!QCoreApplication::instance()) application = std::make_unique<QCoreApplication>(argc, argv);
   const std::string& what = a.operands[0];
   if (what == "on") return TurnOn(a, out);
   if (what == "off") return TurnOff(out);
