@@ -130,6 +130,7 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
   }
   const auto lock = TakeFolder(a, folder, out);
   if (!lock) return Interrupted() ? kInterrupted : kFailed;
+  const OnForcedExit unlock([&lock] { lock->RemoveFilesAtExit(); });
   const TelephoneList list = telephone.ReadList();
   if (!list.count || telephone.Gone()) return telephone.FailureStatus();
   // What the folder holds, call by call; what a killed copy left there is

@@ -76,6 +76,7 @@ FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
   if (this != &other) {
     Release();
     fd_ = std::exchange(other.fd_, -1);
+    folder_ = std::move(other.folder_);
     state_ = std::exchange(other.state_, State::Failed);
     error_ = other.error_;
     holder_ = other.holder_;
@@ -83,17 +84,47 @@ FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
   return *this;
 }
 
+// Whether `fd` is still the file at the lock's name: a holder that let go
+// removes it, and whoever locked the removed file holds nothing.
+static bool StillNamed(int fd, const std::filesystem::path& folder) {
+  struct stat open {}, named {};
+  return ::fstat(fd, &open) == 0 && ::lstat((FolderLock::CornerOf(folder) / kLockName).c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+void FolderLock::RemoveFilesAtExit() const {
+  if (fd_ < 0) return;
+  // The folder is left as it was found: the lock file goes while it is still
+  // held (a waiter that opened it finds it gone and opens the next one), and
+  // the corner with it unless something else keeps files there.
+  ::unlink((CornerOf(folder_) / kLockName).c_str());
+  ::rmdir(CornerOf(folder_).c_str());
+}
+
 void FolderLock::Release() {
   if (fd_ < 0) return;
-  // Emptied first: a process number left behind would name the wrong holder.
-  [[maybe_unused]] const int emptied = ::ftruncate(fd_, 0);
+  RemoveFilesAtExit();
   ::close(fd_);  // closing the only descriptor lets the lock go
   fd_ = -1;
   state_ = State::Released;
 }
 
 FolderLock FolderLock::TryLock(const std::filesystem::path& folder) {
+  // A lock file removed by a holder letting go between our open and our
+  // lock is no lock: try the new one (a few times; then it counts as busy).
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    FolderLock lock = TryOnce(folder);
+    if (lock.state_ != State::Held || StillNamed(lock.fd_, folder)) return lock;
+    ::close(std::exchange(lock.fd_, -1));
+  }
+  FolderLock busy;
+  busy.state_ = State::Busy;
+  return busy;
+}
+
+FolderLock FolderLock::TryOnce(const std::filesystem::path& folder) {
   FolderLock lock;
+  lock.folder_ = folder;
   const int fd = OpenLockFile(folder);
   if (fd < 0) {
     lock.error_ = errno;

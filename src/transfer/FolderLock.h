@@ -13,7 +13,8 @@ namespace parlomax::transfer {
 // Never two copies into one folder at once: whoever copies holds an advisory
 // lock on "<folder>/.parlomax/lock" (flock, so the kernel lets it go when the
 // holder ends, however it ends). The holder writes its process number into
-// the file, so that a refused copy can say who is at it.
+// the file, so that a refused copy can say who is at it, and removes the file
+// (and the corner, when empty) as it lets go.
 class FolderLock {
  public:
   enum class State {
@@ -52,11 +53,17 @@ class FolderLock {
 
   // Lets the lock go at once (the destructor does too).
   void Release();
+  // Removes the lock's files as Release() does, but leaves the lock to the
+  // kernel: for a process that is about to end without unwinding.
+  void RemoveFilesAtExit() const;
 
   // "<folder>/.parlomax": the program's own corner of a folder, 0700.
   static std::filesystem::path CornerOf(const std::filesystem::path& folder);
 
  private:
+  static FolderLock TryOnce(const std::filesystem::path& folder);
+
+  std::filesystem::path folder_;
   int fd_ = -1;
   State state_ = State::Failed;
   int error_ = 0;

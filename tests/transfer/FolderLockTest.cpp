@@ -18,7 +18,7 @@ using transfer::FolderLock;
 using State = FolderLock::State;
 using namespace std::chrono_literals;
 
-TEST(FolderLock, OneHolderAtATimeTheOthersAreToldWhoAndTheCornerIsPrivate) {
+TEST(FolderLock, OneHolderAtATimeTheOthersAreToldWhoAndTheCornerIsPrivateWhileHeld) {
   testing::TempFolder folder;
   FolderLock first = FolderLock::TryLock(folder.Path());
   ASSERT_EQ(first.GetState(), State::Held) << first.Error();
@@ -46,7 +46,10 @@ TEST(FolderLock, OneHolderAtATimeTheOthersAreToldWhoAndTheCornerIsPrivate) {
   });
   FolderLock waiter = FolderLock::Lock(folder.Path(), std::chrono::steady_clock::time_point::max(), std::stop_token{}, 10ms);
   EXPECT_EQ(waiter.GetState(), State::Held);
+  releaser.join();
   EXPECT_EQ(first.GetState(), State::Released);
+  waiter.Release();
+  EXPECT_TRUE(fs::is_empty(folder.Path())) << "the folder is left as it was found";
 }
 
 TEST(FolderLock, APlantedLinkIsNeverFollowed) {
