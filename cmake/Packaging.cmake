@@ -54,6 +54,7 @@ install(FILES ${PARLOMAX_GENERATED}/zh_CN/parlomax.1.gz ${PARLOMAX_GENERATED}/zh
         DESTINATION ${CMAKE_INSTALL_MANDIR}/zh_CN/man1)
 # The nightly backup, for each user to turn on (systemctl --user enable).
 install(FILES ${PARLOMAX_PACKAGING}/systemd/parlomax-backup.service ${PARLOMAX_PACKAGING}/systemd/parlomax-backup.timer
+              ${PARLOMAX_PACKAGING}/systemd/parlomax-autocopy@.service
         DESTINATION lib/systemd/user)
 install(FILES ${PARLOMAX_PACKAGING}/debian/copyright ${PARLOMAX_GENERATED}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/parlomax)

@@ -3,6 +3,7 @@
 #include "audio/ExternalDecoder.h"
 #include "catalogue/FolderCache.h"
 #include "device/PasswordUnit.h"
+#include "platform/keyring/PinKeyring.h"
 #include "platform/shell/ExitSignals.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 #include "platform/shell/QtFolderBrowser.h"
@@ -41,6 +42,8 @@ int Run(app::ParlomaxApplication& application) {
   // Hidden until the telephone is opened.
   device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
   mainForm.SetPasswordDialog(&passwordDlg);
+  // The same place the copy on plug-in looks for it.
+  passwordDlg.SetRememberPin([](const QString& pin) { keyring::PinKeyring().Save(pin); });
   // A logout, Ctrl+C or kill ends the program as its exit button does (jobs
   // asked to stop, the telephone released), then leaves every event loop,
   // an open dialog's included; the working folder goes on the way out.

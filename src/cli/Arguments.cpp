@@ -14,11 +14,13 @@ namespace {
 
 const std::map<std::string, Command> kCommands{
     {"list", Command::List}, {"copy", Command::Copy},     {"convert", Command::Convert},
-    {"find", Command::Find}, {"export", Command::Export}, {"doctor", Command::Doctor}};
+    {"find", Command::Find}, {"export", Command::Export}, {"doctor", Command::Doctor},
+    {"autocopy", Command::Autocopy}};
 
 // Whether the command logs in to one telephone.
 bool LogsIn(Command command) {
-  return command != Command::Convert && command != Command::Find && command != Command::Doctor;
+  return command != Command::Convert && command != Command::Find && command != Command::Doctor &&
+         command != Command::Autocopy;
 }
 
 std::optional<std::uint32_t> Number(const std::string& text) {
@@ -29,6 +31,21 @@ std::optional<std::uint32_t> Number(const std::string& text) {
 }
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
+
+// autocopy's own words: on [FOLDER] | off | status | run DEVICE.
+QString CheckAutocopy(const std::vector<std::string>& words) {
+  const QString usage = QStringLiteral("autocopy 需要 on [目录]、off、status 或 run 设备");
+  if (words.empty()) return usage;
+  const std::string& what = words[0];
+  if (what == "on") return words.size() <= 2 ? QString() : QStringLiteral("autocopy on 只接受一个目录");
+  if (what == "off" || what == "status") {
+    return words.size() == 1 ? QString() : QStringLiteral("autocopy %1 不接受参数").arg(Text(what));
+  }
+  if (what == "run") {
+    return words.size() == 2 ? QString() : QStringLiteral("autocopy run 需要一个设备（USB 位置或 sysfs 路径）");
+  }
+  return usage;
+}
 
 std::optional<catalogue::MonthDay> Date(const std::string& text) {
   return catalogue::RecordingFind::ParseDate(QString::fromUtf8(text));
@@ -55,6 +72,11 @@ QString ValueMistake(const std::string& name, const std::string& value) {
 
 // The checks that need the command: its options and how many words it takes.
 QString CheckCommand(Arguments& a, bool deviceGiven) {
+  if (deviceGiven && a.telephone) return QStringLiteral("--device 和 --telephone 只能用一个");
+  if (a.command == Command::Autocopy && (deviceGiven || a.pinFile || a.telephone)) {
+    return QStringLiteral("autocopy 不接受 --device、--telephone 和 --pin-file：run 后面写设备，密码见 parlomax-cli(1)");
+  }
+  if (!LogsIn(a.command) && a.telephone) return QStringLiteral("--telephone 只用于 list、copy 和 export");
   if (!LogsIn(a.command) && (deviceGiven || a.pinFile)) {
     if (a.command == Command::Doctor)
       return QStringLiteral("doctor 查看所有电话，不用密码，不接受 --device 和 --pin-file");
@@ -103,6 +125,8 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
     case Command::Doctor:
       if (words != 0) return QStringLiteral("doctor 不接受参数：%1").arg(Text(a.operands[0]));
       break;
+    case Command::Autocopy:
+      return CheckAutocopy(a.operands);
     case Command::None:
       break;
   }
@@ -112,8 +136,8 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
 // The option words this program has always taken. QCommandLineParser takes
 // more: "--h" for "-h", "-help" for "--help", "-hq" for "-h -q".
 const std::set<std::string> kFlags{"-h", "--help", "--version", "-q", "--quiet", "--json", "--new", "--force"};
-const std::set<std::string> kWithValue{"--device", "--pin-file", "--since",
-                                       "--until",  "--kind",     "--longer-than"};
+const std::set<std::string> kWithValue{"--device", "--pin-file", "--since",       "--until",
+                                       "--kind",   "--longer-than", "--telephone"};
 
 // The first word the program refuses, in the order typed, and the command's
 // name, which counts only before "--". QCommandLineParser reads the rest of
@@ -169,12 +193,13 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   const QCommandLineOption force(QStringLiteral("force"));
   const QCommandLineOption device(QStringLiteral("device"), {}, QStringLiteral("N"));
   const QCommandLineOption pinFile(QStringLiteral("pin-file"), {}, QStringLiteral("FILE"));
+  const QCommandLineOption telephone(QStringLiteral("telephone"), {}, QStringLiteral("PLACE"));
   const QCommandLineOption since(QStringLiteral("since"), {}, QStringLiteral("DATE"));
   const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("DATE"));
   const QCommandLineOption kind(QStringLiteral("kind"), {}, QStringLiteral("KIND"));
   const QCommandLineOption longerThan(QStringLiteral("longer-than"), {}, QStringLiteral("SECONDS"));
-  parser.addOptions({help, version, quiet, json, newOnly, force, device, pinFile, since, until,
-                     kind, longerThan});
+  parser.addOptions({help, version, quiet, json, newOnly, force, device, pinFile, telephone, since,
+                     until, kind, longerThan});
   // One character a byte, so that a file name that is not UTF-8 comes back
   // as it was typed; the parser compares only the ASCII option names.
   QStringList line{QString()};  // the program's name, which the parser skips
@@ -191,6 +216,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   a.force = parser.isSet(force);
   if (parser.isSet(device)) a.device = *Number(bytes(parser.value(device)));
   if (parser.isSet(pinFile)) a.pinFile = bytes(parser.value(pinFile));
+  if (parser.isSet(telephone)) a.telephone = bytes(parser.value(telephone));
   // The first pass has checked every value these take.
   if (parser.isSet(since)) a.since = Date(bytes(parser.value(since)));
   if (parser.isSet(until)) a.until = Date(bytes(parser.value(until)));
@@ -201,7 +227,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   for (const QString& operand : operands) a.operands.push_back(bytes(operand));
   if (a.help || a.version) return result;
   if (a.command == Command::None) {
-    result.error = QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor");
+    result.error = QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy");
     return result;
   }
   result.error = CheckCommand(a, parser.isSet(device));

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,7 +12,7 @@
 
 namespace parlomax::cli {
 
-enum class Command { None, List, Copy, Convert, Find, Export, Doctor };
+enum class Command { None, List, Copy, Convert, Find, Export, Doctor, Autocopy };
 
 // What the command line asks for. Options may stand before or after the
 // command's name; "--" ends them.
@@ -25,6 +26,13 @@ struct Arguments {
   bool force = false;    // export
   std::uint32_t device = 1;  // counted from 1: USB telephones first, then emulators
   std::optional<std::string> pinFile;
+  // --telephone: the telephone at this USB place ("1-1.4", as the doctor
+  // prints it) or sysfs path (/sys/devices/.../1-1.4), instead of a number
+  std::optional<std::string> telephone;
+  // Not typed: how long a copy waits for a folder another copy is filling,
+  // and for a telephone another program holds. autocopy waits; copy does not.
+  std::chrono::seconds waitForFolder{0};
+  std::chrono::seconds waitForTelephone{0};
   std::vector<std::string> operands;  // the command's own words after its name
   // copy: the recordings' indexes (from 0), ascending, each once; empty: all
   std::vector<std::uint16_t> recordIndexes;

@@ -5,6 +5,7 @@
 #include "cli/PinSource.h"
 #include "cli/StandardOutput.h"
 #include "cli/Telephone.h"
+#include "cli/TelephonePlace.h"
 #include "platform/files/SystemReason.h"
 
 #include <QFile>
@@ -37,8 +38,14 @@ ExitStatus WithTelephone(const Arguments& a, CliPlatform& platform, StatusLine& 
   if (a.command == Command::Export) {
     if (const ExitStatus refused = CheckExportTarget(a, out); refused != kDone) return refused;
   }
+  std::uint32_t number = a.device;
+  if (a.telephone) {
+    const TelephoneAt at = FindTelephoneAt(platform.usb, *a.telephone, out);
+    if (at.refused != kDone) return at.refused;
+    number = at.number;
+  }
   Telephone telephone(platform.devices, messages, out);
-  if (const ExitStatus connected = telephone.Connect(a.device, PinFrom(a, out)); connected != kDone) return connected;
+  if (const ExitStatus connected = telephone.Connect(number, PinFrom(a, out)); connected != kDone) return connected;
   switch (a.command) {
     case Command::List:
       return RunList(telephone, a, out);
@@ -65,6 +72,7 @@ ExitStatus RunCommand(const Arguments& a, CliPlatform& platform, StatusLine& out
   if (a.command == Command::Convert) return RunConvert(a, out, platform.decoderProgram);
   if (a.command == Command::Find) return RunFind(a, out);
   if (a.command == Command::Doctor) return RunDoctor(platform);
+  if (a.command == Command::Autocopy) return RunAutocopy(a, platform, out);
   return WithTelephone(a, platform, out, messages);
 }
 

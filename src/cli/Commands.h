@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -25,7 +26,14 @@ class Telephone;
 struct CliPlatform;
 
 ExitStatus RunList(Telephone& telephone, const Arguments& arguments, StatusLine& out);
-ExitStatus RunCopy(Telephone& telephone, const Arguments& arguments, StatusLine& out, TerminalMessages& messages);
+// What a copy did, for whoever reports it elsewhere (a desktop notice).
+struct CopyTally {
+  std::uint32_t copied = 0;  // recordings now whole in the folder
+  std::uint32_t notCopied = 0;
+};
+ExitStatus RunCopy(Telephone& telephone, const Arguments& arguments, StatusLine& out, TerminalMessages& messages,
+                   CopyTally* tally = nullptr);
+ExitStatus RunAutocopy(const Arguments& arguments, CliPlatform& platform, StatusLine& out);
 ExitStatus RunConvert(const Arguments& arguments, StatusLine& out, const std::string& decoderProgram);
 ExitStatus RunFind(const Arguments& arguments, StatusLine& out);
 ExitStatus RunDoctor(CliPlatform& platform);

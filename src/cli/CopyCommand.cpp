@@ -9,8 +9,13 @@
 #include "platform/files/PrivateFolders.h"
 #include "platform/files/SystemReason.h"
 #include "transfer/CopyRecording.h"
+#include "transfer/FolderLock.h"
 
+#include <QFile>
+
+#include <chrono>
 #include <map>
+#include <optional>
 
 namespace parlomax::cli {
 namespace {
@@ -78,15 +83,54 @@ QString NewNameText(const fs::path& folder, const transfer::CopyState& state) {
       .arg(state.fileName, PathText(folder / state.savedAs));
 }
 
+// Who holds a folder's lock, as far as the system tells: "parlomax-cli（进程 1234）".
+QString HolderText(const transfer::FolderLock& lock) {
+  if (!lock.Holder()) return QStringLiteral("另一个程序");
+  QFile comm(QStringLiteral("/proc/%1/comm").arg(*lock.Holder()));
+  const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readLine()).trimmed() : QString();
+  return QStringLiteral("%1（进程 %2）").arg(name.isEmpty() ? QStringLiteral("另一个程序") : name).arg(*lock.Holder());
+}
+
+// Never two copies into one folder at once: the lock, or nothing after telling why not.
+std::optional<transfer::FolderLock> TakeFolder(const Arguments& a, const fs::path& folder, StatusLine& out) {
+  using State = transfer::FolderLock::State;
+  transfer::FolderLock lock = transfer::FolderLock::TryLock(folder);
+  if (lock.GetState() == State::Busy && a.waitForFolder.count() > 0) {
+    Say(out, QStringLiteral("%1正在向 %2 复制，等它完成").arg(HolderText(lock), PathText(folder)));
+    lock = transfer::FolderLock::Lock(folder, std::chrono::steady_clock::now() + a.waitForFolder,
+                                      [] { return Interrupted(); });
+  }
+  switch (lock.GetState()) {
+    case State::Held:
+      return lock;
+    case State::Busy:
+      Say(out, QStringLiteral("%1正在向 %2 复制；同一个目录一次只能有一个复制，请等它完成再试")
+                   .arg(HolderText(lock), PathText(folder)));
+      break;
+    case State::Failed:
+      Say(out, QStringLiteral("无法锁定目录 %1：%2")
+                   .arg(PathText(transfer::FolderLock::CornerOf(folder)), files::SystemReasonText(lock.Error())));
+      break;
+    case State::Stopped:
+    case State::Released:
+      break;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
-ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, TerminalMessages& messages) {
+ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, TerminalMessages& messages,
+                   CopyTally* tally) {
   const fs::path folder = UserPath(a.operands[0]);
   std::error_code ec;
   if (const int error = files::MakePrivateFolders(folder); error != 0) {
     Say(out, QStringLiteral("无法建立目录 %1：%2").arg(PathText(folder), files::SystemReasonText(error)));
     return kFailed;
   }
+  const auto lock = TakeFolder(a, folder, out);
+  if (!lock) return Interrupted() ? kInterrupted : kFailed;
+  const OnForcedExit unlock([&lock] { lock->RemoveFilesAtExit(); });
   const TelephoneList list = telephone.ReadList();
   if (!list.count || telephone.Gone()) return telephone.FailureStatus();
   // What the folder holds, call by call; what a killed copy left there is
@@ -107,7 +151,9 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
   transfer::CopyState state;
   transfer::CopyContext context{telephone.Link(), messages, progress,
                                 writer,           saved,    [] { return Interrupted(); }};
-  std::uint32_t copied = 0;
+  CopyTally ownTally;
+  CopyTally& counted = tally ? *tally : ownTally;
+  std::uint32_t& copied = counted.copied;
   std::uint32_t failed = 0;
   for (const std::uint16_t index : plan->indexes) {
     if (Interrupted()) break;
@@ -146,6 +192,7 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
     return kInterrupted;
   }
   const std::uint32_t notTried = static_cast<std::uint32_t>(plan->indexes.size()) - copied - failed;
+  counted.notCopied = failed + notTried;
   if (!a.quiet || failed + notTried > 0) {
     QString summary = QStringLiteral("复制了 %1 个录音（%2，用时 %3 秒）")
                           .arg(copied).arg(SizeText(progress.BytesDone())).arg(progress.Seconds(), 0, 'f', 1);

@@ -13,6 +13,9 @@ using Entries = std::vector<HelpEntry>;
 
 const Entries kTelephoneOptions{
     {QStringLiteral("--device N"), {QStringLiteral("用找到的第 N 部电话（从 1 起；先 USB 电话，后模拟电话）")}},
+    {QStringLiteral("--telephone 位置"),
+     {QStringLiteral("用 USB 上这个位置的电话：doctor 显示的位置（如 1-1.4），"),
+      QStringLiteral("或它的 sysfs 路径（如 /sys/devices/.../1-1.4）")}},
     {QStringLiteral("--pin-file 文件"),
      {QStringLiteral("从文件读电话的四位密码；文件只能由本人读取（如 chmod 600）"),
       QStringLiteral("没有此选项时读环境变量 PARLOMAX_PIN，再没有则在终端上询问"),
@@ -132,6 +135,18 @@ QString HelpText(Command command) {
           "占用它的内核驱动、是哪一种芯片、打开请求的回答、电话是否应答），正在运行的模拟电话，\n"
           "解码程序和声音输出。不用密码，也不显示密码。\n\n"
           "退出状态：0 有电话可以使用；1 电话连着但不能使用；2 没有找到电话。\n");
+    case Command::Autocopy:
+      return QStringLiteral(
+          "用法：parlomax-cli autocopy on [目录] | off | status\n\n"
+          "插上电话时自动复制新的录音（与 copy --new 相同），复制完在桌面上显示通知。\n"
+          "只对打开了它的用户有效；每晚的备份照旧。\n\n"
+          "  on [目录]   打开：以后插上电话，新的录音复制到目录（默认 ~/通话录音）\n"
+          "  off         关闭\n"
+          "  status      是否打开、复制到哪里、电话密码保存在哪里、udev 规则是否已安装\n\n"
+          "电话密码：在窗口的密码对话框里勾选“记住密码”（保存在桌面的钥匙环里，没有钥匙环时\n"
+          "保存在 ~/.config/parlomax/pin），或自己把四位密码写进这个文件（chmod 600）。\n"
+          "插上电话时，systemd 为打开了自动复制的用户运行 parlomax-cli autocopy run 设备。\n\n"
+          "退出状态：0 完成；1 失败；2 没有电话或没有密码；3 密码错误；4 电话在复制中拔出。\n");
     case Command::None:
       break;
   }
@@ -142,7 +157,8 @@ QString HelpText(Command command) {
                  {QStringLiteral("convert SPX目录 WAV目录"), {QStringLiteral("把 .spx 文件转换成 WAV 文件")}},
                  {QStringLiteral("find 目录 [词...]"), {QStringLiteral("在目录的录音里查找，与窗口的查找栏相同")}},
                  {QStringLiteral("export 文件.xls"), {QStringLiteral("把录音列表导出成 Excel 文件")}},
-                 {QStringLiteral("doctor"), {QStringLiteral("找不到电话时，检查原因并说明解决办法")}}}},
+                 {QStringLiteral("doctor"), {QStringLiteral("找不到电话时，检查原因并说明解决办法")}},
+                 {QStringLiteral("autocopy on|off|status"), {QStringLiteral("插上电话时自动复制新的录音")}}}},
                {QStringLiteral("\nparlomax-cli 命令 --help 显示该命令的说明。\n") + kTelephoneHeading,
                 Joined({kTelephoneOptions, kCommonOptions,
                         Entries{{QStringLiteral("--version"), {QStringLiteral("显示版本")}}}})}},

@@ -7,6 +7,7 @@
 #include "platform/usb/EmulatorFolder.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace parlomax::cli {
 namespace {
@@ -29,7 +30,7 @@ Telephone::Telephone(usb::DeviceLibrary& devices, TerminalMessages& messages, St
 
 Telephone::~Telephone() { link_.CloseAtExit(); }
 
-ExitStatus Telephone::Connect(std::uint32_t number, const PinSource& pin) {
+ExitStatus Telephone::Connect(std::uint32_t number, const PinSource& pin, std::chrono::seconds whileBusy) {
   const std::uint32_t count = link_.CountDevices();
   if (count == 0) {
     Say(out_, QStringLiteral("没有找到电话：请用 USB 线连上电话（或启动模拟电话 parlomax-phone）"));
@@ -53,8 +54,30 @@ ExitStatus Telephone::Connect(std::uint32_t number, const PinSource& pin) {
     Say(out_, device::kWrongPinMessage + QStringLiteral("（密码须是四位数字）"));
     return kWrongPin;
   }
+  if (const ExitStatus opened = Open(number, count, whileBusy); opened != kDone) return opened;
+  countAtOpen_ = count;
+  return LogIn(typed);
+}
+
+ExitStatus Telephone::Open(std::uint32_t number, std::uint32_t count, std::chrono::seconds whileBusy) {
+  using Clock = std::chrono::steady_clock;
+  const auto giveUp = Clock::now() + whileBusy;
+  bool toldWaiting = false;
   usb::Status refused = usb::kSuccess;
-  if (!link_.OpenDevice(number - 1, &refused)) {
+  while (!link_.OpenDevice(number - 1, &refused)) {
+    if (refused == usb::kBusy && Clock::now() < giveUp && !Interrupted()) {
+      if (!toldWaiting) {
+        Say(out_, QStringLiteral("另一个程序正在使用第 %1 部电话（也许是 Parlomax 窗口），等它用完再复制").arg(number));
+        toldWaiting = true;
+      }
+      for (int i = 0; i < 30 && !Interrupted(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (link_.CountDevices() < count) {
+        Say(out_, QStringLiteral("电话已断开"));
+        return kTelephoneGone;
+      }
+      continue;
+    }
+    if (toldWaiting && Interrupted()) return kInterrupted;
     Say(out_,
         refused == usb::kBusy
             ? QStringLiteral(
@@ -64,8 +87,7 @@ ExitStatus Telephone::Connect(std::uint32_t number, const PinSource& pin) {
             : QStringLiteral("无法打开第 %1 部电话（是否有权限？见 parlomax-cli(1)）").arg(number));
     return kFailed;
   }
-  countAtOpen_ = count;
-  return LogIn(typed);
+  return kDone;
 }
 
 ExitStatus Telephone::LogIn(const QString& pin) {

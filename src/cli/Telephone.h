@@ -6,6 +6,7 @@
 #include "device/DeviceLink.h"
 #include "device/DeviceListReading.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <variant>
@@ -28,9 +29,12 @@ class Telephone {
 
   // Opens the `number`th telephone (from 1) and logs in with `pin`, which is
   // asked for only once a telephone is there. kDone, or the status to end with.
-  // `pin` says what to end with when it has no PIN to give.
+  // `pin` says what to end with when it has no PIN to give. A telephone that
+  // another program holds is tried again every few seconds for up to
+  // `whileBusy` before giving up.
   using PinSource = std::function<std::variant<QString, ExitStatus>()>;
-  ExitStatus Connect(std::uint32_t number, const PinSource& pin);
+  ExitStatus Connect(std::uint32_t number, const PinSource& pin,
+                     std::chrono::seconds whileBusy = std::chrono::seconds(0));
 
   device::DeviceLink& Link() { return link_; }
   // Whether the telephone has left since it was opened: fewer are counted.
@@ -43,6 +47,8 @@ class Telephone {
 
  private:
   ExitStatus LogIn(const QString& pin);
+  // Opens it, waiting while another program holds it; kDone or what to end with.
+  ExitStatus Open(std::uint32_t number, std::uint32_t count, std::chrono::seconds whileBusy);
 
   StatusLine& out_;
   device::DeviceLink link_;

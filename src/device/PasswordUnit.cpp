@@ -3,6 +3,7 @@
 #include "device/PinCheck.h"
 #include "device/PinLogin.h"
 
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -46,7 +47,12 @@ TPasswordDlg::TPasswordDlg(DeviceLink& link, shell::MessageService& messages,
   connect(CancelBtn, &QPushButton::clicked, this, &TPasswordDlg::CancelBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
+  CheckRememberPin = new QCheckBox(QStringLiteral("记住密码"), this);
+  CheckRememberPin->setObjectName(QStringLiteral("CheckRememberPin"));
+  CheckRememberPin->setVisible(false);
+
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(CheckRememberPin);
   buttons->addStretch();
   buttons->addWidget(OKBtn);
   buttons->addWidget(CancelBtn);
@@ -59,10 +65,22 @@ TPasswordDlg::TPasswordDlg(DeviceLink& link, shell::MessageService& messages,
   }
 }
 
+void TPasswordDlg::SetRememberPin(std::function<void(const QString& pin)> remember) {
+  rememberPin_ = std::move(remember);
+  CheckRememberPin->setVisible(static_cast<bool>(rememberPin_));
+}
+
 void TPasswordDlg::OKBtnClick() {
   switch (LogIn(link_, Password->text(), [this] { messages_.Warn(kWrongPinMessage); })) {
     case LoginOutcome::Accepted:
       deviceTab_.UnlockDeviceTab();
+      if (rememberPin_ && CheckRememberPin->isChecked()) {
+        // The digits the telephone accepted, which " 917" typed stands for as "0917".
+        const PinDigits digits = PinDigitsOfText(Password->text());
+        QString pin;
+        for (const auto digit : digits) pin += QChar(u'0' + digit);
+        rememberPin_(pin);
+      }
       break;
     case LoginOutcome::Refused:
       deviceTab_.LockDeviceTab(false);

@@ -6,6 +6,9 @@
 
 #include <QDialog>
 
+#include <functional>
+
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -31,6 +34,11 @@ class TPasswordDlg : public QDialog {
   TPasswordDlg(DeviceLink& link, shell::MessageService& messages, DeviceTabLock& deviceTab,
                QWidget* parent = nullptr);
 
+  // Offers "记住密码": when it is ticked, the PIN of a login the telephone
+  // accepted goes to `remember` (the keyring, or a private file). Without
+  // it the box is not shown.
+  void SetRememberPin(std::function<void(const QString& pin)> remember);
+
  public slots:
   void OKBtnClick();
   void CancelBtnClick();
@@ -43,6 +51,8 @@ class TPasswordDlg : public QDialog {
   shell::MessageService& messages_;
   DeviceTabLock& deviceTab_;
   QLineEdit* Password = nullptr;
+  QCheckBox* CheckRememberPin = nullptr;
+  std::function<void(const QString& pin)> rememberPin_;
   QPushButton* OKBtn = nullptr;
   QPushButton* CancelBtn = nullptr;
 };

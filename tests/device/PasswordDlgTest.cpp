@@ -7,6 +7,7 @@
 #include "device/PinLogin.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -162,6 +163,29 @@ TEST_F(PasswordDlgTest, KeepsTheTypedTextBetweenShowings) {
   dialog_.show();
   EXPECT_EQ(Password()->text(), "1234");
   dialog_.hide();
+}
+
+TEST_F(PasswordDlgTest, RemembersOnlyAPinTheTelephoneAcceptedAndOnlyWhenAsked) {
+  EXPECT_TRUE(dialog_.findChild<QCheckBox*>("CheckRememberPin")->isHidden()) << "nowhere to keep it";
+  std::vector<QString> remembered;
+  dialog_.SetRememberPin([&remembered](const QString& pin) { remembered.push_back(pin); });
+  QCheckBox* remember = dialog_.findChild<QCheckBox*>("CheckRememberPin");
+  ASSERT_FALSE(remember->isHidden());
+  EXPECT_EQ(remember->text(), "记住密码");
+  EXPECT_FALSE(remember->isChecked());
+  const struct {
+    bool ticked;
+    QString typed;
+    std::vector<QString> remembered;  // so far
+  } steps[] = {{false, QStringLiteral("0917"), {}},
+               {true, QStringLiteral("1111"), {}},  // refused
+               {true, QStringLiteral(" 917"), {QStringLiteral("0917")}}};
+  for (const auto& step : steps) {
+    remember->setChecked(step.ticked);
+    EnterPin(step.typed);
+    EXPECT_EQ(remembered, step.remembered) << step.typed.toStdString();
+  }
+  EXPECT_EQ(dialog_.size(), QSize(309, 93));
 }
 
 TEST(PinCheck, ReadsTheTextAsCReadsANumber) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <csignal>
 #include <fstream>
 #include <set>
@@ -56,6 +57,7 @@ TEST(DebianPackage, HoldsWhatAUserNeedsPassesDebiansChecksAndRunsWhereverItIsUnp
       "./usr/lib/udev/rules.d/70-parlomax-telephone.rules",
       "./usr/lib/systemd/user/parlomax-backup.service",
       "./usr/lib/systemd/user/parlomax-backup.timer",
+      "./usr/lib/systemd/user/parlomax-autocopy@.service",
       "./usr/share/applications/org.parlomax.Parlomax.desktop",
       "./usr/share/icons/hicolor/scalable/apps/org.parlomax.Parlomax.svg",
       "./usr/share/icons/hicolor/16x16/apps/org.parlomax.Parlomax.png",
@@ -79,6 +81,7 @@ TEST(DebianPackage, HoldsWhatAUserNeedsPassesDebiansChecksAndRunsWhereverItIsUnp
   EXPECT_NE(control.find("qt6-translations-l10n"), std::string::npos);
   EXPECT_NE(control.find("fonts-wqy-microhei"), std::string::npos);
   EXPECT_NE(control.find("libqt6widgets6"), std::string::npos);  // found in the binaries
+  EXPECT_NE(control.find("libqt6keychain1"), std::string::npos);
   EXPECT_NE(control.find("Recommends: pulseaudio | pipewire-pulse"), std::string::npos);
 
   EXPECT_EQ(shell::StartAndWait("lintian", {"--fail-on", "error,warning", deb.string()}), 0)
@@ -94,6 +97,29 @@ TEST(DebianPackage, HoldsWhatAUserNeedsPassesDebiansChecksAndRunsWhereverItIsUnp
   const fs::path decoder = root / "usr/libexec/parlomax/speex";
   EXPECT_EQ(audio::FindDecoderProgram(root / "usr/bin"), decoder.string());
   EXPECT_EQ(shell::StartAndWait((root / "usr/bin/parlomax-cli").string(), {"--version"}), 0);
+
+  // The user units as systemd reads them, the plug-in copy instantiated for
+  // a telephone's sysfs path as udev names it; the program named by the
+  // unpacked path, since systemd looks for a bare name only where it is installed.
+  const fs::path units = scratch / "units";
+  fs::create_directories(units);
+  for (const std::string unit : {"parlomax-backup.service", "parlomax-backup.timer", "parlomax-autocopy@.service"}) {
+    std::ifstream in(root / "usr/lib/systemd/user" / unit);
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    for (std::size_t at; (at = text.find("ExecStart=parlomax-cli")) != std::string::npos;) {
+      text.replace(at, std::strlen("ExecStart=parlomax-cli"), "ExecStart=" + (root / "usr/bin/parlomax-cli").string());
+    }
+    std::ofstream(units / unit) << text;
+  }
+  ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+  // (systemd-analyze verify takes a ":" in a unit file's path for something else.)
+  const std::string instance = "parlomax-autocopy@sys-devices-usb1-1\\x2d2.service";
+  const std::string verify = "systemd-analyze verify --user --man=no '" + (units / "parlomax-backup.service").string() +
+                             "' '" + (units / "parlomax-backup.timer").string() + "' '" + (units / instance).string() + "'";
+  EXPECT_EQ(Output(verify + " && echo verified", scratch.Path()), "verified\n") << Output(verify, scratch.Path());
+  const std::string rule = Output("cat '" + (root / "usr/lib/udev/rules.d/70-parlomax-telephone.rules").string() + "'",
+                                  scratch.Path());
+  EXPECT_NE(rule.find(R"(TAG+="systemd", ENV{SYSTEMD_USER_WANTS}+="parlomax-autocopy@.service")"), std::string::npos);
 
   // Started from there, it comes up and ends cleanly on SIGTERM.
   ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
