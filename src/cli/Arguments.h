@@ -11,7 +11,7 @@
 
 namespace parlomax::cli {
 
-enum class Command { None, List, Copy, Convert, Find, Export, Doctor };
+enum class Command { None, List, Copy, Convert, Find, Export, Doctor, Verify };
 
 // What the command line asks for. Options may stand before or after the
 // command's name; "--" ends them.
@@ -20,7 +20,8 @@ struct Arguments {
   bool help = false;
   bool version = false;
   bool quiet = false;
-  bool json = false;     // list, find
+  bool json = false;     // list, find, verify
+  bool telephone = false;  // verify: the telephone's list too
   bool newOnly = false;  // copy
   bool force = false;    // export
   std::uint32_t device = 1;  // counted from 1: USB telephones first, then emulators

@@ -46,6 +46,8 @@ ExitStatus WithTelephone(const Arguments& a, CliPlatform& platform, StatusLine& 
       return RunCopy(telephone, a, out, messages);
     case Command::Export:
       return RunExport(telephone, a, out, messages, platform.automation);
+    case Command::Verify:
+      return RunVerify(a, out, &telephone);
     default:
       return kFailed;
   }
@@ -65,6 +67,7 @@ ExitStatus RunCommand(const Arguments& a, CliPlatform& platform, StatusLine& out
   if (a.command == Command::Convert) return RunConvert(a, out, platform.decoderProgram);
   if (a.command == Command::Find) return RunFind(a, out);
   if (a.command == Command::Doctor) return RunDoctor(platform);
+  if (a.command == Command::Verify && !a.telephone) return RunVerify(a, out, nullptr);
   return WithTelephone(a, platform, out, messages);
 }
 
