@@ -48,7 +48,7 @@ void FinishLedger(CopyContext& context) {
   if (context.ledgerLines == 0) return;
   context.ledgerLines = 0;
   const auto folder = context.folder.Path();
-  if (const int error = RewriteSums(folder); error != 0)
+  if (const int error = RewriteSums(folder); error != 0 && !context.writeFailed && !context.ledgerFailed)
     context.messages.Warn(LedgerFailedText(folder / kSumsFileName, error));
 }
 
@@ -137,6 +137,7 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
     if (end.error == 0 && end.hashed && state.LastRecordingComplete()) EnterInLedger(context, end, header);
   }
   if (end.error != 0) {
+    context.writeFailed = true;
     context.messages.Warn(files::WriteFailedText(path, end.error));
     return CopyOutcome::WriteFailed;
   }

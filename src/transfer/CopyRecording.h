@@ -72,6 +72,8 @@ struct CopyContext {
   // failed (said once: a full disk would otherwise say it for every file).
   std::uint32_t ledgerLines = 0;
   bool ledgerFailed = false;
+  // A recording the disk refused was said: the sums' failure is the same news.
+  bool writeFailed = false;
 };
 
 // Said when the ledger or SHA256SUMS could not be written: the recording
