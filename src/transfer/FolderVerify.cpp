@@ -34,8 +34,9 @@ bool IsPartName(std::string_view name) {
   const std::size_t at = name.rfind(".part");
   if (at == std::string_view::npos || !EndsWithSpx(name.substr(0, at))) return false;
   const std::string_view rest = name.substr(at + 5);
-  return rest.empty() || (rest.size() > 1 && rest[0] == '-' &&
-                          std::all_of(rest.begin() + 1, rest.end(), [](char c) { return c >= '0' && c <= '9'; }));
+  return rest.empty() ||
+         (rest.size() > 1 && rest[0] == '-' &&
+          std::all_of(rest.begin() + 1, rest.end(), [](char c) { return c >= '0' && c <= '9'; }));
 }
 
 // The recordings the folder holds, by name; 0 or errno.
@@ -80,7 +81,9 @@ FileFacts Examine(int folderFd, const std::string& name, const LedgerRecord* rec
   std::uint64_t done = 0;
   bool failed = false;
   for (;;) {
-    const std::size_t want = wantHash ? buffer.size() : kRecordingHeaderSize - std::min<std::uint64_t>(done, kRecordingHeaderSize);
+    const std::size_t want =
+        wantHash ? buffer.size()
+                 : kRecordingHeaderSize - std::min<std::uint64_t>(done, kRecordingHeaderSize);
     if (want == 0) break;
     const ssize_t n = ::read(fd, buffer.data() + (wantHash ? 0 : done), want);
     if (n < 0 && errno == EINTR) continue;
@@ -120,7 +123,8 @@ std::optional<Verdict> JudgeFile(const LedgerRecord* latest, const FileFacts& fa
     return facts.sha256 == latest->sha256 ? Verdict::Intact : Verdict::Changed;
   }
   const bool shortOfHeader =
-      !facts.header || facts.size < kRecordingHeaderSize + std::uint64_t{catalogue::PayloadLength(*facts.header)};
+      !facts.header ||
+      facts.size < kRecordingHeaderSize + std::uint64_t{catalogue::PayloadLength(*facts.header)};
   if (facts.partName || shortOfHeader) return Verdict::Cut;
   return Verdict::NeverCopied;
 }
@@ -145,7 +149,8 @@ FolderVerification VerifyFolder(const fs::path& folder) {
   std::vector<std::string> recorded;
   recorded.reserve(result.ledger.latest.size());
   for (const auto& entry : result.ledger.latest) recorded.push_back(entry.first);
-  std::set_union(names.begin(), names.end(), recorded.begin(), recorded.end(), std::back_inserter(all));
+  std::set_union(names.begin(), names.end(), recorded.begin(), recorded.end(),
+                 std::back_inserter(all));
   result.recordings.resize(all.size());
   for (std::size_t i = 0; i < all.size(); ++i) {
     result.recordings[i].name = std::move(all[i]);

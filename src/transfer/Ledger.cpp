@@ -47,7 +47,8 @@ std::string NowText() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   char text[40] = {};
-  if (!::localtime_r(&now, &local) || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local) == 0)
+  if (!::localtime_r(&now, &local) ||
+      std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local) == 0)
     return {};
   std::string iso(text);  // +hhmm as ISO 8601 writes it: +hh:mm
   if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
@@ -88,13 +89,16 @@ int OpenLedger(const fs::path& folder, Descriptor& ledger, bool forAppend) {
   Descriptor place;
   bool madeFolder = false;
   if (forAppend) {
-    if (const int error = OpenPrivateFolder(top.get(), kLedgerFolderName, place, madeFolder); error != 0)
+    if (const int error = OpenPrivateFolder(top.get(), kLedgerFolderName, place, madeFolder);
+        error != 0)
       return error;
   } else {
-    place.Reset(::openat(top.get(), kLedgerFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    place.Reset(
+        ::openat(top.get(), kLedgerFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!place.ok()) return errno;
   }
-  const int flags = (forAppend ? O_RDWR | O_APPEND : O_RDONLY) | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  const int flags =
+      (forAppend ? O_RDWR | O_APPEND : O_RDONLY) | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
   int fd = ::openat(place.get(), kLedgerFileName, flags);
   bool madeFile = false;
   if (fd < 0 && errno == ENOENT && forAppend) {
@@ -198,7 +202,8 @@ LedgerContents ReadFrom(int fd) {
   std::string expected(64, '0');
   std::string prev;
   std::size_t start = 0;
-  for (std::size_t newline; (newline = bytes.find('\n', start)) != std::string::npos; start = newline + 1) {
+  for (std::size_t newline; (newline = bytes.find('\n', start)) != std::string::npos;
+       start = newline + 1) {
     const std::string_view line(bytes.data() + start, newline - start);
     ++chain.lines;
     LedgerRecord record;
@@ -268,8 +273,9 @@ int RewriteSums(const fs::path& folder) {
 
 fs::path LedgerPath(const fs::path& folder) { return folder / kLedgerFolderName / kLedgerFileName; }
 
-LedgerRecord RecordOfCopy(const fs::path& name, const catalogue::RecordingHeader& header, std::uint64_t size,
-                          const Sha256Digest& sha256, const CopySource& source) {
+LedgerRecord RecordOfCopy(const fs::path& name, const catalogue::RecordingHeader& header,
+                          std::uint64_t size, const Sha256Digest& sha256,
+                          const CopySource& source) {
   LedgerRecord record;
   record.name = name.string();
   record.size = size;
@@ -290,7 +296,8 @@ int AppendToLedger(const fs::path& folder, const LedgerRecord& record) {
   if (const int error = Lock(ledger.get()); error != 0) return error;
   std::string previous;
   bool endsInLine = true;
-  if (const int error = LastRecordLine(ledger.get(), previous, endsInLine); error != 0) return error;
+  if (const int error = LastRecordLine(ledger.get(), previous, endsInLine); error != 0)
+    return error;
   const std::string prev = previous.empty() ? std::string(64, '0') : HexText(Sha256Of(previous));
   // A line cut short by a kill is ended first, in the same write, so that
   // the new line starts a line of its own.

@@ -45,8 +45,9 @@ struct LedgerRecord {
 };
 
 // The record of a copy made now, by this user and this program.
-LedgerRecord RecordOfCopy(const std::filesystem::path& name, const catalogue::RecordingHeader& header,
-                          std::uint64_t size, const Sha256Digest& sha256, const CopySource& source);
+LedgerRecord RecordOfCopy(const std::filesystem::path& name,
+                          const catalogue::RecordingHeader& header, std::uint64_t size,
+                          const Sha256Digest& sha256, const CopySource& source);
 
 // Appends `record` to the folder's ledger, making it if need be: under an
 // exclusive lock, so that two programs copying into one folder never mix

@@ -11,8 +11,9 @@ namespace parlomax::transfer {
 namespace {
 
 bool IsHexDigest(const QString& text) {
-  return text.size() == 64 &&
-         std::all_of(text.begin(), text.end(), [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); });
+  return text.size() == 64 && std::all_of(text.begin(), text.end(), [](QChar c) {
+           return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+         });
 }
 
 QString Text(const std::string& bytes) { return QString::fromStdString(bytes); }
@@ -29,7 +30,8 @@ QString StartText(const catalogue::RecordingFields& f) {
 
 std::string LedgerLineText(const LedgerRecord& record, const std::string& prev) {
   const catalogue::RecordingFields fields = catalogue::DecodeCallFields(record.header);
-  const QByteArray header(reinterpret_cast<const char*>(record.header.data()), static_cast<qsizetype>(record.header.size()));
+  const QByteArray header(reinterpret_cast<const char*>(record.header.data()),
+                          static_cast<qsizetype>(record.header.size()));
   QJsonObject line{
       {QStringLiteral("name"), Text(record.name)},
       {QStringLiteral("size"), static_cast<qint64>(record.size)},
@@ -56,8 +58,8 @@ bool ParseLedgerLine(std::string_view line, LedgerRecord& record, std::string* p
   // Quick refusal of what cannot be an object: a cut line mostly.
   if (line.size() < 2 || line.front() != '{' || line.back() != '}') return false;
   QJsonParseError error{};
-  const QJsonDocument document =
-      QJsonDocument::fromJson(QByteArray::fromRawData(line.data(), static_cast<qsizetype>(line.size())), &error);
+  const QJsonDocument document = QJsonDocument::fromJson(
+      QByteArray::fromRawData(line.data(), static_cast<qsizetype>(line.size())), &error);
   if (error.error != QJsonParseError::NoError || !document.isObject()) return false;
   const QJsonObject o = document.object();
   const QJsonValue name = o.value(QStringLiteral("name"));
@@ -71,7 +73,8 @@ bool ParseLedgerLine(std::string_view line, LedgerRecord& record, std::string* p
   record.name = name.toString().toStdString();
   record.size = static_cast<std::uint64_t>(size.toInteger());
   record.sha256 = sha256.toStdString();
-  const QByteArray header = QByteArray::fromHex(o.value(QStringLiteral("header")).toString().toLatin1());
+  const QByteArray header =
+      QByteArray::fromHex(o.value(QStringLiteral("header")).toString().toLatin1());
   record.header = {};
   if (header.size() == static_cast<qsizetype>(record.header.size()))
     std::copy(header.begin(), header.end(), record.header.begin());

@@ -29,7 +29,8 @@ void Sha256::Add(std::string_view bytes) {
 Sha256Digest Sha256::Finish() {
   Sha256Digest digest{};
   unsigned int length = 0;
-  if (EVP_DigestFinal_ex(context_, digest.data(), &length) != 1 || length != digest.size()) std::abort();
+  if (EVP_DigestFinal_ex(context_, digest.data(), &length) != 1 || length != digest.size())
+    std::abort();
   Restart();
   return digest;
 }

@@ -132,7 +132,8 @@ TEST_F(TransferTabTest, TheSelectedJobLocksTheListAndCopiesTheRowsRecordings) {
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"所选择的文件上传结束"});
   EXPECT_TRUE(std::filesystem::exists(FileOf(2)));
   EXPECT_TRUE(std::filesystem::exists(FileOf(6)));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 2);
+  // The two recordings, the ledger's folder and SHA256SUMS.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 2 + 2);
 }
 
 TEST_F(TransferTabTest, ARowAfterAGapStillCopiesItsOwnRecording) {

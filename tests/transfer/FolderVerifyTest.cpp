@@ -20,7 +20,8 @@ Bytes Recording(std::uint32_t payload, std::uint8_t minute) {
   fields.payloadLength = payload;
   const auto header = catalogue::EncodeRecordingHeader(fields);
   Bytes bytes(header.begin(), header.end());
-  for (std::uint32_t i = 0; i < payload; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 7 + minute));
+  for (std::uint32_t i = 0; i < payload; ++i)
+    bytes.push_back(static_cast<std::uint8_t>(i * 7 + minute));
   return bytes;
 }
 
@@ -54,7 +55,9 @@ TEST(FolderVerify, JudgesEveryRecordingOfTheFolderAndTheLedger) {
       catalogue::RecordingHeader header{};
       std::copy_n(c.copied.begin(), header.size(), header.begin());
       const std::string_view bytes(reinterpret_cast<const char*>(c.copied.data()), c.copied.size());
-      ASSERT_EQ(AppendToLedger(folder.Path(), RecordOfCopy(c.name, header, c.copied.size(), Sha256Of(bytes), {})), 0);
+      ASSERT_EQ(AppendToLedger(folder.Path(),
+                               RecordOfCopy(c.name, header, c.copied.size(), Sha256Of(bytes), {})),
+                0);
     }
     if (!c.now.empty()) testing::WriteFile(folder / c.name, c.now);
   }

@@ -40,7 +40,9 @@ std::string Text(const fs::path& file) {
   return all.str();
 }
 
-void Replace(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+void Replace(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
 
 class LedgerTest : public ::testing::Test {
  protected:
@@ -127,7 +129,9 @@ TEST_F(LedgerTest, AFullDiskWritesNoFalseLineAndTheNextAppendChainsOn) {
 TEST_F(LedgerTest, TwoWritersAtOnceNeverMixTheirLines) {
   const auto write = [this](char who) {
     for (int i = 0; i < 40; ++i)
-      EXPECT_EQ(AppendToLedger(folder_.Path(), Record(std::string(1, who) + std::to_string(i) + ".spx", 1)), 0);
+      EXPECT_EQ(AppendToLedger(folder_.Path(),
+                               Record(std::string(1, who) + std::to_string(i) + ".spx", 1)),
+                0);
   };
   std::jthread a(write, 'a'), b(write, 'b');
   a.join();
@@ -142,17 +146,25 @@ TEST_F(LedgerTest, SumsListTheLatestDigestOfEveryFileStillThereForSha256sum) {
   const std::string bytes = "recording bytes";
   std::ofstream(folder_ / "a b.spx") << bytes;
   std::ofstream(folder_ / "kept.spx") << bytes;
-  ASSERT_EQ(AppendToLedger(folder_.Path(), RecordOfCopy("a b.spx", {}, bytes.size(), Sha256Of("old"), {})), 0);
-  ASSERT_EQ(AppendToLedger(folder_.Path(), RecordOfCopy("a b.spx", {}, bytes.size(), Sha256Of(bytes), {})), 0);
-  ASSERT_EQ(AppendToLedger(folder_.Path(), RecordOfCopy("kept.spx", {}, bytes.size(), Sha256Of(bytes), {})), 0);
+  ASSERT_EQ(AppendToLedger(folder_.Path(),
+                           RecordOfCopy("a b.spx", {}, bytes.size(), Sha256Of("old"), {})),
+            0);
+  ASSERT_EQ(AppendToLedger(folder_.Path(),
+                           RecordOfCopy("a b.spx", {}, bytes.size(), Sha256Of(bytes), {})),
+            0);
+  ASSERT_EQ(AppendToLedger(folder_.Path(),
+                           RecordOfCopy("kept.spx", {}, bytes.size(), Sha256Of(bytes), {})),
+            0);
   ASSERT_EQ(AppendToLedger(folder_.Path(), RecordOfCopy("gone.spx", {}, 1, Sha256Of("x"), {})), 0);
-  ASSERT_EQ(AppendToLedger(folder_.Path(), RecordOfCopy("odd\\name.spx", {}, 1, Sha256Of("x"), {})), 0);
+  ASSERT_EQ(AppendToLedger(folder_.Path(), RecordOfCopy("odd\\name.spx", {}, 1, Sha256Of("x"), {})),
+            0);
   std::ofstream(folder_ / "odd\\name.spx") << "x";
   ASSERT_EQ(RewriteSums(folder_.Path()), 0);
-  EXPECT_EQ(Text(folder_ / kSumsFileName), HexText(Sha256Of(bytes)) + "  a b.spx\n" + HexText(Sha256Of(bytes)) +
-                                               "  kept.spx\n");
+  EXPECT_EQ(Text(folder_ / kSumsFileName),
+            HexText(Sha256Of(bytes)) + "  a b.spx\n" + HexText(Sha256Of(bytes)) + "  kept.spx\n");
   EXPECT_EQ(testing::ModeOf(folder_ / kSumsFileName), 0600u);
-  const std::string check = "cd '" + folder_.Path().string() + "' && sha256sum --quiet -c SHA256SUMS";
+  const std::string check =
+      "cd '" + folder_.Path().string() + "' && sha256sum --quiet -c SHA256SUMS";
   EXPECT_EQ(std::system(check.c_str()), 0);
 }
 
