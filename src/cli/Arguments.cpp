@@ -13,14 +13,15 @@ namespace parlomax::cli {
 namespace {
 
 const std::map<std::string, Command> kCommands{
-    {"list", Command::List}, {"copy", Command::Copy},     {"convert", Command::Convert},
-    {"find", Command::Find}, {"export", Command::Export}, {"doctor", Command::Doctor},
+    {"list", Command::List},    {"copy", Command::Copy},     {"convert", Command::Convert},
+    {"find", Command::Find},    {"export", Command::Export}, {"doctor", Command::Doctor},
     {"verify", Command::Verify}};
 
 // Whether the command logs in to one telephone.
 bool LogsIn(const Arguments& a) {
   if (a.command == Command::Verify) return a.telephone;
-  return a.command != Command::Convert && a.command != Command::Find && a.command != Command::Doctor;
+  return a.command != Command::Convert && a.command != Command::Find &&
+         a.command != Command::Doctor;
 }
 
 std::optional<std::uint32_t> Number(const std::string& text) {
@@ -65,10 +66,12 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
     return QStringLiteral("%1 不连接电话，不接受 --device 和 --pin-file")
         .arg(a.command == Command::Find ? QStringLiteral("find") : QStringLiteral("convert"));
   }
-  if (a.json && a.command != Command::List && a.command != Command::Find && a.command != Command::Verify) {
+  if (a.json && a.command != Command::List && a.command != Command::Find &&
+      a.command != Command::Verify) {
     return QStringLiteral("--json 只用于 list、find 和 verify");
   }
-  if (a.telephone && a.command != Command::Verify) return QStringLiteral("--telephone 只用于 verify");
+  if (a.telephone && a.command != Command::Verify)
+    return QStringLiteral("--telephone 只用于 verify");
   if ((a.since || a.until || a.kind || a.longerThan) && a.command != Command::Find) {
     return QStringLiteral("--since、--until、--kind 和 --longer-than 只用于 find");
   }
@@ -119,7 +122,7 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
 
 // The option words this program has always taken. QCommandLineParser takes
 // more: "--h" for "-h", "-help" for "--help", "-hq" for "-h -q".
-const std::set<std::string> kFlags{"-h",    "--help", "--version", "-q",         "--quiet",
+const std::set<std::string> kFlags{"-h",     "--help", "--version", "-q",         "--quiet",
                                    "--json", "--new",  "--force",   "--telephone"};
 const std::set<std::string> kWithValue{"--device", "--pin-file", "--since",
                                        "--until",  "--kind",     "--longer-than"};
@@ -199,8 +202,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& typed) {
   const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("DATE"));
   const QCommandLineOption kind(QStringLiteral("kind"), {}, QStringLiteral("KIND"));
   const QCommandLineOption longerThan(QStringLiteral("longer-than"), {}, QStringLiteral("SECONDS"));
-  parser.addOptions({help, version, quiet, json, newOnly, force, telephone, device, pinFile, since, until,
-                     kind, longerThan});
+  parser.addOptions({help, version, quiet, json, newOnly, force, telephone, device, pinFile, since,
+                     until, kind, longerThan});
   // One character a byte, so that a file name that is not UTF-8 comes back
   // as it was typed; the parser compares only the ASCII option names.
   QStringList line{QString()};  // the program's name, which the parser skips

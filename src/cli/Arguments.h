@@ -20,7 +20,7 @@ struct Arguments {
   bool help = false;
   bool version = false;
   bool quiet = false;
-  bool json = false;     // list, find, verify
+  bool json = false;       // list, find, verify
   bool telephone = false;  // verify: the telephone's list too
   bool newOnly = false;  // copy
   bool force = false;    // export

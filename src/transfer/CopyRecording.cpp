@@ -48,7 +48,8 @@ void FinishLedger(CopyContext& context) {
   if (context.ledgerLines == 0) return;
   context.ledgerLines = 0;
   const auto folder = context.folder.Path();
-  if (const int error = RewriteSums(folder); error != 0 && !context.writeFailed && !context.ledgerFailed)
+  if (const int error = RewriteSums(folder);
+      error != 0 && !context.writeFailed && !context.ledgerFailed)
     context.messages.Warn(LedgerFailedText(folder / kSumsFileName, error));
 }
 
@@ -56,7 +57,8 @@ namespace {
 
 // The ledger never stands in the way of a copy: the file is in the folder
 // whatever becomes of its line.
-void EnterInLedger(CopyContext& context, const FileEnd& end, const catalogue::RecordingHeader& header) {
+void EnterInLedger(CopyContext& context, const FileEnd& end,
+                   const catalogue::RecordingHeader& header) {
   const auto folder = context.folder.Path();
   const int error = AppendToLedger(
       folder, RecordOfCopy(end.at.filename(), header, end.size, end.sha256, context.source));
@@ -134,7 +136,8 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
     std::error_code ec;
     const auto size = std::filesystem::file_size(end.at, ec);
     if (!ec) context.folder.Placed(state.savedAs, header, size);
-    if (end.error == 0 && end.hashed && state.LastRecordingComplete()) EnterInLedger(context, end, header);
+    if (end.error == 0 && end.hashed && state.LastRecordingComplete())
+      EnterInLedger(context, end, header);
   }
   if (end.error != 0) {
     context.writeFailed = true;

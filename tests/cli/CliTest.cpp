@@ -420,14 +420,16 @@ TEST_F(CliTest, VerifyPassesAFolderAsCopiedAndFailsOneChangedSinceOrMissingACall
   auto phone = PlugIn({"--generate", "4", "--seed", "11"});
   const fs::path saved = Folder("saved");
   ASSERT_EQ(Cli({"copy", saved.string()}).status, 0);
-  EXPECT_EQ(std::system(("cd '" + saved.string() + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+  EXPECT_EQ(std::system(("cd '" + saved.string() + "' && sha256sum --quiet -c SHA256SUMS").c_str()),
+            0);
 
   const auto intact = Cli({"verify", saved.string(), "--telephone"});
   EXPECT_EQ(intact.status, 0) << intact.out << intact.err;
   EXPECT_EQ(Count(intact.out, "完好\t"), 4) << intact.out;
   const auto json = Cli({"verify", "--json", saved.string()});
   EXPECT_EQ(json.status, 0) << json.err;
-  const QJsonObject document = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+  const QJsonObject document =
+      QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
   EXPECT_TRUE(document["intact"].toBool());
   EXPECT_TRUE(document["ledger"].toObject()["intact"].toBool());
   EXPECT_EQ(document["recordings"].toArray().size(), 4);
@@ -442,10 +444,12 @@ TEST_F(CliTest, VerifyPassesAFolderAsCopiedAndFailsOneChangedSinceOrMissingACall
   EXPECT_EQ(broken.status, 1);
   EXPECT_EQ(Count(broken.out, "已改变\t"), 1) << broken.out;
   EXPECT_EQ(Count(broken.out, "不见了\t"), 1) << broken.out;
-  EXPECT_EQ(Count(broken.out, "不在目录里\t" + FileOf(saved, model, 1).filename().string()), 1) << broken.out;
+  EXPECT_EQ(Count(broken.out, "不在目录里\t" + FileOf(saved, model, 1).filename().string()), 1)
+      << broken.out;
 
   EXPECT_EQ(Cli({"verify", Folder("nowhere").string()}).status, 2);
-  EXPECT_EQ(Cli({"verify", saved.string(), "--device", "1"}).status, 1) << "a telephone only with --telephone";
+  EXPECT_EQ(Cli({"verify", saved.string(), "--device", "1"}).status, 1)
+      << "a telephone only with --telephone";
 }
 
 }  // namespace

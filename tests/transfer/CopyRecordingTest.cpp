@@ -279,7 +279,8 @@ TEST_F(CopyRecordingTest, AFileTheDiskDoesNotTakeIsNeverCopiedAndTheEarlierOneSt
   EXPECT_TRUE(messages_.Texts().back().endsWith("超出了磁盘配额"));
 }
 
-TEST_F(CopyRecordingTest, ACompleteCopyIsEnteredInTheLedgerAndALedgerTheDiskRefusesCostsNoRecording) {
+TEST_F(CopyRecordingTest,
+       ACompleteCopyIsEnteredInTheLedgerAndALedgerTheDiskRefusesCostsNoRecording) {
   Plug({testing::MakeRecording(3000, 1), testing::MakeRecording(700, 2)});
   ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied);
   const Bytes first = testing::FileBytes(FileOf(0, 1));
@@ -297,7 +298,8 @@ TEST_F(CopyRecordingTest, ACompleteCopyIsEnteredInTheLedgerAndALedgerTheDiskRefu
   EXPECT_EQ(Copy(1, 2), CopyOutcome::Copied);
   files::StopFailingWrites();
   EXPECT_EQ(testing::FileBytes(FileOf(1, 2)), Expected(1));
-  EXPECT_EQ(messages_.Texts(), std::vector<QString>{LedgerFailedText(LedgerPath(folder_.Path()), ENOSPC)});
+  EXPECT_EQ(messages_.Texts(),
+            std::vector<QString>{LedgerFailedText(LedgerPath(folder_.Path()), ENOSPC)});
   ledger = ReadLedger(folder_.Path());
   EXPECT_EQ(ledger.chain.records, 1u);
   EXPECT_EQ(ledger.chain.lines, ledger.chain.records);

@@ -128,7 +128,8 @@ Status EmulatorDeviceLibrary::Open(std::uint32_t deviceNumber, DeviceHandle& han
     return greeted;
   }
   auto connection = std::make_shared<Connection>(fd);
-  connection->source = {EmulatorSocketPath(folder_, running[deviceNumber]).filename().string(), "模拟电话"};
+  connection->source = {EmulatorSocketPath(folder_, running[deviceNumber]).filename().string(),
+                        "模拟电话"};
   handle = connections_.Add(std::move(connection));
   return kSuccess;
 }
