@@ -263,6 +263,8 @@ int RewriteSums(const fs::path& folder) {
     text += name;
     text += '\n';
   }
+  // What a killed rewrite left behind goes first: nothing else would ever take it away.
+  files::RemoveLeftovers(folder, kSumsFileName);
   files::KeptFile sums;
   if (!sums.Create(folder / kSumsFileName)) return sums.Error();
   sums.Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));

@@ -83,6 +83,13 @@ TEST_F(LedgerTest, ChainsEveryLineToTheLastGoodOneAcrossAKilledAppend) {
   EXPECT_EQ(read.latest.at("d.spx").line, 4u);
   EXPECT_EQ(read.latest.at("d.spx").sha256, Record("d.spx", 4).sha256);
 
+  // A cut line longer than the blocks the last good line is looked for in.
+  std::ofstream(Ledger(), std::ios::app | std::ios::binary) << "{\"name\":\"" + std::string(200000, 'x');
+  Append("e.spx", 5);
+  read = ReadLedger(folder_.Path());
+  EXPECT_TRUE(read.chain.Intact()) << "broken at line " << read.chain.brokenAt;
+  EXPECT_EQ(read.chain.cutLines, 2u);
+
   const std::string whole = Text(Ledger());
   // A line taken out, or one changed, breaks the chain on the next record.
   const std::size_t secondStart = whole.find('\n') + 1;
