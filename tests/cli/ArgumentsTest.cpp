@@ -62,7 +62,7 @@ TEST(ArgumentsTest, TwoDashesEndTheOptionsAndALoneDashIsAWord) {
   EXPECT_EQ(Read({"convert", "--", "--", "-x"}).operands, (Words{"--", "-x"}));
   // A command's name after them is a word of no command.
   EXPECT_EQ(Error({"--", "list"}),
-            QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
+            QStringLiteral("缺少命令：list、copy、convert、find、export、verify 或 doctor"));
   EXPECT_EQ(Error({"-"}), QStringLiteral("不认识的命令：-"));
   EXPECT_EQ(Error({""}), QStringLiteral("不认识的命令："));
 }
@@ -131,13 +131,13 @@ TEST(ArgumentsTest, HelpAndVersionNeedNoCommandAndSkipTheCommandsChecks) {
   EXPECT_TRUE(Read({"convert", "--json", "--device", "2", "--version"}).version);
   EXPECT_TRUE(Read({"--help", "--", "x"}).help);
   EXPECT_EQ(Error({"--", "--help"}),
-            QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
-  EXPECT_EQ(Error({}), QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
-  EXPECT_EQ(Error({"-q"}), QStringLiteral("缺少命令：list、copy、convert、find、export 或 doctor"));
+            QStringLiteral("缺少命令：list、copy、convert、find、export、verify 或 doctor"));
+  EXPECT_EQ(Error({}), QStringLiteral("缺少命令：list、copy、convert、find、export、verify 或 doctor"));
+  EXPECT_EQ(Error({"-q"}), QStringLiteral("缺少命令：list、copy、convert、find、export、verify 或 doctor"));
 }
 
 TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
-  EXPECT_EQ(Error({"copy", "d", "--json"}), QStringLiteral("--json 只用于 list 和 find"));
+  EXPECT_EQ(Error({"copy", "d", "--json"}), QStringLiteral("--json 只用于 list、find 和 verify"));
   EXPECT_EQ(Error({"list", "--new"}), QStringLiteral("--new 只用于 copy"));
   EXPECT_EQ(Error({"list", "--force"}), QStringLiteral("--force 只用于 export"));
   EXPECT_EQ(Error({"convert", "a", "b", "--device", "1"}),
