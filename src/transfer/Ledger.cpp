@@ -50,8 +50,12 @@ std::string NowText() {
   if (!::localtime_r(&now, &local) ||
       std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local) == 0)
     return {};
-  std::string iso(text);  // +hhmm as ISO 8601 writes it: +hh:mm
-  if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
+  // +hhmm as ISO 8601 writes it: +hh:mm
+  const std::string_view made(text);
+  if (made.size() < 5) return std::string(made);
+  std::string iso(made.substr(0, made.size() - 2));
+  iso += ':';
+  iso += made.substr(made.size() - 2);
   return iso;
 }
 
@@ -303,7 +307,12 @@ int AppendToLedger(const fs::path& folder, const LedgerRecord& record) {
   const std::string prev = previous.empty() ? std::string(64, '0') : HexText(Sha256Of(previous));
   // A line cut short by a kill is ended first, in the same write, so that
   // the new line starts a line of its own.
-  std::string bytes = (endsInLine ? "" : "\n") + LedgerLineText(record, prev) + "\n";
+  const std::string line = LedgerLineText(record, prev);
+  std::string bytes;
+  bytes.reserve(line.size() + 2);
+  if (!endsInLine) bytes += '\n';
+  bytes += line;
+  bytes += '\n';
   int error = 0;
   const std::size_t taken = files::BytesTheDiskTakes(bytes.size(), error);
   ssize_t written = -1;
