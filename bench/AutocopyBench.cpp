@@ -64,7 +64,7 @@ long OneRound(const std::string& home) {
 long PlainCopy(const std::string& home) {
   testing::TempFolder saved, runtime;
   const auto start = std::chrono::steady_clock::now();
-  const auto run = testing::RunProgram({PARLOMAX_CLI_PROGRAM, "copy", saved.Path().string(), "--new", "--telephone",
+  const auto run = testing::RunProgram({PARLOMAX_CLI_PROGRAM, "copy", saved.Path().string(), "--new", "--usb",
                                         kSysfsPath, "--quiet"},
                                        {"HOME=" + home, "XDG_RUNTIME_DIR=" + runtime.Path().string(), "PARLOMAX_PIN=9174"});
   if (run.status != 0) std::fprintf(stderr, "copy failed: %s\n", run.err.c_str());

@@ -13,14 +13,15 @@ namespace parlomax::cli {
 namespace {
 
 const std::map<std::string, Command> kCommands{
-    {"list", Command::List}, {"copy", Command::Copy},     {"convert", Command::Convert},
-    {"find", Command::Find}, {"export", Command::Export}, {"doctor", Command::Doctor},
-    {"autocopy", Command::Autocopy}};
+    {"list", Command::List},    {"copy", Command::Copy},     {"convert", Command::Convert},
+    {"find", Command::Find},    {"export", Command::Export}, {"doctor", Command::Doctor},
+    {"autocopy", Command::Autocopy}, {"verify", Command::Verify}};
 
 // Whether the command logs in to one telephone.
-bool LogsIn(Command command) {
-  return command != Command::Convert && command != Command::Find && command != Command::Doctor &&
-         command != Command::Autocopy;
+bool LogsIn(const Arguments& a) {
+  if (a.command == Command::Verify) return a.telephone;
+  return a.command != Command::Convert && a.command != Command::Find &&
+         a.command != Command::Doctor && a.command != Command::Autocopy;
 }
 
 std::optional<std::uint32_t> Number(const std::string& text) {
@@ -72,20 +73,26 @@ QString ValueMistake(const std::string& name, const std::string& value) {
 
 // The checks that need the command: its options and how many words it takes.
 QString CheckCommand(Arguments& a, bool deviceGiven) {
-  if (deviceGiven && a.telephone) return QStringLiteral("--device 和 --telephone 只能用一个");
-  if (a.command == Command::Autocopy && (deviceGiven || a.pinFile || a.telephone)) {
-    return QStringLiteral("autocopy 不接受 --device、--telephone 和 --pin-file：run 后面写设备，密码见 parlomax-cli(1)");
+  if (deviceGiven && a.usbPlace) return QStringLiteral("--device 和 --usb 只能用一个");
+  if (a.command == Command::Autocopy && (deviceGiven || a.pinFile || a.usbPlace)) {
+    return QStringLiteral("autocopy 不接受 --device、--usb 和 --pin-file：run 后面写设备，密码见 parlomax-cli(1)");
   }
-  if (!LogsIn(a.command) && a.telephone) return QStringLiteral("--telephone 只用于 list、copy 和 export");
-  if (!LogsIn(a.command) && (deviceGiven || a.pinFile)) {
+  if (!LogsIn(a) && a.usbPlace)
+    return QStringLiteral("--usb 只用于连接电话的命令：list、copy、export 和 verify --telephone");
+  if (!LogsIn(a) && (deviceGiven || a.pinFile)) {
     if (a.command == Command::Doctor)
       return QStringLiteral("doctor 查看所有电话，不用密码，不接受 --device 和 --pin-file");
+    if (a.command == Command::Verify)
+      return QStringLiteral("verify 只在有 --telephone 时连接电话，才接受 --device 和 --pin-file");
     return QStringLiteral("%1 不连接电话，不接受 --device 和 --pin-file")
         .arg(a.command == Command::Find ? QStringLiteral("find") : QStringLiteral("convert"));
   }
-  if (a.json && a.command != Command::List && a.command != Command::Find) {
-    return QStringLiteral("--json 只用于 list 和 find");
+  if (a.json && a.command != Command::List && a.command != Command::Find &&
+      a.command != Command::Verify) {
+    return QStringLiteral("--json 只用于 list、find 和 verify");
   }
+  if (a.telephone && a.command != Command::Verify)
+    return QStringLiteral("--telephone 只用于 verify");
   if ((a.since || a.until || a.kind || a.longerThan) && a.command != Command::Find) {
     return QStringLiteral("--since、--until、--kind 和 --longer-than 只用于 find");
   }
@@ -122,6 +129,9 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
     case Command::Export:
       if (words != 1) return QStringLiteral("export 需要一个文件名，如 录音列表.xls");
       break;
+    case Command::Verify:
+      if (words != 1) return QStringLiteral("verify 需要一个录音目录");
+      break;
     case Command::Doctor:
       if (words != 0) return QStringLiteral("doctor 不接受参数：%1").arg(Text(a.operands[0]));
       break;
@@ -135,9 +145,10 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
 
 // The option words this program has always taken. QCommandLineParser takes
 // more: "--h" for "-h", "-help" for "--help", "-hq" for "-h -q".
-const std::set<std::string> kFlags{"-h", "--help", "--version", "-q", "--quiet", "--json", "--new", "--force"};
-const std::set<std::string> kWithValue{"--device", "--pin-file", "--since",       "--until",
-                                       "--kind",   "--longer-than", "--telephone"};
+const std::set<std::string> kFlags{"-h",     "--help", "--version", "-q",         "--quiet",
+                                   "--json", "--new",  "--force",   "--telephone"};
+const std::set<std::string> kWithValue{"--device", "--pin-file",    "--since", "--until",
+                                       "--kind",   "--longer-than", "--usb"};
 
 // The first word the program refuses, in the order typed, and the command's
 // name, which counts only before "--". QCommandLineParser reads the rest of
@@ -173,11 +184,27 @@ FirstPass ReadFirst(const std::vector<std::string>& words) {
   return pass;
 }
 
+// "--telephone=N" is "--telephone --device N": the telephone to ask.
+std::vector<std::string> Unfolded(const std::vector<std::string>& words) {
+  std::vector<std::string> out;
+  bool options = true;
+  for (const std::string& word : words) {
+    options = options && word != "--";
+    if (options && word.starts_with("--telephone=")) {
+      out.insert(out.end(), {"--telephone", "--device", word.substr(12)});
+    } else {
+      out.push_back(word);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
-ParsedArguments ParseArguments(const std::vector<std::string>& words) {
+ParsedArguments ParseArguments(const std::vector<std::string>& typed) {
   ParsedArguments result;
   Arguments& a = result.arguments;
+  const std::vector<std::string> words = Unfolded(typed);
   const FirstPass first = ReadFirst(words);
   if (!first.mistake.isEmpty()) {
     result.error = first.mistake;
@@ -191,14 +218,15 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   const QCommandLineOption json(QStringLiteral("json"));
   const QCommandLineOption newOnly(QStringLiteral("new"));
   const QCommandLineOption force(QStringLiteral("force"));
+  const QCommandLineOption telephone(QStringLiteral("telephone"));
   const QCommandLineOption device(QStringLiteral("device"), {}, QStringLiteral("N"));
   const QCommandLineOption pinFile(QStringLiteral("pin-file"), {}, QStringLiteral("FILE"));
-  const QCommandLineOption telephone(QStringLiteral("telephone"), {}, QStringLiteral("PLACE"));
+  const QCommandLineOption usb(QStringLiteral("usb"), {}, QStringLiteral("PLACE"));
   const QCommandLineOption since(QStringLiteral("since"), {}, QStringLiteral("DATE"));
   const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("DATE"));
   const QCommandLineOption kind(QStringLiteral("kind"), {}, QStringLiteral("KIND"));
   const QCommandLineOption longerThan(QStringLiteral("longer-than"), {}, QStringLiteral("SECONDS"));
-  parser.addOptions({help, version, quiet, json, newOnly, force, device, pinFile, telephone, since,
+  parser.addOptions({help, version, quiet, json, newOnly, force, telephone, device, pinFile, usb, since,
                      until, kind, longerThan});
   // One character a byte, so that a file name that is not UTF-8 comes back
   // as it was typed; the parser compares only the ASCII option names.
@@ -214,9 +242,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   a.json = parser.isSet(json);
   a.newOnly = parser.isSet(newOnly);
   a.force = parser.isSet(force);
+  a.telephone = parser.isSet(telephone);
   if (parser.isSet(device)) a.device = *Number(bytes(parser.value(device)));
   if (parser.isSet(pinFile)) a.pinFile = bytes(parser.value(pinFile));
-  if (parser.isSet(telephone)) a.telephone = bytes(parser.value(telephone));
+  if (parser.isSet(usb)) a.usbPlace = bytes(parser.value(usb));
   // The first pass has checked every value these take.
   if (parser.isSet(since)) a.since = Date(bytes(parser.value(since)));
   if (parser.isSet(until)) a.until = Date(bytes(parser.value(until)));
@@ -227,7 +256,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& words) {
   for (const QString& operand : operands) a.operands.push_back(bytes(operand));
   if (a.help || a.version) return result;
   if (a.command == Command::None) {
-    result.error = QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy");
+    result.error = QStringLiteral("缺少命令：list、copy、convert、find、export、verify、doctor 或 autocopy");
     return result;
   }
   result.error = CheckCommand(a, parser.isSet(device));

@@ -12,7 +12,7 @@
 
 namespace parlomax::cli {
 
-enum class Command { None, List, Copy, Convert, Find, Export, Doctor, Autocopy };
+enum class Command { None, List, Copy, Convert, Find, Export, Doctor, Autocopy, Verify };
 
 // What the command line asks for. Options may stand before or after the
 // command's name; "--" ends them.
@@ -21,14 +21,15 @@ struct Arguments {
   bool help = false;
   bool version = false;
   bool quiet = false;
-  bool json = false;     // list, find
+  bool json = false;       // list, find, verify
+  bool telephone = false;  // verify: the telephone's list too
   bool newOnly = false;  // copy
   bool force = false;    // export
   std::uint32_t device = 1;  // counted from 1: USB telephones first, then emulators
   std::optional<std::string> pinFile;
-  // --telephone: the telephone at this USB place ("1-1.4", as the doctor
-  // prints it) or sysfs path (/sys/devices/.../1-1.4), instead of a number
-  std::optional<std::string> telephone;
+  // --usb: the telephone at this USB place ("1-1.4", as the doctor prints
+  // it) or sysfs path (/sys/devices/.../1-1.4), instead of a number
+  std::optional<std::string> usbPlace;
   // Not typed: how long a copy waits for a folder another copy is filling,
   // and for a telephone another program holds. autocopy waits; copy does not.
   std::chrono::seconds waitForFolder{0};

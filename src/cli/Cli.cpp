@@ -39,8 +39,8 @@ ExitStatus WithTelephone(const Arguments& a, CliPlatform& platform, StatusLine& 
     if (const ExitStatus refused = CheckExportTarget(a, out); refused != kDone) return refused;
   }
   std::uint32_t number = a.device;
-  if (a.telephone) {
-    const TelephoneAt at = FindTelephoneAt(platform.usb, *a.telephone, out);
+  if (a.usbPlace) {
+    const TelephoneAt at = FindTelephoneAt(platform.usb, *a.usbPlace, out);
     if (at.refused != kDone) return at.refused;
     number = at.number;
   }
@@ -53,6 +53,8 @@ ExitStatus WithTelephone(const Arguments& a, CliPlatform& platform, StatusLine& 
       return RunCopy(telephone, a, out, messages);
     case Command::Export:
       return RunExport(telephone, a, out, messages, platform.automation);
+    case Command::Verify:
+      return RunVerify(a, out, &telephone);
     default:
       return kFailed;
   }
@@ -73,6 +75,7 @@ ExitStatus RunCommand(const Arguments& a, CliPlatform& platform, StatusLine& out
   if (a.command == Command::Find) return RunFind(a, out);
   if (a.command == Command::Doctor) return RunDoctor(platform);
   if (a.command == Command::Autocopy) return RunAutocopy(a, platform, out);
+  if (a.command == Command::Verify && !a.telephone) return RunVerify(a, out, nullptr);
   return WithTelephone(a, platform, out, messages);
 }
 

@@ -37,6 +37,8 @@ ExitStatus RunAutocopy(const Arguments& arguments, CliPlatform& platform, Status
 ExitStatus RunConvert(const Arguments& arguments, StatusLine& out, const std::string& decoderProgram);
 ExitStatus RunFind(const Arguments& arguments, StatusLine& out);
 ExitStatus RunDoctor(CliPlatform& platform);
+// `telephone` is null unless --telephone was given.
+ExitStatus RunVerify(const Arguments& arguments, StatusLine& out, Telephone* telephone);
 // The doctor runs the program again with this one argument to try the sound
 // output in a process of its own; it says why not on standard output.
 inline constexpr const char* kSoundProbeArgument = "--probe-sound-output";

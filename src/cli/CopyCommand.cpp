@@ -151,6 +151,13 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
   transfer::CopyState state;
   transfer::CopyContext context{telephone.Link(), messages, progress,
                                 writer,           saved,    [] { return Interrupted(); }};
+  const usb::DeviceSource source = telephone.Link().Source();
+  context.source = {source.place, source.chip};
+  // However the run ends, SHA256SUMS follows the ledger.
+  struct SumsAtEnd {
+    transfer::CopyContext& context;
+    ~SumsAtEnd() { transfer::FinishLedger(context); }
+  } sumsAtEnd{context};
   CopyTally ownTally;
   CopyTally& counted = tally ? *tally : ownTally;
   std::uint32_t& copied = counted.copied;
@@ -187,6 +194,7 @@ ExitStatus RunCopy(Telephone& telephone, const Arguments& a, StatusLine& out, Te
     // made or written, ends the job, as in the window.
     if (outcome == transfer::CopyOutcome::Stop || outcome == transfer::CopyOutcome::WriteFailed) break;
   }
+  transfer::FinishLedger(context);
   if (Interrupted()) {
     Say(out, QStringLiteral("已中断"));
     return kInterrupted;

@@ -13,7 +13,7 @@ using Entries = std::vector<HelpEntry>;
 
 const Entries kTelephoneOptions{
     {QStringLiteral("--device N"), {QStringLiteral("用找到的第 N 部电话（从 1 起；先 USB 电话，后模拟电话）")}},
-    {QStringLiteral("--telephone 位置"),
+    {QStringLiteral("--usb 位置"),
      {QStringLiteral("用 USB 上这个位置的电话：doctor 显示的位置（如 1-1.4），"),
       QStringLiteral("或它的 sysfs 路径（如 /sys/devices/.../1-1.4）")}},
     {QStringLiteral("--pin-file 文件"),
@@ -128,6 +128,38 @@ QString HelpText(Command command) {
               {QStringLiteral("文件已存在时，新文件完整写好后替换它（否则拒绝）")}}}},
            {kTelephoneHeading, Joined({kTelephoneOptions, kCommonOptions})}},
           QStringLiteral("\n") + kExitStatus);
+    case Command::Verify:
+      return Page(
+          QStringLiteral(
+              "用法：parlomax-cli verify 目录 [--json] [--telephone[=N] [电话选项]]\n\n"
+              "检查目录里的录音是否还和复制时一样。每次复制都在目录的 .parlomax/ledger.jsonl\n"
+              "里为每个完整复制的文件记下大小和 SHA-256，并在目录里写 SHA256SUMS\n"
+              "（sha256sum -c SHA256SUMS 也能检查）。每个录音（.spx 文件和复制记录里的每个\n"
+              "文件名）的状态是：\n"),
+          {{QString(),
+            {{QStringLiteral("完好"), {QStringLiteral("大小和 SHA-256 与最近一次复制时相同")}},
+             {QStringLiteral("已改变"), {QStringLiteral("复制以后大小或内容变了")}},
+             {QStringLiteral("不见了"), {QStringLiteral("复制记录里有，目录里没有")}},
+             {QStringLiteral("不是 Parlomax 复制的"), {QStringLiteral("目录里有，复制记录里没有")}},
+             {QStringLiteral("不完整"),
+              {QStringLiteral("比文件头说的短，或是 .part 文件：中断的复制")}}}},
+           {QStringLiteral(
+                "\n然后检查复制记录本身：每一行都带着前一行的 SHA-256，删掉或改动一行，\n"
+                "记录就在那里断开。写入时被中断的最后一行会注明并略过。\n\n选项：\n"),
+            Joined(
+                {Entries{
+                     {QStringLiteral("--json"),
+                      {QStringLiteral("输出一个 JSON 文档：每个录音的状态（verdict）、大小、"),
+                       QStringLiteral("SHA-256 和复制时的记录，复制记录的检查结果")}},
+                     {QStringLiteral("--telephone[=N]"),
+                      {QStringLiteral("也连接电话（第 N 部，同 --device），列出电话里有而目录里"),
+                       QStringLiteral(
+                           "没有完整文件的录音（按头部认同一个录音，与 copy --new 相同）")}}},
+                 kTelephoneOptions, kCommonOptions})}},
+          QStringLiteral(
+              "\n退出状态：0 全部完好（有 --telephone 时电话里的录音也都在）；1 有不完好的；\n"
+              "          2 目录无法读取，或没有电话或密码；3 密码错误；4 电话断开；130 "
+              "被中断。\n"));
     case Command::Doctor:
       return QStringLiteral(
           "用法：parlomax-cli doctor\n\n"
@@ -150,19 +182,25 @@ QString HelpText(Command command) {
     case Command::None:
       break;
   }
-  return Page(QStringLiteral("用法：parlomax-cli 命令 [选项]\n\n不开窗口，在终端或定时任务里使用录音电话。命令：\n"),
-              {{QString(),
-                {{QStringLiteral("list"), {QStringLiteral("列出电话里的录音")}},
-                 {QStringLiteral("copy 目录 [--new|编号...]"), {QStringLiteral("把录音复制成 .spx 文件")}},
-                 {QStringLiteral("convert SPX目录 WAV目录"), {QStringLiteral("把 .spx 文件转换成 WAV 文件")}},
-                 {QStringLiteral("find 目录 [词...]"), {QStringLiteral("在目录的录音里查找，与窗口的查找栏相同")}},
-                 {QStringLiteral("export 文件.xls"), {QStringLiteral("把录音列表导出成 Excel 文件")}},
-                 {QStringLiteral("doctor"), {QStringLiteral("找不到电话时，检查原因并说明解决办法")}},
-                 {QStringLiteral("autocopy on|off|status"), {QStringLiteral("插上电话时自动复制新的录音")}}}},
-               {QStringLiteral("\nparlomax-cli 命令 --help 显示该命令的说明。\n") + kTelephoneHeading,
-                Joined({kTelephoneOptions, kCommonOptions,
-                        Entries{{QStringLiteral("--version"), {QStringLiteral("显示版本")}}}})}},
-              QStringLiteral("\n") + kExitStatus);
+  return Page(
+      QStringLiteral(
+          "用法：parlomax-cli 命令 [选项]\n\n不开窗口，在终端或定时任务里使用录音电话。命令：\n"),
+      {{QString(),
+        {{QStringLiteral("list"), {QStringLiteral("列出电话里的录音")}},
+         {QStringLiteral("copy 目录 [--new|编号...]"), {QStringLiteral("把录音复制成 .spx 文件")}},
+         {QStringLiteral("convert SPX目录 WAV目录"),
+          {QStringLiteral("把 .spx 文件转换成 WAV 文件")}},
+         {QStringLiteral("find 目录 [词...]"),
+          {QStringLiteral("在目录的录音里查找，与窗口的查找栏相同")}},
+         {QStringLiteral("export 文件.xls"), {QStringLiteral("把录音列表导出成 Excel 文件")}},
+         {QStringLiteral("verify 目录"), {QStringLiteral("检查复制到目录里的录音是否完好")}},
+         {QStringLiteral("doctor"), {QStringLiteral("找不到电话时，检查原因并说明解决办法")}},
+         {QStringLiteral("autocopy on|off|status"),
+          {QStringLiteral("插上电话时自动复制新的录音")}}}},
+       {QStringLiteral("\nparlomax-cli 命令 --help 显示该命令的说明。\n") + kTelephoneHeading,
+        Joined({kTelephoneOptions, kCommonOptions,
+                Entries{{QStringLiteral("--version"), {QStringLiteral("显示版本")}}}})}},
+      QStringLiteral("\n") + kExitStatus);
 }
 
 }  // namespace parlomax::cli

@@ -28,7 +28,7 @@ TelephoneAt FindTelephoneAt(usb::UsbDeviceLibrary* usb, const std::string& typed
   const auto place = PlaceNamed(typed);
   if (!place) {
     Say(out, QStringLiteral(
-                 "--telephone 需要 USB 位置（如 1-1.4，见 parlomax-cli doctor）或 sysfs 路径：%1")
+                 "--usb 需要 USB 位置（如 1-1.4，见 parlomax-cli doctor）或 sysfs 路径：%1")
                  .arg(shown));
     return {0, kFailed};
   }

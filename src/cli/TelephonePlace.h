@@ -13,7 +13,7 @@ class UsbDeviceLibrary;
 
 namespace parlomax::cli {
 
-// The USB place a --telephone names: a place as the doctor prints it
+// The USB place a --usb names: a place as the doctor prints it
 // ("1-1.4"), or the device's sysfs path, with or without its leading "/"
 // (/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1.4), whose last part is the
 // place as the kernel names it. Nothing when it is neither.

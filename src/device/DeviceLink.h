@@ -51,6 +51,8 @@ class DeviceLink {
   // 0 until the first successful open; never reset, so the handle of the
   // last open is the one flushed and closed at exit.
   usb::DeviceHandle DeviceHandle() const { return deviceHandle_; }
+  // Where the open telephone is, as far as its library can tell.
+  usb::DeviceSource Source() const { return library_.Describe(deviceHandle_); }
 
   // The connection watch counted a telephone.
   void TelephoneSeen() { deviceAttached_ = true; }

@@ -1,5 +1,6 @@
 #include "transfer/CopyJob.h"
 
+#include "device/DeviceLink.h"
 #include "platform/shell/MessageService.h"
 
 namespace parlomax::transfer {
@@ -12,10 +13,14 @@ void CopyJob::Run(std::stop_token stop) {
   Execute();
 }
 
-CopyContext CopyJob::Context() {
-  return CopyContext{setup_.link,       setup_.messages, setup_.view,
-                     writer_,           *folder_,        [this] { return StopRequested(); },
-                     setup_.headerPause};
+CopyContext& CopyJob::Context() {
+  if (!context_) {
+    context_.emplace(CopyContext{setup_.link, setup_.messages, setup_.view, writer_, *folder_,
+                                 [this] { return StopRequested(); }, setup_.headerPause});
+    const usb::DeviceSource source = setup_.link.Source();
+    context_->source = {source.place, source.chip};
+  }
+  return *context_;
 }
 
 bool CopyJob::GoesOnAfter(CopyOutcome outcome) {
@@ -29,6 +34,7 @@ bool CopyJob::GoesOnAfter(CopyOutcome outcome) {
 }
 
 void CopyJob::EndJob(JobKind kind, bool complete, const QString& completionMessage) {
+  if (context_) FinishLedger(*context_);
   QString message;
   // "All copied" makes a person clear the telephone: it is said only when true.
   if (complete && !writeFailed_)

@@ -37,7 +37,8 @@ class CopyJob {
  protected:
   virtual void Execute() = 0;
   bool StopRequested() const { return stop_.stop_requested(); }
-  CopyContext Context();
+  // The job's one context, made on first use.
+  CopyContext& Context();
   // Whether the job goes on after a recording ended so. A file the disk did
   // not take ends the job as a stop would.
   bool GoesOnAfter(CopyOutcome outcome);
@@ -52,6 +53,7 @@ class CopyJob {
   FileWriter writer_;
   // Read on the job's thread: a folder of years takes a while.
   std::optional<SaveFolder> folder_;
+  std::optional<CopyContext> context_;
   bool writeFailed_ = false;
   std::uint32_t notWhole_ = 0;
   std::uint32_t newNames_ = 0;

@@ -39,6 +39,39 @@ QString NewNamesText(std::uint32_t count, const std::filesystem::path& first) {
       .arg(files::PathText(first));
 }
 
+QString LedgerFailedText(const std::filesystem::path& file, int error) {
+  return QStringLiteral("录音已经保存，但无法写入复制记录 %1：%2")
+      .arg(files::PathText(file), files::SystemReasonText(error));
+}
+
+void FinishLedger(CopyContext& context) {
+  if (context.ledgerLines == 0) return;
+  context.ledgerLines = 0;
+  const auto folder = context.folder.Path();
+  if (const int error = RewriteSums(folder);
+      error != 0 && !context.writeFailed && !context.ledgerFailed)
+    context.messages.Warn(LedgerFailedText(folder / kSumsFileName, error));
+}
+
+namespace {
+
+// The ledger never stands in the way of a copy: the file is in the folder
+// whatever becomes of its line.
+void EnterInLedger(CopyContext& context, const FileEnd& end,
+                   const catalogue::RecordingHeader& header) {
+  const auto folder = context.folder.Path();
+  const int error = AppendToLedger(
+      folder, RecordOfCopy(end.at.filename(), header, end.size, end.sha256, context.source));
+  if (error == 0) {
+    ++context.ledgerLines;
+    return;
+  }
+  if (!context.ledgerFailed) context.messages.Warn(LedgerFailedText(LedgerPath(folder), error));
+  context.ledgerFailed = true;
+}
+
+}  // namespace
+
 CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::uint32_t fileNumber,
                           CopyState& state) {
   catalogue::RecordingHeader header{};
@@ -103,8 +136,11 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
     std::error_code ec;
     const auto size = std::filesystem::file_size(end.at, ec);
     if (!ec) context.folder.Placed(state.savedAs, header, size);
+    if (end.error == 0 && end.hashed && state.LastRecordingComplete())
+      EnterInLedger(context, end, header);
   }
   if (end.error != 0) {
+    context.writeFailed = true;
     context.messages.Warn(files::WriteFailedText(path, end.error));
     return CopyOutcome::WriteFailed;
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/FileWriter.h"
+#include "transfer/Ledger.h"
 #include "transfer/SaveFolder.h"
 #include "transfer/TransferView.h"
 
@@ -65,7 +66,23 @@ struct CopyContext {
   SaveFolder& folder;
   std::function<bool()> stopRequested;
   std::chrono::milliseconds headerPause = kHeaderReplyPause;
+  // Written into the ledger with every complete copy.
+  CopySource source{};
+  // Lines this context added to the folder's ledger, and whether an append
+  // failed (said once: a full disk would otherwise say it for every file).
+  std::uint32_t ledgerLines = 0;
+  bool ledgerFailed = false;
+  // A recording the disk refused was said: the sums' failure is the same news.
+  bool writeFailed = false;
 };
+
+// Said when the ledger or SHA256SUMS could not be written: the recording
+// itself is in the folder all the same.
+QString LedgerFailedText(const std::filesystem::path& file, int error);
+
+// After the last copy of a job: SHA256SUMS rewritten from the ledger when
+// the job added to it; a failure is said, and is no reason to doubt the copies.
+void FinishLedger(CopyContext& context);
 
 // Copies recording `recordIndex` of the telephone into the save folder as a
 // .spx file named for record number `fileNumber`: the 19 header bytes as the
@@ -76,7 +93,8 @@ struct CopyContext {
 // stopped or fails part-way: under the file's name when there was no such
 // file, else beside the earlier file (which stays as it was) as
 // "<name>.part". A write the disk refuses ends the copy at once with a
-// message naming the file and the reason.
+// message naming the file and the reason. A complete copy is entered in the
+// folder's ledger with its SHA-256, taken as it was written.
 CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::uint32_t fileNumber,
                           CopyState& state);
 

@@ -10,7 +10,9 @@ constexpr std::size_t kMostQueued = 16;
 
 }  // namespace
 
-FileWriter::FileWriter() : thread_([this] { Run(); }) { filling_.reserve(kBlockSize); }
+FileWriter::FileWriter(Hashing hashing) : hashing_(hashing), thread_([this] { Run(); }) {
+  filling_.reserve(kBlockSize);
+}
 
 FileWriter::~FileWriter() {
   Finish(files::Ending::Cut);
@@ -26,6 +28,8 @@ bool FileWriter::Open(const std::filesystem::path& target, files::TakenNameDecis
   Finish(files::Ending::Cut);
   std::lock_guard lock(mutex_);
   failed_ = false;
+  hash_.Restart();
+  written_ = 0;
   return file_.Create(target, std::move(decide));
 }
 
@@ -62,7 +66,9 @@ FileEnd FileWriter::Finish(files::Ending ending) {
   changed_.wait(lock, [this] { return queue_.empty() && !writing_; });
   if (!file_.IsOpen()) return {};
   const files::Placed placed = file_.Finish(ending);
-  return {placed, file_.Error(), file_.PlacedAt()};
+  FileEnd end{placed, file_.Error(), file_.PlacedAt(), written_, {}, hashing_ == Hashing::On};
+  if (end.hashed) end.sha256 = hash_.Finish();
+  return end;
 }
 
 void FileWriter::Run() {
@@ -77,7 +83,12 @@ void FileWriter::Run() {
     changed_.notify_all();  // room in the queue again
     bool written = true;
     for (const auto& block : blocks) {
-      if (written) written = file_.Write(block);
+      if (!written) break;
+      // The hash is taken on this thread, while the next chunks are on their
+      // way: the copy's own thread pays nothing for it.
+      if (hashing_ == Hashing::On) hash_.Add(block);
+      written = file_.Write(block);
+      written_ += block.size();
     }
     lock.lock();
     if (!written) failed_ = true;

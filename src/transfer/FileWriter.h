@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/files/KeptFile.h"
+#include "transfer/Sha256.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -18,7 +19,18 @@ struct FileEnd {
   files::Placed placed = files::Placed::Nowhere;
   int error = 0;
   std::filesystem::path at;  // where it was put, when it was
+  // What was handed over, as it arrived: its length and SHA-256, taken as
+  // the bytes were written rather than read back. The digest stands for the
+  // file only when nothing failed (error 0), and was taken only when
+  // `hashed` (the writer may be made not to hash).
+  std::uint64_t size = 0;
+  Sha256Digest sha256{};
+  bool hashed = false;
 };
+
+// Whether a writer hashes what it writes. Only a benchmark turns it off, to
+// weigh what hashing costs a copy.
+enum class Hashing { On, Off };
 
 // Writes one kept file at a time on a thread of its own, in blocks, so that
 // storing a chunk costs the copy no more than handing it over: the file
@@ -27,7 +39,7 @@ struct FileEnd {
 // writing fails, never takes the place of a file the user already has.
 class FileWriter {
  public:
-  FileWriter();
+  explicit FileWriter(Hashing hashing = Hashing::On);
   ~FileWriter();
 
   FileWriter(const FileWriter&) = delete;
@@ -58,6 +70,10 @@ class FileWriter {
   bool writing_ = false;
   bool quit_ = false;
   std::atomic<bool> failed_{false};
+  const Hashing hashing_;
+  // Like file_, touched by the writing thread while it holds blocks.
+  Sha256 hash_;
+  std::uint64_t written_ = 0;
   // Written on the writing thread while it holds a block, else by the owner.
   files::KeptFile file_;
   std::thread thread_;

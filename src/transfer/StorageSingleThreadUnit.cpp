@@ -14,7 +14,7 @@ void TStorageSingleThread::Execute() {
   std::uint32_t position = 0;
   setup_.view.SetOverallBar(0, selected);
 
-  CopyContext context = Context();
+  CopyContext& context = Context();
   for (const std::uint16_t index : recordIndexes_) {
     if (StopRequested()) break;
     setup_.view.ShowProgressText(

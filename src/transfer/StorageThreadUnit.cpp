@@ -46,7 +46,7 @@ void TStorgeThread::Execute() {
   std::uint32_t steps = 0;
   setup_.view.SetOverallBar(0, toCopy);
 
-  CopyContext context = Context();
+  CopyContext& context = Context();
   std::uint32_t position = 0;
   for (; position < count && !StopRequested(); ++position) {
     if (position == catalogue::kNeverRequestedIndex || leftOut(position)) continue;

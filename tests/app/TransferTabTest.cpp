@@ -8,6 +8,7 @@
 #include "WindowWithTelephone.h"
 #include "catalogue/RecordingTexts.h"
 #include "platform/files/WriteFaults.h"
+#include "transfer/LedgerLine.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -132,7 +133,8 @@ TEST_F(TransferTabTest, TheSelectedJobLocksTheListAndCopiesTheRowsRecordings) {
   EXPECT_EQ(messages_.Texts(), std::vector<QString>{"所选择的文件上传结束"});
   EXPECT_TRUE(std::filesystem::exists(FileOf(2)));
   EXPECT_TRUE(std::filesystem::exists(FileOf(6)));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 2);
+  // The two recordings, the ledger's folder and SHA256SUMS.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 2 + 2);
 }
 
 TEST_F(TransferTabTest, ARowAfterAGapStillCopiesItsOwnRecording) {
@@ -264,9 +266,13 @@ TEST_F(TransferTabTest, AStoppedJobsLastProgressNeverShowsOnTheNextJob) {
 TEST_F(TransferTabTest, AFullDiskIsSaidOnceAndEndsTheJobAsAStopDoes) {
   LogInAndList();
   ChooseSaveFolder();
-  // Every file before the fourth fits.
+  // Every file before the fourth fits, with its line in the ledger.
   std::uint64_t fits = 0;
-  for (std::uint16_t i = 0; i < 3; ++i) fits += 19 + library_.Model().Payload(i).size();
+  for (std::uint16_t i = 0; i < 3; ++i) {
+    const std::uint64_t size = 19 + library_.Model().Payload(i).size();
+    const auto record = transfer::RecordOfCopy(std::filesystem::path(FileOf(i)).filename(), library_.Model().Header(i), size, {}, {});
+    fits += size + transfer::LedgerLineText(record, std::string(64, '0')).size() + 1;
+  }
   files::FailWritesAfter(fits + 100, ENOSPC);
   Button("BitBtnUploadAll")->click();
   ASSERT_TRUE(WaitForJobsToEnd());

@@ -62,7 +62,7 @@ TEST(ArgumentsTest, TwoDashesEndTheOptionsAndALoneDashIsAWord) {
   EXPECT_EQ(Read({"convert", "--", "--", "-x"}).operands, (Words{"--", "-x"}));
   // A command's name after them is a word of no command.
   EXPECT_EQ(Error({"--", "list"}),
-            QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy"));
+            QStringLiteral("缺少命令：list、copy、convert、find、export、verify、doctor 或 autocopy"));
   EXPECT_EQ(Error({"-"}), QStringLiteral("不认识的命令：-"));
   EXPECT_EQ(Error({""}), QStringLiteral("不认识的命令："));
 }
@@ -131,13 +131,13 @@ TEST(ArgumentsTest, HelpAndVersionNeedNoCommandAndSkipTheCommandsChecks) {
   EXPECT_TRUE(Read({"convert", "--json", "--device", "2", "--version"}).version);
   EXPECT_TRUE(Read({"--help", "--", "x"}).help);
   EXPECT_EQ(Error({"--", "--help"}),
-            QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy"));
-  EXPECT_EQ(Error({}), QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy"));
-  EXPECT_EQ(Error({"-q"}), QStringLiteral("缺少命令：list、copy、convert、find、export、doctor 或 autocopy"));
+            QStringLiteral("缺少命令：list、copy、convert、find、export、verify、doctor 或 autocopy"));
+  EXPECT_EQ(Error({}), QStringLiteral("缺少命令：list、copy、convert、find、export、verify、doctor 或 autocopy"));
+  EXPECT_EQ(Error({"-q"}), QStringLiteral("缺少命令：list、copy、convert、find、export、verify、doctor 或 autocopy"));
 }
 
 TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
-  EXPECT_EQ(Error({"copy", "d", "--json"}), QStringLiteral("--json 只用于 list 和 find"));
+  EXPECT_EQ(Error({"copy", "d", "--json"}), QStringLiteral("--json 只用于 list、find 和 verify"));
   EXPECT_EQ(Error({"list", "--new"}), QStringLiteral("--new 只用于 copy"));
   EXPECT_EQ(Error({"list", "--force"}), QStringLiteral("--force 只用于 export"));
   EXPECT_EQ(Error({"convert", "a", "b", "--device", "1"}),
@@ -160,7 +160,7 @@ TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
 TEST(ArgumentsTest, AutocopyTakesItsOwnWordsAndATelephoneIsNamedByNumberOrPlaceNotBoth) {
   EXPECT_EQ(Read({"autocopy", "on"}).command, Command::Autocopy);
   EXPECT_EQ(Read({"autocopy", "run", "/sys/devices/usb1/1-1"}).operands, (Words{"run", "/sys/devices/usb1/1-1"}));
-  EXPECT_EQ(Read({"copy", "d", "--telephone=1-1.4"}).telephone, "1-1.4");
+  EXPECT_EQ(Read({"copy", "d", "--usb=1-1.4"}).usbPlace, "1-1.4");
   const std::vector<std::pair<Words, const char*>> refused{
       {{"autocopy"}, "autocopy 需要 on [目录]、off、status 或 run 设备"},
       {{"autocopy", "sometimes"}, "autocopy 需要 on [目录]、off、status 或 run 设备"},
@@ -168,10 +168,10 @@ TEST(ArgumentsTest, AutocopyTakesItsOwnWordsAndATelephoneIsNamedByNumberOrPlaceN
       {{"autocopy", "status", "x"}, "autocopy status 不接受参数"},
       {{"autocopy", "run"}, "autocopy run 需要一个设备（USB 位置或 sysfs 路径）"},
       {{"autocopy", "on", "--pin-file", "p"},
-       "autocopy 不接受 --device、--telephone 和 --pin-file：run 后面写设备，密码见 parlomax-cli(1)"},
-      {{"list", "--device", "2", "--telephone", "1-1"}, "--device 和 --telephone 只能用一个"},
-      {{"find", "d", "--telephone", "1-1"}, "--telephone 只用于 list、copy 和 export"},
-      {{"list", "--telephone"}, "--telephone 后面缺少值"}};
+       "autocopy 不接受 --device、--usb 和 --pin-file：run 后面写设备，密码见 parlomax-cli(1)"},
+      {{"list", "--device", "2", "--usb", "1-1"}, "--device 和 --usb 只能用一个"},
+      {{"find", "d", "--usb", "1-1"}, "--usb 只用于连接电话的命令：list、copy、export 和 verify --telephone"},
+      {{"list", "--usb"}, "--usb 后面缺少值"}};
   for (const auto& [words, error] : refused) EXPECT_EQ(Error(words), QString::fromUtf8(error)) << words[0];
 }
 

@@ -87,7 +87,8 @@ TEST_F(CliTest, CopyIsByteExactAndCopyNewTakesOnlyWhatIsMissingOrChanged) {
   const auto all = Cli({"copy", saved.string()});
   ASSERT_EQ(all.status, 0) << all.err;
   for (std::uint16_t i = 0; i < 6; ++i) EXPECT_EQ(FileBytes(FileOf(saved, before, i)), Spx(before, i)) << i;
-  EXPECT_EQ(std::distance(fs::directory_iterator(saved), {}), 6);
+  // Besides the recordings, the ledger's folder and SHA256SUMS.
+  EXPECT_EQ(std::distance(fs::directory_iterator(saved), {}), 6 + 2);
   EXPECT_EQ(Count(all.err, "\n"), 7) << all.err;  // a line per recording and the summary
 
   const auto nothing = Cli({"--pin-file", "/dev/null", "copy", saved.string(), "--new"}, {"PARLOMAX_PIN=9174"});
@@ -123,7 +124,7 @@ TEST_F(CliTest, CopyIsByteExactAndCopyNewTakesOnlyWhatIsMissingOrChanged) {
   // Chosen recordings only, by the list's numbers.
   const auto chosen = Cli({"copy", Folder("chosen").string(), "5", "2"});
   EXPECT_EQ(chosen.status, 0) << chosen.err;
-  EXPECT_EQ(std::distance(fs::directory_iterator(Folder("chosen")), {}), 2);
+  EXPECT_EQ(std::distance(fs::directory_iterator(Folder("chosen")), {}), 2 + 2);
   EXPECT_EQ(FileBytes(FileOf(Folder("chosen"), after, 1)), Spx(after, 1));
   EXPECT_EQ(FileBytes(FileOf(Folder("chosen"), after, 4)), Spx(after, 4));
   EXPECT_EQ(Cli({"copy", Folder("chosen").string(), "7"}).status, 1);
@@ -412,6 +413,43 @@ TEST_F(CliTest, TheDoctorSaysThereIsNoTelephoneOrFindsTheEmulatorThatAnswers) {
   EXPECT_NE(found.out.find("解码程序："), std::string::npos) << found.out;
   EXPECT_NE(found.out.find("声音输出："), std::string::npos) << found.out;
   EXPECT_EQ(Cli({"doctor", "--pin-file", "/dev/null"}).status, 1) << "no PIN is ever asked for";
+}
+
+TEST_F(CliTest, VerifyPassesAFolderAsCopiedAndFailsOneChangedSinceOrMissingACall) {
+  const phone::TelephoneModel model({9, 1, 7, 4}, phone::GenerateRecordings(4, 11));
+  auto phone = PlugIn({"--generate", "4", "--seed", "11"});
+  const fs::path saved = Folder("saved");
+  ASSERT_EQ(Cli({"copy", saved.string()}).status, 0);
+  EXPECT_EQ(std::system(("cd '" + saved.string() + "' && sha256sum --quiet -c SHA256SUMS").c_str()),
+            0);
+
+  const auto intact = Cli({"verify", saved.string(), "--telephone"});
+  EXPECT_EQ(intact.status, 0) << intact.out << intact.err;
+  EXPECT_EQ(Count(intact.out, "完好\t"), 4) << intact.out;
+  const auto json = Cli({"verify", "--json", saved.string()});
+  EXPECT_EQ(json.status, 0) << json.err;
+  const QJsonObject document =
+      QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+  EXPECT_TRUE(document["intact"].toBool());
+  EXPECT_TRUE(document["ledger"].toObject()["intact"].toBool());
+  EXPECT_EQ(document["recordings"].toArray().size(), 4);
+
+  // One file changed since, another gone: both said, and the telephone's
+  // recording that the folder no longer holds.
+  Bytes changed = FileBytes(FileOf(saved, model, 0));
+  changed.back() ^= 1;
+  WriteFile(FileOf(saved, model, 0), changed);
+  fs::remove(FileOf(saved, model, 1));
+  const auto broken = Cli({"verify", saved.string(), "--telephone"});
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_EQ(Count(broken.out, "已改变\t"), 1) << broken.out;
+  EXPECT_EQ(Count(broken.out, "不见了\t"), 1) << broken.out;
+  EXPECT_EQ(Count(broken.out, "不在目录里\t" + FileOf(saved, model, 1).filename().string()), 1)
+      << broken.out;
+
+  EXPECT_EQ(Cli({"verify", Folder("nowhere").string()}).status, 2);
+  EXPECT_EQ(Cli({"verify", saved.string(), "--device", "1"}).status, 1)
+      << "a telephone only with --telephone";
 }
 
 }  // namespace

@@ -153,7 +153,7 @@ TEST_F(AutocopyOnUsbTest, AWrongPinIsToldOnTheDesktopWithWhatToDo) {
 TEST_F(AutocopyOnUsbTest, ACopyIntoAFolderAnotherCopyHoldsIsRefusedAtOnceAndSaysWho) {
   std::optional<transfer::FolderLock> held = transfer::FolderLock::TryLock(saved_.Path());
   ASSERT_TRUE(held->IsHeld());
-  const std::vector<std::string> copy{"copy", saved_.Path().string(), "--new", "--telephone", kSysfsPath};
+  const std::vector<std::string> copy{"copy", saved_.Path().string(), "--new", "--usb", kSysfsPath};
   const auto refused = Cli(copy, {"PARLOMAX_PIN=9174"});
   EXPECT_EQ(refused.status, 1);
   EXPECT_TRUE(Contains(refused.err, "（进程 " + std::to_string(::getpid()) + "）正在向 " + saved_.Path().string() + " 复制"))
@@ -164,7 +164,7 @@ TEST_F(AutocopyOnUsbTest, ACopyIntoAFolderAnotherCopyHoldsIsRefusedAtOnceAndSays
   const auto copied = Cli(copy, {"PARLOMAX_PIN=9174"});
   EXPECT_EQ(copied.status, 0) << copied.err;
   EXPECT_EQ(testing::FileBytes(Recording(4)), testing::RecordingBytes(*model_, 4));
-  const auto nowhere = Cli({"list", "--telephone", "2-1"}, {"PARLOMAX_PIN=9174"});
+  const auto nowhere = Cli({"list", "--usb", "2-1"}, {"PARLOMAX_PIN=9174"});
   EXPECT_EQ(nowhere.status, 2);
   EXPECT_TRUE(Contains(nowhere.err, "USB 位置 2-1 上没有电话")) << nowhere.err;
 }

@@ -29,6 +29,9 @@ class CopyJobsTest : public testing::TelephoneOnLink {
   std::vector<std::string> FilesMade() const {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(folder_.Path())) {
+      // The ledger's own files have tests of their own.
+      if (e.path().filename() == kLedgerFolderName || e.path().filename() == kSumsFileName)
+        continue;
       names.push_back(e.path().filename().string());
     }
     std::sort(names.begin(), names.end());

@@ -230,8 +230,9 @@ TEST_F(CopyRecordingTest, ACopyThatDoesNotCompleteLeavesTheEarlierFileAsItWas) {
     EXPECT_EQ(testing::FileBytes(part(FileOf(index16, index + 1))),
               Bytes(expected.begin(), expected.begin() + 19 + received));
   }
-  // Two recordings and what each interrupted copy received: nothing hidden.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 4);
+  // Two recordings and what each interrupted copy received, and the
+  // ledger's folder: nothing hidden.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 4 + 1);
 }
 
 TEST_F(CopyRecordingTest, AFailedChunkKeepsWhatArrivedAndSaysSo) {
@@ -276,6 +277,37 @@ TEST_F(CopyRecordingTest, AFileTheDiskDoesNotTakeIsNeverCopiedAndTheEarlierOneSt
   const Bytes expected = Expected(1);
   EXPECT_EQ(testing::FileBytes(FileOf(1, 2)), Bytes(expected.begin(), expected.begin() + 1000));
   EXPECT_TRUE(messages_.Texts().back().endsWith("超出了磁盘配额"));
+}
+
+TEST_F(CopyRecordingTest,
+       ACompleteCopyIsEnteredInTheLedgerAndALedgerTheDiskRefusesCostsNoRecording) {
+  Plug({testing::MakeRecording(3000, 1), testing::MakeRecording(700, 2)});
+  ASSERT_EQ(Copy(0, 1), CopyOutcome::Copied);
+  const Bytes first = testing::FileBytes(FileOf(0, 1));
+  const std::string firstText(first.begin(), first.end());
+  LedgerContents ledger = ReadLedger(folder_.Path());
+  ASSERT_EQ(ledger.latest.size(), 1u);
+  const LedgerRecord& record = ledger.latest.begin()->second;
+  EXPECT_EQ(record.name, FileOf(0, 1).filename().string());
+  EXPECT_EQ(record.size, first.size());
+  EXPECT_EQ(record.sha256, HexText(Sha256Of(firstText)));
+  EXPECT_EQ(record.header, library_->Model().Header(0));
+
+  // The disk takes the recording and not a byte more.
+  files::FailWritesAfter(Expected(1).size(), ENOSPC);
+  EXPECT_EQ(Copy(1, 2), CopyOutcome::Copied);
+  files::StopFailingWrites();
+  EXPECT_EQ(testing::FileBytes(FileOf(1, 2)), Expected(1));
+  EXPECT_EQ(messages_.Texts(),
+            std::vector<QString>{LedgerFailedText(LedgerPath(folder_.Path()), ENOSPC)});
+  ledger = ReadLedger(folder_.Path());
+  EXPECT_EQ(ledger.chain.records, 1u);
+  EXPECT_EQ(ledger.chain.lines, ledger.chain.records);
+
+  // A cut copy is no copy: nothing is entered for it.
+  int chunksAllowed = 1;
+  EXPECT_EQ(Copy(0, 1, [&] { return chunksAllowed-- <= 0; }), CopyOutcome::Copied);
+  EXPECT_EQ(ReadLedger(folder_.Path()).chain.records, 1u);
 }
 
 TEST_F(CopyRecordingTest, AShortChunkIsAFailedReadAndNeverPassesForSound) {

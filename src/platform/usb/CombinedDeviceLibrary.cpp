@@ -69,4 +69,9 @@ Status CombinedDeviceLibrary::Flush(DeviceHandle handle, std::uint8_t transmit,
   return route->backend->Flush(route->inner, transmit, receive);
 }
 
+DeviceSource CombinedDeviceLibrary::Describe(DeviceHandle handle) {
+  const auto route = routes_.Find(handle);
+  return route ? route->backend->Describe(route->inner) : DeviceSource{};
+}
+
 }  // namespace parlomax::usb

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace parlomax::usb {
 
@@ -19,6 +20,13 @@ inline constexpr Status kBusy = 6;
 
 // Opaque handle of an open telephone; 0 never names an open device.
 using DeviceHandle = std::uint32_t;
+
+// Where an open telephone sits and what speaks for it, as a person reads
+// them: its place on the bus ("1-2.3") and its kind of chip.
+struct DeviceSource {
+  std::string place;
+  std::string chip;
+};
 
 // The seven operations the program needs from whatever reaches the telephone
 // (libusb, the emulator socket, or an in-process model in tests).
@@ -42,6 +50,10 @@ class DeviceLibrary {
                        std::uint32_t& bytesWritten) = 0;
   // The two selectors say which of the chip's buffers to purge; callers pass 0, 0.
   virtual Status Flush(DeviceHandle handle, std::uint8_t transmit, std::uint8_t receive) = 0;
+
+  // Beside the seven: what is known of where an open telephone is, for the
+  // records a copy leaves. Empty where the backend cannot tell.
+  virtual DeviceSource Describe(DeviceHandle) { return {}; }
 };
 
 }  // namespace parlomax::usb

@@ -67,6 +67,7 @@ Status AwaitGreeting(int fd, Clock::time_point deadline) {
 // another; it shuts the socket down instead, which ends that read at once.
 struct EmulatorDeviceLibrary::Connection {
   explicit Connection(int fd) : fd(fd) {}
+  DeviceSource source;  // set before the connection is shared
   ~Connection() { ::close(fd); }
 
   // With `io` held. Changing the socket's option costs a call, so it is
@@ -126,8 +127,16 @@ Status EmulatorDeviceLibrary::Open(std::uint32_t deviceNumber, DeviceHandle& han
     ::close(fd);
     return greeted;
   }
-  handle = connections_.Add(std::make_shared<Connection>(fd));
+  auto connection = std::make_shared<Connection>(fd);
+  connection->source = {EmulatorSocketPath(folder_, running[deviceNumber]).filename().string(),
+                        "模拟电话"};
+  handle = connections_.Add(std::move(connection));
   return kSuccess;
+}
+
+DeviceSource EmulatorDeviceLibrary::Describe(DeviceHandle handle) {
+  const auto connection = connections_.Find(handle);
+  return connection ? connection->source : DeviceSource{};
 }
 
 Status EmulatorDeviceLibrary::Close(DeviceHandle handle) {

@@ -41,6 +41,7 @@ class EmulatorDeviceLibrary final : public DeviceLibrary {
   Status Write(DeviceHandle handle, const std::uint8_t* buffer, std::uint32_t size,
                std::uint32_t& bytesWritten) override;
   Status Flush(DeviceHandle handle, std::uint8_t transmit, std::uint8_t receive) override;
+  DeviceSource Describe(DeviceHandle handle) override;
 
  private:
   struct Connection;

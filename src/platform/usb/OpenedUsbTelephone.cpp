@@ -1,5 +1,7 @@
 #include "platform/usb/OpenedUsbTelephone.h"
 
+#include "platform/usb/UsbDiscovery.h"
+
 #include <libusb.h>
 
 #include <algorithm>
@@ -73,6 +75,8 @@ OpenReport OpenedUsbTelephone::Open(libusb_device* device) {
   // A halt left over from an earlier user would fail the first transfer.
   libusb_clear_halt(handle_, endpointOut_);
   libusb_clear_halt(handle_, endpointIn_);
+  source_.place = PlaceText(PlaceOf(device));
+  if (report.chip) source_.chip = std::string(report.chip->kind);
   report.status = kSuccess;
   return report;
 }

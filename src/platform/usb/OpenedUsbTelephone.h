@@ -45,6 +45,9 @@ class OpenedUsbTelephone {
 
   std::mutex io;  // held by each operation above
 
+  // Set once by Open(), before anyone else can reach the telephone.
+  const DeviceSource& Source() const { return source_; }
+
  private:
   using Requests = std::span<const VendorRequest> TelephoneChip::*;
   // Every request of that sort, for each kind this telephone may be; false
@@ -70,6 +73,7 @@ class OpenedUsbTelephone {
   bool claimed_ = false;
   std::vector<std::uint8_t> pending_;  // what the read under way has gathered
   ReplySettling settling_;
+  DeviceSource source_;
 };
 
 }  // namespace parlomax::usb

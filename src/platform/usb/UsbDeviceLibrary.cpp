@@ -65,6 +65,11 @@ Status UsbDeviceLibrary::Read(DeviceHandle handle, std::uint8_t* buffer, std::ui
   return telephone->Read(buffer, size, readTimeoutMs_, bytesRead);
 }
 
+DeviceSource UsbDeviceLibrary::Describe(DeviceHandle handle) {
+  const auto telephone = open_.Find(handle);
+  return telephone ? telephone->Source() : DeviceSource{};
+}
+
 Status UsbDeviceLibrary::Flush(DeviceHandle handle, std::uint8_t, std::uint8_t) {
   const auto telephone = open_.Find(handle);
   if (!telephone) return kInvalidHandle;

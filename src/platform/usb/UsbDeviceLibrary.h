@@ -52,6 +52,7 @@ class UsbDeviceLibrary final : public DeviceLibrary {
   // The kind's flush, whatever the selectors say: the program always wants
   // both directions dropped.
   Status Flush(DeviceHandle handle, std::uint8_t transmit, std::uint8_t receive) override;
+  DeviceSource Describe(DeviceHandle handle) override;
 
   // For a person finding out why a telephone does not answer: the devices
   // at a telephone's IDs as the bus shows them, and an open that tells how
