@@ -11,8 +11,6 @@
 #include "transfer/CopyRecording.h"
 #include "transfer/FolderLock.h"
 
-#include <QFile>
-
 #include <chrono>
 #include <map>
 #include <optional>
@@ -84,19 +82,13 @@ QString NewNameText(const fs::path& folder, const transfer::CopyState& state) {
 }
 
 // Who holds a folder's lock, as far as the system tells: "parlomax-cli（进程 1234）".
-QString HolderText(const transfer::FolderLock& lock) {
-  if (!lock.Holder()) return QStringLiteral("另一个程序");
-  QFile comm(QStringLiteral("/proc/%1/comm").arg(*lock.Holder()));
-  const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readLine()).trimmed() : QString();
-  return QStringLiteral("%1（进程 %2）").arg(name.isEmpty() ? QStringLiteral("另一个程序") : name).arg(*lock.Holder());
-}
-
 // Never two copies into one folder at once: the lock, or nothing after telling why not.
 std::optional<transfer::FolderLock> TakeFolder(const Arguments& a, const fs::path& folder, StatusLine& out) {
   using State = transfer::FolderLock::State;
   transfer::FolderLock lock = transfer::FolderLock::TryLock(folder);
   if (lock.GetState() == State::Busy && a.waitForFolder.count() > 0) {
-    Say(out, QStringLiteral("%1正在向 %2 复制，等它完成").arg(HolderText(lock), PathText(folder)));
+    Say(out, QStringLiteral("%1正在向 %2 复制，等它完成")
+                 .arg(transfer::HolderText(lock), PathText(folder)));
     lock = transfer::FolderLock::Lock(folder, std::chrono::steady_clock::now() + a.waitForFolder,
                                       [] { return Interrupted(); });
   }
@@ -105,7 +97,7 @@ std::optional<transfer::FolderLock> TakeFolder(const Arguments& a, const fs::pat
       return lock;
     case State::Busy:
       Say(out, QStringLiteral("%1正在向 %2 复制；同一个目录一次只能有一个复制，请等它完成再试")
-                   .arg(HolderText(lock), PathText(folder)));
+                   .arg(transfer::HolderText(lock), PathText(folder)));
       break;
     case State::Failed:
       Say(out, QStringLiteral("无法锁定目录 %1：%2")

@@ -1,14 +1,43 @@
 #include "transfer/CopyJob.h"
 
 #include "device/DeviceLink.h"
+#include "platform/files/PathText.h"
 #include "platform/shell/MessageService.h"
+#include "transfer/FolderLock.h"
+
+#include <unistd.h>
 
 namespace parlomax::transfer {
+namespace {
+
+// Longer than any exchange with a telephone takes to fail.
+constexpr std::chrono::seconds kOwnJobsEnd{30};
+
+}  // namespace
 
 CopyJob::CopyJob(JobSetup setup) : setup_(std::move(setup)) {}
 
 void CopyJob::Run(std::stop_token stop) {
   stop_ = std::move(stop);
+  const auto& text = setup_.saveFolder;
+  const std::filesystem::path folder = text.has_parent_path() ? text.parent_path() : ".";
+  // Two copies filling one folder (the copy on plug-in, parlomax-cli) would
+  // place their files by what each read of the other's half-done ones. A
+  // folder where no lock can be made is left to the copy to fail in.
+  FolderLock lock = FolderLock::TryLock(folder);
+  if (lock.GetState() == FolderLock::State::Busy && lock.Holder() == ::getpid()) {
+    // A job of this window that was stopped and has yet to notice: it ends
+    // at its next exchange.
+    lock = FolderLock::Lock(folder, std::chrono::steady_clock::now() + kOwnJobsEnd, stop_);
+    if (lock.GetState() == FolderLock::State::Stopped) return;
+  }
+  if (lock.GetState() == FolderLock::State::Busy) {
+    setup_.messages.Warn(
+        QStringLiteral("%1正在向 %2 复制；同一个目录一次只能有一个复制，请等它完成再上传。")
+            .arg(HolderText(lock), files::PathText(folder)));
+    setup_.view.EndJob(Kind(), true);
+    return;
+  }
   folder_.emplace(setup_.saveFolder);
   Execute();
 }

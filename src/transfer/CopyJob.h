@@ -36,6 +36,7 @@ class CopyJob {
 
  protected:
   virtual void Execute() = 0;
+  virtual JobKind Kind() const = 0;
   bool StopRequested() const { return stop_.stop_requested(); }
   // The job's one context, made on first use.
   CopyContext& Context();

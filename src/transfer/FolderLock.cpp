@@ -1,5 +1,7 @@
 #include "transfer/FolderLock.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -174,6 +176,17 @@ FolderLock FolderLock::Lock(const std::filesystem::path& folder,
     std::this_thread::sleep_for(
         std::min<std::chrono::steady_clock::duration>(retry, deadline - now));
   }
+}
+
+QString HolderText(const FolderLock& lock) {
+  if (!lock.Holder()) return QStringLiteral("另一个程序");
+  QFile comm(QStringLiteral("/proc/%1/comm").arg(*lock.Holder()));
+  const QString name = comm.open(QIODevice::ReadOnly)
+                           ? QString::fromLocal8Bit(comm.readLine()).trimmed()
+                           : QString();
+  return QStringLiteral("%1（进程 %2）")
+      .arg(name.isEmpty() ? QStringLiteral("另一个程序") : name)
+      .arg(*lock.Holder());
 }
 
 }  // namespace parlomax::transfer

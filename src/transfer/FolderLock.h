@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <sys/types.h>
 
 #include <chrono>
@@ -9,6 +11,11 @@
 #include <stop_token>
 
 namespace parlomax::transfer {
+
+class FolderLock;
+// Who holds a busy lock, as a person reads it: the program's name and its
+// process number, where the holder said.
+QString HolderText(const FolderLock& lock);
 
 // Never two copies into one folder at once: whoever copies holds an advisory
 // lock on "<folder>/.parlomax/lock" (flock, so the kernel lets it go when the

@@ -16,6 +16,7 @@ class TStorageSingleThread final : public CopyJob {
   TStorageSingleThread(JobSetup setup, std::vector<std::uint16_t> recordIndexes);
  protected:
   void Execute() override;
+  JobKind Kind() const override { return JobKind::SelectedRecordings; }
 
  private:
   std::vector<std::uint16_t> recordIndexes_;

@@ -18,6 +18,7 @@ class TStorgeThread final : public CopyJob {
 
  protected:
   void Execute() override;
+  JobKind Kind() const override { return JobKind::AllRecordings; }
 
  private:
   // The listed recordings to leave out, by index, ascending.

@@ -8,12 +8,14 @@
 #include "WindowWithTelephone.h"
 #include "catalogue/RecordingTexts.h"
 #include "platform/files/WriteFaults.h"
+#include "transfer/FolderLock.h"
 #include "transfer/LedgerLine.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -370,6 +372,32 @@ TEST_F(TransferTabTest, CallsAlreadySafeAreGreyAndAllAsksOnceWhetherToCopyOnlyTh
   for (std::uint16_t i = 2; i < 8; ++i) EXPECT_TRUE(std::filesystem::exists(FileOf(i))) << i;
   EXPECT_EQ(std::filesystem::file_size(FileOf(2)), catalogue::kRecordingHeaderSize + 800u);
   ASSERT_TRUE(PumpUntil([&] { return !tip(7).isEmpty(); }));
+}
+
+TEST_F(TransferTabTest, AFolderAnotherCopyIsFillingIsLeftAloneAndTheButtonsComeBack) {
+  LogInAndList();
+  ChooseSaveFolder();
+  // Another program holds the folder's lock (as the copy on plug-in would).
+  const auto corner = transfer::FolderLock::CornerOf(folder_.Path());
+  std::filesystem::create_directory(corner);
+  QProcess other;
+  other.start(QStringLiteral("flock"),
+              {QString::fromStdString((corner / "lock").string()), QStringLiteral("-c"),
+               QStringLiteral("echo held; sleep 60")});
+  ASSERT_TRUE(other.waitForReadyRead(5000));
+  for (const char* button : {"BitBtnUploadAll", "BitBtnUpload"}) {
+    messages_.Clear();
+    SelectRows({0});
+    Button(button)->click();
+    ASSERT_TRUE(WaitForJobsToEnd()) << button;
+    ASSERT_EQ(messages_.Texts().size(), 1u) << button;
+    EXPECT_TRUE(messages_.Texts()[0].contains(QStringLiteral("同一个目录一次只能有一个复制")))
+        << button;
+    EXPECT_EQ(EnabledDeviceControls(), kAllOn) << button;
+    EXPECT_FALSE(std::filesystem::exists(FileOf(0))) << button;
+  }
+  other.kill();
+  other.waitForFinished();
 }
 
 }  // namespace
