@@ -81,6 +81,7 @@ class QuietMessages final : public shell::MessageService {
     seen.push_back(text);
     return false;
   }
+  bool AskYesNo(const QString& text) override { return AskOkCancel(text); }
 };
 
 class NoView final : public transfer::TransferView {

@@ -41,7 +41,8 @@ class CopyController::JobView final : public transfer::TransferView, public JobH
       : owner_(owner), port_(port), kind_(kind) {
     transfer::JobSetup setup{owner.needs_.link, owner.needs_.messages, *this, saveFolder};
     if (kind == JobKind::AllRecordings) {
-      job_ = std::make_unique<transfer::TStorgeThread>(std::move(setup));
+      job_ = std::make_unique<transfer::TStorgeThread>(std::move(setup),
+                                                       owner.ui_.DeviceRows->AllRows());
     } else {
       job_ = std::make_unique<transfer::TStorageSingleThread>(std::move(setup), std::move(selected));
     }
@@ -75,11 +76,19 @@ class CopyController::JobView final : public transfer::TransferView, public JobH
 };
 
 CopyController::CopyController(Needs needs)
-    : needs_(std::move(needs)), ui_(needs_.ui), jobs_(needs_.channel, "parlomax-copy") {}
+    : needs_(std::move(needs)),
+      ui_(needs_.ui),
+      jobs_(needs_.channel, "parlomax-copy"),
+      safeCopies_(*ui_.DeviceRows, needs_.channel) {}
 
 void CopyController::ChooseSaveFolder() {
   const auto folder = needs_.folders.ChooseFolder(QStringLiteral("请选择目录:"), QDir::homePath());
   if (folder) ui_.EditSave->setText(FolderWithTrailingSlash(*folder));
+  if (folder) LookForSafeCopies();
+}
+
+void CopyController::LookForSafeCopies() {
+  safeCopies_.LookIn(files::PathOf(ui_.EditSave->text()));
 }
 
 QString FolderWithTrailingSlash(QString folder) {
@@ -140,6 +149,7 @@ void CopyController::Stop(JobKind kind) {
 
 void CopyController::End(JobKind kind, bool stopped) {
   jobs_.Silence();
+  LookForSafeCopies();
   ResetProgress();
   SwitchControls(kind, false);
   if (kind == JobKind::AllRecordings) ui_.BitBtnUploadAll->setText(stopped ? kUploadAllCaption : kUploadAllDoneCaption);

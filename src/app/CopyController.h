@@ -2,6 +2,7 @@
 
 #include "app/JobHost.h"
 #include "app/MainFormLayout.h"
+#include "app/SafeCopyMarks.h"
 #include "app/WindowState.h"
 #include "transfer/TransferView.h"
 
@@ -49,6 +50,9 @@ class CopyController {
   explicit CopyController(Needs needs);
 
   void ChooseSaveFolder();
+  // Marks the telephone's recordings the save folder already holds whole,
+  // once that is known: after the list is read, a copy, a new folder.
+  void LookForSafeCopies();
   // Starts a job of `kind`, or asks the running one to stop.
   void StartOrStop(transfer::JobKind kind);
   // The telephone went away: no job is shown as running any more; one still
@@ -75,6 +79,7 @@ class CopyController {
   Needs needs_;
   const MainFormControls& ui_;
   JobHost jobs_;
+  SafeCopyMarks safeCopies_;
   // The running job of each kind; 0 when none.
   JobHost::JobId allJob_ = 0;
   JobHost::JobId selectedJob_ = 0;

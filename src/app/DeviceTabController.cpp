@@ -108,6 +108,7 @@ void DeviceTabController::RequestList() {
   if (read.end == device::DeviceListRead::End::CountNotSent) return;  // the list stands as it was
   // Kept for whatever exports the list.
   state_.DeviceListShortfall = {read.count.has_value(), read.rowsMissed};
+  copy_.LookForSafeCopies();
   // A telephone that left takes the list with it at the watch's next tick.
   if (read.end == device::DeviceListRead::End::AllAsked && read.rowsMissed > 0) {
     messages_.Warn(device::RowsMissedText(read.rowsMissed));

@@ -3,6 +3,9 @@
 #include "catalogue/RecordingListLayout.h"
 #include "platform/files/PathText.h"
 
+#include <QGuiApplication>
+#include <QPalette>
+
 #include <algorithm>
 #include <compare>
 #include <string_view>
@@ -55,7 +58,8 @@ QVariant RecordingRows::headerData(int section, Qt::Orientation orientation, int
 }
 
 QVariant RecordingRows::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  if (role != Qt::DisplayRole) return Look(index.row(), role);
   return Texts(index.row()).value(index.column());
 }
 
@@ -68,10 +72,35 @@ QStringList DeviceRecordingRows::Texts(int row) const {
   return catalogue::RowTexts(r.caption, r.fileName, r.texts);
 }
 
+QVariant DeviceRecordingRows::Look(int row, int role) const {
+  const auto& at = rows_[row].safeAt;
+  if (at.empty()) return {};
+  // Already on the PC: greyed, so that what still needs copying stands out.
+  if (role == Qt::ForegroundRole)
+    return QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+  if (role == Qt::ToolTipRole) return QStringLiteral("已复制到 ") + files::PathText(at);
+  return {};
+}
+
 void DeviceRecordingRows::Clear() {
   beginResetModel();
   rows_.clear();
+  ++generation_;
   endResetModel();
+}
+
+std::vector<catalogue::DeviceListRow> DeviceRecordingRows::AllRows() const {
+  std::vector<catalogue::DeviceListRow> all;
+  all.reserve(rows_.size());
+  for (const auto& kept : rows_) all.push_back(kept.row);
+  return all;
+}
+
+void DeviceRecordingRows::SetSafeCopies(std::uint64_t generation,
+                                        std::vector<std::filesystem::path> copies) {
+  if (generation != generation_ || copies.size() != rows_.size()) return;
+  for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].safeAt = std::move(copies[i]);
+  if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 void DeviceRecordingRows::Add(const catalogue::DeviceListRow& row) {
@@ -80,7 +109,9 @@ void DeviceRecordingRows::Add(const catalogue::DeviceListRow& row) {
   const auto f = catalogue::DecodeRecordingHeader(row.header);
   rows_.push_back({row,
                    catalogue::FindKeyOf(&row.header, row.fileName.toStdString(), f.durationSeconds),
-                   SortFactsOf(&row.header, f.payloadLength)});
+                   SortFactsOf(&row.header, f.payloadLength),
+                   {}});
+  ++generation_;
   endInsertRows();
 }
 

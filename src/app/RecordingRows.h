@@ -32,6 +32,8 @@ class RecordingRows : public QAbstractTableModel {
   // <0, 0, >0 as `a` comes before, with, after `b` by `column`: numbers,
   // times and lengths by value, names and numbers of telephones as text.
   virtual int Compare(int a, int b, int column) const = 0;
+  // What a row says beside its texts: its colour and its tooltip.
+  virtual QVariant Look(int /*row*/, int /*role*/) const { return {}; }
 
   // What sorting compares beside the find key, worked out once per row.
   struct SortFacts {
@@ -57,17 +59,28 @@ class DeviceRecordingRows final : public RecordingRows {
   const catalogue::FindKey& KeyOf(int row) const override { return rows_[row].key; }
   int Compare(int a, int b, int column) const override;
 
+  QVariant Look(int row, int role) const override;
+
   void Clear();
   void Add(const catalogue::DeviceListRow& row);
   const catalogue::DeviceListRow& Row(int row) const { return rows_[row].row; }
+  std::vector<catalogue::DeviceListRow> AllRows() const;
+  // Changes whenever the rows do: what was worked out from other rows is stale.
+  std::uint64_t Generation() const { return generation_; }
+
+  // Where the save folder holds each row's call whole: a file's path, or
+  // "" (as worked out from the rows of `generation`).
+  void SetSafeCopies(std::uint64_t generation, std::vector<std::filesystem::path> copies);
 
  private:
   struct Kept {
     catalogue::DeviceListRow row;
     catalogue::FindKey key;
     SortFacts facts;
+    std::filesystem::path safeAt;
   };
   std::vector<Kept> rows_;
+  std::uint64_t generation_ = 0;
 };
 
 // The recording files of the PC tab's folder, in the folder's list order.

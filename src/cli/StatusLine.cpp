@@ -34,5 +34,6 @@ void TerminalMessages::Show(const QString&, const QString& text, shell::MessageI
 }
 
 bool TerminalMessages::AskOkCancel(const QString&) { return answer_; }
+bool TerminalMessages::AskYesNo(const QString&) { return answer_; }
 
 }  // namespace parlomax::cli

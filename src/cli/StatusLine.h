@@ -31,6 +31,7 @@ class TerminalMessages final : public shell::MessageService {
 
   void Show(const QString& caption, const QString& text, shell::MessageIcon icon) override;
   bool AskOkCancel(const QString& text) override;
+  bool AskYesNo(const QString& text) override;
 
   // Failures and refusals reported so far.
   int Problems() const { return problems_; }

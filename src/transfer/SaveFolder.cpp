@@ -141,6 +141,13 @@ const SaveFolder::Copy* SaveFolder::Holder(const RecordingHeader& header,
   return best;
 }
 
+std::vector<HeldCopy> SaveFolder::Copies() const {
+  std::vector<HeldCopy> all;
+  all.reserve(copies_.size());
+  for (const auto& [name, copy] : copies_) all.push_back({name.string(), copy.header, copy.size});
+  return all;
+}
+
 std::size_t SaveFolder::WholeCopiesOf(const RecordingHeader& header) const {
   const auto [from, to] = byCall_.equal_range(catalogue::CallOf(header));
   return static_cast<std::size_t>(std::count_if(from, to, [this](const auto& entry) {

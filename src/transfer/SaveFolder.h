@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/RecordingHeader.h"
+#include "transfer/SafeCopies.h"
 
 #include <QString>
 
@@ -9,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace parlomax::transfer {
 
@@ -51,6 +53,8 @@ class SaveFolder {
   // "<stem>-2.spx", "<stem>-3.spx", ...
   CopyPlace PlaceFor(const catalogue::RecordingHeader& header,
                      const std::filesystem::path& ownName);
+  // Every recording file read, by name.
+  std::vector<HeldCopy> Copies() const;
   // How many files hold the call whole.
   std::size_t WholeCopiesOf(const catalogue::RecordingHeader& header) const;
   // For a finished copy `written` whose chosen name `taken` holds a file by

@@ -339,5 +339,38 @@ TEST_F(TransferTabTest, SelectedMeansTheRowsChosenWhateverTheOrderAndTheFindBarS
   EXPECT_EQ(copied().size(), 8u);
 }
 
+TEST_F(TransferTabTest, CallsAlreadySafeAreGreyAndAllAsksOnceWhetherToCopyOnlyTheNewOnes) {
+  LogInAndList();
+  ChooseSaveFolder();
+  SelectRows({0, 1, 2});
+  Button("BitBtnUpload")->click();
+  ASSERT_TRUE(WaitForJobsToEnd());
+  // One of them is cut since: it is not safe, and is copied again.
+  std::filesystem::resize_file(FileOf(2), 40);
+  const auto tip = [&](int row) {
+    return List()->model()->index(row, 3).data(Qt::ToolTipRole).toString();
+  };
+  LogInAndList();
+  ASSERT_TRUE(PumpUntil([&] { return !tip(0).isEmpty(); }));
+  EXPECT_EQ(tip(0), QStringLiteral("已复制到 ") + QString::fromStdString(FileOf(0)));
+  EXPECT_EQ(tip(1), QStringLiteral("已复制到 ") + QString::fromStdString(FileOf(1)));
+  EXPECT_TRUE(tip(2).isEmpty());
+  const auto stamp = [](const std::string& file) {
+    return std::pair{std::filesystem::last_write_time(file), std::filesystem::file_size(file)};
+  };
+  const auto before = std::pair{stamp(FileOf(0)), stamp(FileOf(1))};
+
+  messages_.Clear();
+  Button("BitBtnUploadAll")->click();  // answered Yes
+  ASSERT_TRUE(WaitForJobsToEnd());
+  EXPECT_EQ(messages_.Texts(),
+            (std::vector<QString>{QStringLiteral("有 2 个录音已经复制过，只复制新的吗？"),
+                                  QStringLiteral("全部文件上传结束")}));
+  EXPECT_EQ(std::pair(stamp(FileOf(0)), stamp(FileOf(1))), before);
+  for (std::uint16_t i = 2; i < 8; ++i) EXPECT_TRUE(std::filesystem::exists(FileOf(i))) << i;
+  EXPECT_EQ(std::filesystem::file_size(FileOf(2)), catalogue::kRecordingHeaderSize + 800u);
+  ASSERT_TRUE(PumpUntil([&] { return !tip(7).isEmpty(); }));
+}
+
 }  // namespace
 }  // namespace parlomax::app

@@ -38,6 +38,8 @@ class RecordingMessageService final : public shell::MessageService {
     return answer_;
   }
 
+  bool AskYesNo(const QString& text) override { return AskOkCancel(text); }
+
   // Every box stays open this long before it is closed.
   void TakeTimeToClose(std::chrono::milliseconds reading) {
     std::lock_guard lock(mutex_);

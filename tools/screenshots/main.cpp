@@ -1,8 +1,9 @@
-// parlomax-screenshots OUTPUT-FOLDER PARLOMAX-PHONE RECORDINGS-FOLDER: the program as a person sees it, on a
-// display with a window manager (scripts/screenshots starts one), at the
-// scale QT_SCALE_FACTOR gives. It plugs in an emulated telephone, logs in,
-// lists, copies, opens the PC tab, and takes the whole screen at each step:
-//   pin-dialog.png  device-tab.png  message-box.png  pc-tab.png
+// parlomax-screenshots OUTPUT-FOLDER PARLOMAX-PHONE RECORDINGS-FOLDER: the program as a person sees
+// it, on a display with a window manager (scripts/screenshots starts one), at the scale
+// QT_SCALE_FACTOR gives. It plugs in an emulated telephone, logs in, lists, copies, opens the PC
+// tab, and takes the whole screen at each step:
+//   pin-dialog.png  device-tab.png  device-tab-copied.png  only-new-question.png
+//   message-box.png  pc-tab.png
 // For the README and the AppStream description, and for checking that every
 // text fits its control at a desktop's larger scales.
 #include "app/MainUnit.h"
@@ -19,13 +20,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +64,13 @@ void Wait(int ms, const std::function<bool()>& until = [] { return false; }) {
     QApplication::processEvents(QEventLoop::AllEvents, 10);
     QThread::msleep(5);
   }
+}
+
+void SelectRows(QTreeView* list, std::initializer_list<int> rows) {
+  list->clearSelection();
+  for (const int row : rows)
+    list->selectionModel()->select(list->model()->index(row, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void Shoot(const std::filesystem::path& folder, const char* name) {
@@ -126,12 +135,26 @@ int main(int argc, char** argv) {
   });
   form.findChild<QPushButton*>("BitBtnRefersh")->click();
   Wait(1000);
-  form.findChild<QTreeWidget*>("ListViewMCU")->topLevelItem(1)->setSelected(true);
+  auto* deviceList = form.findChild<QTreeView*>("ListViewMCU");
+  SelectRows(deviceList, {1});
   Shoot(output, "device-tab.png");
 
-  // A copy of every recording ends with its message.
+  // Two recordings copied: the list greys them.
   form.findChild<QPushButton*>("BitBtnSave")->click();
+  SelectRows(deviceList, {0, 1});
+  form.findChild<QPushButton*>("BitBtnUpload")->click();
+  Wait(60000, [] { return OpenBox() != nullptr; });
+  if (QMessageBox* box = OpenBox()) box->button(QMessageBox::Ok)->click();
+  deviceList->clearSelection();
+  Wait(1000);
+  Shoot(output, "device-tab-copied.png");
+
+  // Copying all asks about those two, then ends with its message.
   form.findChild<QPushButton*>("BitBtnUploadAll")->click();
+  Wait(10000, [] { return OpenBox() != nullptr; });
+  Shoot(output, "only-new-question.png");
+  if (QMessageBox* box = OpenBox()) box->button(QMessageBox::Yes)->click();
+  Wait(500);
   Wait(60000, [] { return OpenBox() != nullptr; });
   Shoot(output, "message-box.png");
   if (QMessageBox* box = OpenBox()) box->button(QMessageBox::Ok)->click();
@@ -141,7 +164,7 @@ int main(int argc, char** argv) {
   pages->setCurrentIndex(1);
   form.findChild<QPushButton*>("BitBtn3")->click();
   Wait(500);
-  form.findChild<QTreeWidget*>("ListViewFile")->topLevelItem(0)->setSelected(true);
+  SelectRows(form.findChild<QTreeView*>("ListViewFile"), {0});
   Shoot(output, "pc-tab.png");
 
   messages.Shutdown();

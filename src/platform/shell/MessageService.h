@@ -22,6 +22,8 @@ class MessageService {
   virtual void Show(const QString& caption, const QString& text, MessageIcon icon) = 0;
   // A warning box with OK and Cancel; true when the user chose OK.
   virtual bool AskOkCancel(const QString& text) = 0;
+  // A question box with Yes and No; true when the user chose Yes.
+  virtual bool AskYesNo(const QString& text) = 0;
 
   // Failures and refusals: caption "Waring", warning icon, OK.
   void Warn(const QString& text) { Show(kWarningCaption, text, MessageIcon::Warning); }

@@ -13,6 +13,8 @@ struct QtMessageService::Request {
   QString text;
   QMessageBox::Icon icon;
   QMessageBox::StandardButtons buttons;
+  // The button that means "go ahead".
+  QMessageBox::StandardButton yes = QMessageBox::Ok;
 };
 
 struct QtMessageService::Pending {
@@ -66,10 +68,15 @@ bool QtMessageService::AskOkCancel(const QString& text) {
                      QMessageBox::Ok | QMessageBox::Cancel});
 }
 
+bool QtMessageService::AskYesNo(const QString& text) {
+  return Run(Request{kQuestionCaption, text, QMessageBox::Question,
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes});
+}
+
 bool QtMessageService::Run(const Request& request) {
   if (QThread::currentThread() == thread()) {
     QMessageBox box(request.icon, request.caption, request.text, request.buttons);
-    return box.exec() == QMessageBox::Ok;
+    return box.exec() == request.yes;
   }
   auto pending = std::make_shared<Pending>();
   {
@@ -93,8 +100,8 @@ void QtMessageService::OpenWorkerBox(const Request& request,
   auto* box = new QMessageBox(request.icon, request.caption, request.text, request.buttons);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
-  connect(box, &QDialog::finished, box, [box, pending] {
-    pending->Finish(box->clickedButton() == box->button(QMessageBox::Ok));
+  connect(box, &QDialog::finished, box, [box, pending, yes = request.yes] {
+    pending->Finish(box->clickedButton() == box->button(yes));
   });
   // A box that goes away without an answer must not leave its worker waiting.
   connect(box, &QObject::destroyed, [pending] { pending->Finish(false); });

@@ -30,6 +30,7 @@ class QtMessageService final : public QObject, public MessageService {
 
   void Show(const QString& caption, const QString& text, MessageIcon icon) override;
   bool AskOkCancel(const QString& text) override;
+  bool AskYesNo(const QString& text) override;
 
   // Closes every open worker box and releases the workers that wait on one;
   // later requests from workers return at once, as if the user had cancelled.
