@@ -49,7 +49,8 @@ FolderListController::FolderListController(const MainFormControls& ui, WindowSta
       messages_(messages),
       folders_(folders),
       channel_(channel),
-      cacheFolder_(std::move(cacheFolder)) {
+      cacheFolder_(std::move(cacheFolder)),
+      verdicts_(*ui.FolderRows, channel) {
   settle_.setSingleShot(true);
   QObject::connect(&watch_, &QFileSystemWatcher::directoryChanged, &settle_,
                    [this] { settle_.start(kSettleMs); });
@@ -106,6 +107,7 @@ void FolderListController::List(const QString& folderText, bool asked) {
   again_ = false;
   const bool anew = folder != listed_;
   if (anew) {
+    verdicts_.Drop();
     ui_.FolderRows->Clear();
     CountRows();
     if (!watch_.directories().isEmpty()) watch_.removePaths(watch_.directories());
@@ -189,6 +191,7 @@ void FolderListController::List(const QString& folderText, bool asked) {
 void FolderListController::Finish(const Reading& reading, const catalogue::FolderScanEnd& end) {
   const bool asked = reading.asked;
   const bool changed = reading.changed;
+  if (reading.anew || changed) verdicts_.Check(reading.folder);
   // The thread may still be keeping the rows for the next run; it is
   // joined once it has, like a dropped one.
   *reading_->current = false;

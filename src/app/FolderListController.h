@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FolderVerdicts.h"
 #include "app/MainFormLayout.h"
 #include "app/WindowState.h"
 #include "catalogue/FolderScan.h"
@@ -63,6 +64,7 @@ class FolderListController {
   bool again_ = false;  // the folder changed while it was being read
   QFileSystemWatcher watch_;
   QTimer settle_;
+  FolderVerdicts verdicts_;
 };
 
 }  // namespace parlomax::app

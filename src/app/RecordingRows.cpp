@@ -3,6 +3,7 @@
 #include "catalogue/RecordingListLayout.h"
 #include "platform/files/PathText.h"
 
+#include <QColor>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -138,8 +139,25 @@ int FolderRecordingRows::Compare(int a, int b, int column) const {
   return CompareFacts(facts_[a], keys_[a], facts_[b], keys_[b], column);
 }
 
+QVariant FolderRecordingRows::Look(int row, int role) const {
+  if (role != Qt::ToolTipRole && role != Qt::ForegroundRole) return {};
+  const auto& file = files_[row];
+  const auto found = verdicts_.find(file.name);
+  if (found == verdicts_.end() || found->second.size != file.fileSize) return {};
+  if (role == Qt::ToolTipRole) return found->second.text;
+  // Changed since it was copied: it may no longer be the call that was made.
+  if (found->second.verdict == transfer::Verdict::Changed) return QColor(Qt::red);
+  return {};
+}
+
+void FolderRecordingRows::SetVerdicts(Verdicts verdicts) {
+  verdicts_ = std::move(verdicts);
+  if (!files_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
 void FolderRecordingRows::Clear() {
   beginResetModel();
+  verdicts_.clear();
   files_.clear();
   keys_.clear();
   facts_.clear();

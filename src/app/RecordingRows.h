@@ -3,12 +3,14 @@
 #include "catalogue/DeviceList.h"
 #include "catalogue/FolderScan.h"
 #include "catalogue/RecordingFind.h"
+#include "transfer/FolderVerify.h"
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
 
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace parlomax::app {
@@ -112,6 +114,18 @@ class FolderRecordingRows final : public RecordingRows {
   // selection and scroll. Whether anything differed.
   bool Become(catalogue::FolderRecordings&& now);
 
+  QVariant Look(int row, int role) const override;
+
+  // What the folder's ledger says of each file, by name: shown on a row
+  // while the file is the size it was checked at.
+  struct Verdict {
+    transfer::Verdict verdict = transfer::Verdict::NeverCopied;
+    std::uint64_t size = 0;
+    QString text;
+  };
+  using Verdicts = std::unordered_map<std::string, Verdict>;
+  void SetVerdicts(Verdicts verdicts);
+
   const catalogue::FolderRecordings& Files() const { return files_; }
   const catalogue::FolderRecording& File(int row) const { return files_[row]; }
   std::uint32_t ConversionWorkTotal() const;
@@ -126,6 +140,7 @@ class FolderRecordingRows final : public RecordingRows {
   catalogue::FolderRecordings files_;
   std::vector<catalogue::FindKey> keys_;
   std::vector<SortFacts> facts_;
+  Verdicts verdicts_;
 };
 
 // A list's rows as shown: sorted by the column whose header was clicked

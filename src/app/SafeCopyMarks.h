@@ -1,14 +1,8 @@
 #pragma once
 
-#include <atomic>
-#include <filesystem>
-#include <memory>
-#include <thread>
-#include <vector>
+#include "app/LatestLook.h"
 
-namespace parlomax::shell {
-class ThreadChannel;
-}
+#include <filesystem>
 
 namespace parlomax::app {
 
@@ -19,25 +13,15 @@ class DeviceRecordingRows;
 // and marked on the telephone's list once known.
 class SafeCopyMarks {
  public:
-  SafeCopyMarks(DeviceRecordingRows& rows, shell::ThreadChannel& channel);
-  ~SafeCopyMarks();
-
-  SafeCopyMarks(const SafeCopyMarks&) = delete;
-  SafeCopyMarks& operator=(const SafeCopyMarks&) = delete;
+  SafeCopyMarks(DeviceRecordingRows& rows, shell::ThreadChannel& channel)
+      : rows_(rows), look_(channel) {}
 
   // Looks in `saveFolder` (as the save box gives it) for the rows listed now.
   void LookIn(const std::filesystem::path& saveFolder);
 
  private:
-  struct Look {
-    std::shared_ptr<std::atomic<bool>> current = std::make_shared<std::atomic<bool>>(true);
-    std::shared_ptr<std::atomic<bool>> ended = std::make_shared<std::atomic<bool>>(false);
-    std::jthread thread;
-  };
-
   DeviceRecordingRows& rows_;
-  shell::ThreadChannel& channel_;
-  std::vector<Look> looks_;
+  LatestLook look_;
 };
 
 }  // namespace parlomax::app
