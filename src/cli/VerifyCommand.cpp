@@ -9,6 +9,7 @@
 #include "platform/files/SystemReason.h"
 #include "transfer/FolderVerify.h"
 #include "transfer/SaveFolder.h"
+#include "transfer/VerdictTexts.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -24,22 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using transfer::Verdict;
-
-QString VerdictText(Verdict verdict) {
-  switch (verdict) {
-    case Verdict::Intact:
-      return QStringLiteral("完好");
-    case Verdict::Changed:
-      return QStringLiteral("已改变");
-    case Verdict::Missing:
-      return QStringLiteral("不见了");
-    case Verdict::NeverCopied:
-      return QStringLiteral("不是 Parlomax 复制的");
-    case Verdict::Cut:
-      return QStringLiteral("不完整");
-  }
-  return {};
-}
 
 const char* VerdictWord(Verdict verdict) {
   switch (verdict) {
@@ -58,38 +43,6 @@ const char* VerdictWord(Verdict verdict) {
 }
 
 QString NameText(const std::string& name) { return PathText(fs::path(name)); }
-
-// What a person needs to know beside the verdict.
-QString DetailText(const transfer::RecordingVerdict& r) {
-  const auto& f = r.facts;
-  switch (r.verdict) {
-    case Verdict::Intact:
-      return QStringLiteral("%1 字节，复制于 %2")
-          .arg(f.size)
-          .arg(QString::fromStdString(r.record->copiedAt));
-    case Verdict::Changed:
-      if (!f.present) return QStringLiteral("无法作为文件打开");
-      if (f.size != r.record->size)
-        return QStringLiteral("现在 %1 字节，复制时 %2 字节").arg(f.size).arg(r.record->size);
-      if (f.sha256.empty()) return QStringLiteral("无法读完");
-      return QStringLiteral("内容与复制时不同（SHA-256 不符）");
-    case Verdict::Missing:
-      return QStringLiteral("复制于 %1，%2 字节")
-          .arg(QString::fromStdString(r.record->copiedAt))
-          .arg(r.record->size);
-    case Verdict::NeverCopied:
-      return f.present ? QStringLiteral("%1 字节，复制记录里没有").arg(f.size)
-                       : QStringLiteral("无法作为文件打开");
-    case Verdict::Cut:
-      if (f.partName) return QStringLiteral("%1 字节，中断的复制留下的部分").arg(f.size);
-      if (!f.header) return QStringLiteral("%1 字节，连文件头都不完整").arg(f.size);
-      return QStringLiteral("只有 %1 / %2 字节")
-          .arg(f.size)
-          .arg(catalogue::kRecordingHeaderSize +
-               std::uint64_t{catalogue::PayloadLength(*f.header)});
-  }
-  return {};
-}
 
 QStringList ChainTexts(const transfer::LedgerContents& ledger) {
   if (ledger.error == ENOENT)
@@ -217,7 +170,8 @@ ExitStatus RunVerify(const Arguments& a, StatusLine& out, Telephone* telephone) 
     std::vector<QStringList> rows{
         {QStringLiteral("状态"), QStringLiteral("文件名"), QStringLiteral("说明")}};
     for (const auto& r : v.recordings)
-      rows.push_back({VerdictText(r.verdict), NameText(r.name), DetailText(r)});
+      rows.push_back(
+          {transfer::VerdictText(r.verdict), NameText(r.name), transfer::VerdictDetailText(r)});
     for (const auto* row : notInFolder)
       rows.push_back({QStringLiteral("不在目录里"), row->fileName,
                       QStringLiteral("电话里的第 %1 个录音").arg(row->recordIndex + 1)});
@@ -232,7 +186,7 @@ ExitStatus RunVerify(const Arguments& a, StatusLine& out, Telephone* telephone) 
     for (const QString& line : ChainTexts(v.ledger)) text += line + u'\n';
     QStringList summary;
     for (const auto& [verdict, count] : counts)
-      summary << QStringLiteral("%1 %2 个").arg(VerdictText(verdict)).arg(count);
+      summary << QStringLiteral("%1 %2 个").arg(transfer::VerdictText(verdict)).arg(count);
     if (telephone)
       summary << QStringLiteral("电话里有 %1 个录音不在目录里").arg(notInFolder.size());
     if (v.recordings.empty()) summary << QStringLiteral("目录里没有录音");

@@ -129,7 +129,7 @@ std::optional<Verdict> JudgeFile(const LedgerRecord* latest, const FileFacts& fa
   return Verdict::NeverCopied;
 }
 
-FolderVerification VerifyFolder(const fs::path& folder) {
+FolderVerification VerifyFolder(const fs::path& folder, std::stop_token stop) {
   FolderVerification result;
   const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folderFd < 0) {
@@ -163,7 +163,8 @@ FolderVerification VerifyFolder(const fs::path& folder) {
   const auto work = [&] {
     Sha256 hash;
     std::vector<std::uint8_t> buffer(kReadBlock);
-    for (std::size_t i; (i = next.fetch_add(1)) < result.recordings.size();) {
+    for (std::size_t i;
+         !stop.stop_requested() && (i = next.fetch_add(1)) < result.recordings.size();) {
       RecordingVerdict& r = result.recordings[i];
       // A name with a slash in it is no file of this folder.
       if (r.name.find('/') == std::string::npos && r.name != "." && r.name != "..")

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,7 @@ struct FolderVerification {
 
 // Checks every recording of `folder` against its ledger, hashing (on a few
 // threads, in big sequential reads) only the files whose size matches
-// their record.
-FolderVerification VerifyFolder(const std::filesystem::path& folder);
+// their record. A stop leaves the rest of the files unjudged.
+FolderVerification VerifyFolder(const std::filesystem::path& folder, std::stop_token stop = {});
 
 }  // namespace parlomax::transfer

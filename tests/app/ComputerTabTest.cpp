@@ -4,7 +4,9 @@
 #include "TempFolder.h"
 #include "WindowStateSeam.h"
 #include "WindowWithTelephone.h"
+#include "transfer/Ledger.h"
 
+#include <QColor>
 #include <QTabWidget>
 
 #include <fstream>
@@ -136,6 +138,34 @@ TEST_F(ComputerTabTest, AnotherFolderChosenMidwayDropsTheFirstListing) {
   testing::LetEventsRunFor(300);  // whatever the first reading still sends
   EXPECT_EQ(Names(Files()), std::vector<std::string>{"z.spx"});
   EXPECT_EQ(testing::CellText(Files(), 0, 5), "0K");
+}
+
+TEST_F(ComputerTabTest, EachRowSaysWhatTheLedgerSaysOfItsFileAndAChangedOneIsRed) {
+  catalogue::RecordingFields fields;
+  fields.payloadLength = 1000;
+  const auto header = catalogue::EncodeRecordingHeader(fields);
+  std::string bytes(header.begin(), header.end());
+  bytes.append(1000, 'x');
+  for (const char* name : {"a.spx", "b.spx", "c.spx"}) std::ofstream(folder_ / name) << bytes;
+  for (const char* name : {"a.spx", "b.spx"}) {
+    ASSERT_EQ(transfer::AppendToLedger(folder_.Path(),
+                                       transfer::RecordOfCopy(name, header, bytes.size(),
+                                                              transfer::Sha256Of(bytes), {})),
+              0);
+  }
+  bytes.back() = 'y';  // the same size, another call
+  std::ofstream(folder_ / "b.spx") << bytes;
+
+  folders_.answer = FolderText();
+  Button("BitBtn3")->click();
+  const auto look = [&](int row, int role) { return Files()->model()->index(row, 2).data(role); };
+  ASSERT_TRUE(testing::PumpUntil([&] { return look(2, Qt::ToolTipRole).isValid(); }));
+  EXPECT_EQ(look(0, Qt::ToolTipRole).toString(), QStringLiteral("已校验"));
+  EXPECT_TRUE(look(1, Qt::ToolTipRole).toString().startsWith(QStringLiteral("已改变")));
+  EXPECT_TRUE(
+      look(2, Qt::ToolTipRole).toString().startsWith(QStringLiteral("不是 Parlomax 复制的")));
+  EXPECT_EQ(look(1, Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+  EXPECT_FALSE(look(0, Qt::ForegroundRole).isValid());
 }
 
 }  // namespace
