@@ -1,5 +1,6 @@
 // The copy buttons driven as a user does, with the jobs on their threads.
 #include "BeingWritten.h"
+#include "ChildProcess.h"
 #include "ListRows.h"
 #include "QtPrinters.h"
 #include "TempFolder.h"
@@ -15,7 +16,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -380,11 +380,12 @@ TEST_F(TransferTabTest, AFolderAnotherCopyIsFillingIsLeftAloneAndTheButtonsComeB
   // Another program holds the folder's lock (as the copy on plug-in would).
   const auto corner = transfer::FolderLock::CornerOf(folder_.Path());
   std::filesystem::create_directory(corner);
-  QProcess other;
-  other.start(QStringLiteral("flock"),
-              {QString::fromStdString((corner / "lock").string()), QStringLiteral("-c"),
-               QStringLiteral("echo held; sleep 60")});
-  ASSERT_TRUE(other.waitForReadyRead(5000));
+  const std::string said = (corner / "said").string();
+  testing::ChildProcess other(
+      {"/usr/bin/flock", "-o", (corner / "lock").string(), "-c", "echo held; exec sleep 60"},
+      {.environmentChanges = {}, .output = said});
+  ASSERT_TRUE(PumpUntil(
+      [&] { return std::filesystem::exists(said) && std::filesystem::file_size(said) > 0; }));
   for (const char* button : {"BitBtnUploadAll", "BitBtnUpload"}) {
     messages_.Clear();
     SelectRows({0});
@@ -396,8 +397,6 @@ TEST_F(TransferTabTest, AFolderAnotherCopyIsFillingIsLeftAloneAndTheButtonsComeB
     EXPECT_EQ(EnabledDeviceControls(), kAllOn) << button;
     EXPECT_FALSE(std::filesystem::exists(FileOf(0))) << button;
   }
-  other.kill();
-  other.waitForFinished();
 }
 
 }  // namespace
