@@ -8,7 +8,9 @@ namespace parlomax::app {
 
 void FolderVerdicts::Check(const std::filesystem::path& folder) {
   look_.Start([this, folder](std::stop_token stop, const LatestLook::Land& land) {
-    const auto verification = transfer::VerifyFolder(folder, stop);
+    // One reader: the window keeps a core for itself while a folder of
+    // years is hashed behind it.
+    const auto verification = transfer::VerifyFolder(folder, stop, 1);
     if (stop.stop_requested() || verification.error != 0) return;
     FolderRecordingRows::Verdicts verdicts;
     for (const auto& r : verification.recordings) {

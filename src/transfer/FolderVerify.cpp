@@ -129,7 +129,7 @@ std::optional<Verdict> JudgeFile(const LedgerRecord* latest, const FileFacts& fa
   return Verdict::NeverCopied;
 }
 
-FolderVerification VerifyFolder(const fs::path& folder, std::stop_token stop) {
+FolderVerification VerifyFolder(const fs::path& folder, std::stop_token stop, unsigned readers) {
   FolderVerification result;
   const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folderFd < 0) {
@@ -172,7 +172,8 @@ FolderVerification VerifyFolder(const fs::path& folder, std::stop_token stop) {
       r.verdict = JudgeFile(r.record ? &*r.record : nullptr, r.facts).value_or(Verdict::Changed);
     }
   };
-  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  const unsigned threads =
+      readers > 0 ? readers : std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
   std::vector<std::jthread> helpers;
   for (unsigned t = 1; t < threads && t < result.recordings.size(); ++t) helpers.emplace_back(work);
   work();

@@ -57,7 +57,10 @@ struct FolderVerification {
 
 // Checks every recording of `folder` against its ledger, hashing (on a few
 // threads, in big sequential reads) only the files whose size matches
-// their record. A stop leaves the rest of the files unjudged.
-FolderVerification VerifyFolder(const std::filesystem::path& folder, std::stop_token stop = {});
+// their record. A stop leaves the rest of the files unjudged. `readers`: how
+// many threads hash at once; 0 for as many as the processor has cores (4 at
+// most).
+FolderVerification VerifyFolder(const std::filesystem::path& folder, std::stop_token stop = {},
+                                unsigned readers = 0);
 
 }  // namespace parlomax::transfer
