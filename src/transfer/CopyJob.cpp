@@ -59,7 +59,8 @@ bool CopyJob::GoesOnAfter(CopyOutcome outcome) {
       state_.tookNewName && newNames_++ == 0) {
     firstNewName_ = state_.savedAs;
   }
-  return outcome == CopyOutcome::Copied || outcome == CopyOutcome::PayloadFailed;
+  return outcome == CopyOutcome::Copied || outcome == CopyOutcome::PayloadFailed ||
+         outcome == CopyOutcome::LeftOut;
 }
 
 void CopyJob::EndJob(JobKind kind, bool complete, const QString& completionMessage) {

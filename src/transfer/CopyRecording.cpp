@@ -79,6 +79,7 @@ CopyOutcome CopyRecording(CopyContext& context, std::uint16_t recordIndex, std::
                              header, context.headerPause)) {
     return CopyOutcome::Stop;
   }
+  if (context.leaveOut && context.leaveOut(header)) return CopyOutcome::LeftOut;
   state.payloadLength = catalogue::PayloadLength(header);
   state.fileName = catalogue::RecordingFileName(header, fileNumber);
   state.deviceAddress = catalogue::StartAddress(header);

@@ -56,6 +56,7 @@ enum class CopyOutcome {
   PayloadFailed,  // the file holds what arrived; go on with the next recording
   Stop,           // no file was made for this recording; the job ends
   WriteFailed,    // the disk did not take the file (said so); the job ends as if stopped
+  LeftOut,        // `leaveOut` said the folder has it already: no file was touched
 };
 
 struct CopyContext {
@@ -66,6 +67,9 @@ struct CopyContext {
   SaveFolder& folder;
   std::function<bool()> stopRequested;
   std::chrono::milliseconds headerPause = kHeaderReplyPause;
+  // Asked of each recording's header as the telephone sends it: true leaves
+  // the recording out. Empty: nothing is left out.
+  std::function<bool(const catalogue::RecordingHeader&)> leaveOut{};
   // Written into the ledger with every complete copy.
   CopySource source{};
   // Lines this context added to the folder's ledger, and whether an append

@@ -26,7 +26,16 @@ int OpenLockFile(const std::filesystem::path& folder) {
   const auto corner = FolderLock::CornerOf(folder);
   // Whoever made the corner first, it must be a folder of its own, not a
   // link to somewhere else.
-  if (::mkdir(corner.c_str(), 0700) != 0 && errno != EEXIST) return -1;
+  if (::mkdir(corner.c_str(), 0700) == 0) {
+    // The corner may soon hold the ledger: its name must outlive a crash.
+    const int parent = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent >= 0) {
+      ::fsync(parent);
+      ::close(parent);
+    }
+  } else if (errno != EEXIST) {
+    return -1;
+  }
   const int dir = ::open(corner.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (dir < 0) return -1;
   const int fd = ::openat(dir, kLockName,
@@ -116,6 +125,8 @@ FolderLock FolderLock::TryLock(const std::filesystem::path& folder) {
   // lock is no lock: try the new one (a few times; then it counts as busy).
   for (int attempt = 0; attempt < 10; ++attempt) {
     FolderLock lock = TryOnce(folder);
+    // The corner went with the holder's lock between our making and opening it.
+    if (lock.state_ == State::Failed && lock.error_ == ENOENT) continue;
     if (lock.state_ != State::Held || StillNamed(lock.fd_, folder)) return lock;
     ::close(std::exchange(lock.fd_, -1));
   }

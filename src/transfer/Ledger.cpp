@@ -315,12 +315,17 @@ int AppendToLedger(const fs::path& folder, const LedgerRecord& record) {
   bytes += '\n';
   int error = 0;
   const std::size_t taken = files::BytesTheDiskTakes(bytes.size(), error);
-  ssize_t written = -1;
-  do {
-    written = ::write(ledger.get(), bytes.data(), taken);
-  } while (written < 0 && errno == EINTR);
-  if (written < 0) return errno;
-  if (static_cast<std::size_t>(written) < bytes.size()) return error != 0 ? error : ENOSPC;
+  // Under the lock nobody else appends, so a line the kernel took in parts
+  // is finished where it stopped.
+  std::size_t done = 0;
+  while (done < taken) {
+    const ssize_t written = ::write(ledger.get(), bytes.data() + done, taken - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return errno;
+    if (written == 0) return ENOSPC;
+    done += static_cast<std::size_t>(written);
+  }
+  if (done < bytes.size()) return error != 0 ? error : ENOSPC;
   if (::fsync(ledger.get()) != 0) return errno;
   return 0;
 }

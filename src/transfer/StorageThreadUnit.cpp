@@ -12,22 +12,25 @@ namespace parlomax::transfer {
 TStorgeThread::TStorgeThread(JobSetup setup, std::vector<catalogue::DeviceListRow> listed)
     : CopyJob(std::move(setup)), listed_(std::move(listed)) {}
 
-std::vector<std::uint16_t> TStorgeThread::AskWhichToLeaveOut() const {
+std::map<catalogue::RecordingHeader, std::size_t> TStorgeThread::AskWhichToLeaveOut() const {
   // Asked of the folder as it is now, not as the list's marks last saw it.
   const auto safe = FindSafeCopies(listed_, folder_->Copies());
-  std::vector<std::uint16_t> leftOut;
-  for (std::size_t i = 0; i < listed_.size(); ++i)
-    if (!safe[i].empty()) leftOut.push_back(listed_[i].recordIndex);
+  std::map<catalogue::RecordingHeader, std::size_t> leftOut;
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < listed_.size(); ++i) {
+    if (safe[i].empty()) continue;
+    ++leftOut[catalogue::CallOf(listed_[i].header)];
+    ++count;
+  }
   // Copying a call again only writes the same bytes over its copy; a
   // person who knows most are safe would rather not wait for that.
-  if (leftOut.empty() || !setup_.messages.AskYesNo(OnlyNewQuestion(leftOut.size()))) return {};
-  std::sort(leftOut.begin(), leftOut.end());
+  if (count == 0 || !setup_.messages.AskYesNo(OnlyNewQuestion(count))) return {};
   return leftOut;
 }
 
 void TStorgeThread::Execute() {
   if (!setup_.link.LoggedIn()) return;
-  const auto leftOutIndexes = AskWhichToLeaveOut();
+  auto leftOut = AskWhichToLeaveOut();
   std::array<std::uint8_t, 2> countBytes{};
   if (!setup_.link.Exchange(device::Command::ReadCount(), device::FramePreparation::KeepOtherBytes,
                             countBytes)) {
@@ -37,25 +40,31 @@ void TStorgeThread::Execute() {
     return;
   }
   const std::uint32_t count = countBytes[0] + 256u * countBytes[1];
-  const auto leftOut = [&leftOutIndexes](std::uint32_t position) {
-    return std::binary_search(leftOutIndexes.begin(), leftOutIndexes.end(), position);
-  };
-  const auto toCopy = static_cast<std::uint32_t>(
-      count - std::count_if(leftOutIndexes.begin(), leftOutIndexes.end(),
-                            [count](std::uint32_t i) { return i < count; }));
   std::uint32_t steps = 0;
-  setup_.view.SetOverallBar(0, toCopy);
+  setup_.view.SetOverallBar(0, count);
 
   CopyContext& context = Context();
+  // A recording is left out by what the telephone says it holds now, not by
+  // its place in a list read earlier: places move when recordings are
+  // deleted or made, and a new call must never be taken for a copied one.
+  if (!leftOut.empty()) {
+    context.leaveOut = [&leftOut](const catalogue::RecordingHeader& header) {
+      const auto call = leftOut.find(catalogue::CallOf(header));
+      if (call == leftOut.end() || call->second == 0) return false;
+      --call->second;
+      return true;
+    };
+  }
   std::uint32_t position = 0;
   for (; position < count && !StopRequested(); ++position) {
-    if (position == catalogue::kNeverRequestedIndex || leftOut(position)) continue;
+    if (position == catalogue::kNeverRequestedIndex) continue;
     setup_.view.ShowProgressText(QStringLiteral("上传进度：正在上传第%1个文件").arg(position + 1));
     if (!GoesOnAfter(CopyRecording(context, static_cast<std::uint16_t>(position), position + 1, state_))) {
       break;
     }
-    setup_.view.SetOverallBar(++steps, toCopy);
+    setup_.view.SetOverallBar(++steps, count);
   }
+  context.leaveOut = {};  // it holds this frame's counts
   EndJob(JobKind::AllRecordings, position == count, kAllCopiedMessage);
 }
 

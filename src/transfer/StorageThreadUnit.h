@@ -3,6 +3,7 @@
 #include "catalogue/DeviceList.h"
 #include "transfer/CopyJob.h"
 
+#include <map>
 #include <vector>
 
 namespace parlomax::transfer {
@@ -21,8 +22,9 @@ class TStorgeThread final : public CopyJob {
   JobKind Kind() const override { return JobKind::AllRecordings; }
 
  private:
-  // The listed recordings to leave out, by index, ascending.
-  std::vector<std::uint16_t> AskWhichToLeaveOut() const;
+  // The calls to leave out, each as many times as it is to be left out
+  // (a redial of the same length is two recordings of one call).
+  std::map<catalogue::RecordingHeader, std::size_t> AskWhichToLeaveOut() const;
 
   const std::vector<catalogue::DeviceListRow> listed_;
 };

@@ -360,7 +360,13 @@ TEST_F(TransferTabTest, CallsAlreadySafeAreGreyAndAllAsksOnceWhetherToCopyOnlyTh
   const auto stamp = [](const std::string& file) {
     return std::pair{std::filesystem::last_write_time(file), std::filesystem::file_size(file)};
   };
-  const auto before = std::pair{stamp(FileOf(0)), stamp(FileOf(1))};
+  const std::string first = FileOf(0);
+  const auto before = std::pair{stamp(first), stamp(FileOf(1))};
+  // Since the list was read, a new call took the first recording's place.
+  auto fields = catalogue::DecodeRecordingHeader(library_.Model().Header(0));
+  fields.minute = (fields.minute + 1) % 60;
+  library_.Model().SetHeader(0, catalogue::EncodeRecordingHeader(fields));
+  ASSERT_NE(FileOf(0), first);
 
   messages_.Clear();
   Button("BitBtnUploadAll")->click();  // answered Yes
@@ -368,7 +374,8 @@ TEST_F(TransferTabTest, CallsAlreadySafeAreGreyAndAllAsksOnceWhetherToCopyOnlyTh
   EXPECT_EQ(messages_.Texts(),
             (std::vector<QString>{QStringLiteral("有 2 个录音已经复制过，只复制新的吗？"),
                                   QStringLiteral("全部文件上传结束")}));
-  EXPECT_EQ(std::pair(stamp(FileOf(0)), stamp(FileOf(1))), before);
+  EXPECT_EQ(std::pair(stamp(first), stamp(FileOf(1))), before);
+  EXPECT_TRUE(std::filesystem::exists(FileOf(0)));
   for (std::uint16_t i = 2; i < 8; ++i) EXPECT_TRUE(std::filesystem::exists(FileOf(i))) << i;
   EXPECT_EQ(std::filesystem::file_size(FileOf(2)), catalogue::kRecordingHeaderSize + 800u);
   ASSERT_TRUE(PumpUntil([&] { return !tip(7).isEmpty(); }));

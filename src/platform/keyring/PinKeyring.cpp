@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include <fcntl.h>
@@ -51,13 +52,15 @@ bool Run(QKeychain::Job* job, std::chrono::milliseconds timeout) {
 
 std::optional<QString> ReadKeyring(std::chrono::milliseconds timeout) {
   auto* job = new QKeychain::ReadPasswordJob(kService);
-  QString pin;
-  QObject::connect(job, &QKeychain::Job::finished, job, [&pin](QKeychain::Job* done) {
+  // Shared with the job: one that answers after the timeout still has
+  // somewhere to put its answer once this has returned.
+  const auto pin = std::make_shared<QString>();
+  QObject::connect(job, &QKeychain::Job::finished, job, [pin](QKeychain::Job* done) {
     if (done->error() == QKeychain::NoError)
-      pin = static_cast<QKeychain::ReadPasswordJob*>(done)->textData();
+      *pin = static_cast<QKeychain::ReadPasswordJob*>(done)->textData();
   });
-  if (!Run(job, timeout) || pin.isEmpty()) return std::nullopt;
-  return pin;
+  if (!Run(job, timeout) || pin->isEmpty()) return std::nullopt;
+  return *pin;
 }
 
 // The file's first line, only when it is a regular file nobody else may read.
