@@ -224,7 +224,8 @@ TEST_F(TransferTabTest, ATelephoneThatCannotSayWhatItHoldsStartsTheTabAfreshAndT
 TEST_F(TransferTabTest, AStoppedJobStillInAnExchangeCannotUndoTheNextJob) {
   LogInAndList();
   ChooseSaveFolder();
-  library_.SlowReadsBy(std::chrono::milliseconds(300));
+  // Slow enough that a loaded machine still clicks twice within one read.
+  library_.SlowReadsBy(std::chrono::milliseconds(1500));
   Button("BitBtnUploadAll")->click();
   // The first recording's file is begun: the job now waits in a slow read.
   ASSERT_TRUE(PumpUntil([&] { return !testing::FileBeingWritten(FileOf(0)).empty(); }));
