@@ -49,8 +49,7 @@ std::vector<std::string> Lines(const fs::path& file) {
 class AutocopyOnUsbTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (!preload || !std::strstr(preload, "umockdev")) GTEST_SKIP() << "not running inside umockdev-wrapper";
+    if (!testing::InsideUmockdev()) GTEST_SKIP() << "not running inside umockdev-wrapper";
     std::vector<phone::Recording> recordings;
     for (unsigned i = 0; i < 5; ++i) recordings.push_back(testing::MakeRecording(300 + 500 * i, i));
     model_ = testing::MakeTelephone(recordings, {9, 1, 7, 4});

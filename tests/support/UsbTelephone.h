@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -19,6 +21,13 @@ typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
 typedef struct _UMockdevIoctlData UMockdevIoctlData;
 
 namespace parlomax::testing {
+
+// Whether this test runs inside umockdev-wrapper, whose emulated USB bus the
+// telephone sits on.
+inline bool InsideUmockdev() {
+  const char* preload = std::getenv("LD_PRELOAD");
+  return preload && std::strstr(preload, "umockdev");
+}
 
 // Which chip the telephone carries behind its IDs, and how it takes the
 // chip maker's part-number request.
