@@ -61,7 +61,14 @@ std::vector<Entry> RecordingEntries(DIR* dir) {
   return entries;
 }
 
-enum class Found { Folder, Unopened, Row };
+enum class Found { Folder, Gone, Unopened, Row };
+
+// A file removed since the folder was read is no longer there at all, which
+// is not the same as a link to nothing that cannot be opened.
+bool Vanished(int dirFd, const std::string& name) {
+  struct stat link {};
+  return ::fstatat(dirFd, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
+}
 
 // Opens only plain files, and a pipe's open does not wait for a writer: a
 // device is not even opened, since for some opening is already an act.
@@ -71,10 +78,15 @@ Found ReadFile(int dirFd, const Entry& entry, FolderRecording& file) {
     if (::fstatat(dirFd, entry.name.c_str(), &before, 0) == 0) {
       if (S_ISDIR(before.st_mode)) return Found::Folder;
       if (!S_ISREG(before.st_mode)) return Found::Unopened;
+    } else if (Vanished(dirFd, entry.name)) {
+      return Found::Gone;
     }
   }
   const int fd = ::openat(dirFd, entry.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return errno == EISDIR ? Found::Folder : Found::Unopened;
+  if (fd < 0) {
+    if (errno == EISDIR) return Found::Folder;
+    return Vanished(dirFd, entry.name) ? Found::Gone : Found::Unopened;
+  }
   struct stat info {};
   const bool plain = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   if (plain) {
