@@ -1,5 +1,6 @@
 #include "app/MainUnit.h"
 #include "app/ParlomaxApplication.h"
+#include "app/StartOptions.h"
 #include "audio/ExternalDecoder.h"
 #include "catalogue/FolderCache.h"
 #include "device/PasswordUnit.h"
@@ -62,6 +63,7 @@ int Run(app::ParlomaxApplication& application) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto answered = app::AnswerWithoutWindow(argc, argv)) return *answered;
   sound::AskForShortSoundServerBuffering();
   app::ParlomaxApplication application(argc, argv);
   try {

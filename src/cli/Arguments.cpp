@@ -128,6 +128,10 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
       break;
     case Command::Export:
       if (words != 1) return QStringLiteral("export 需要一个文件名，如 录音列表.xls");
+      // The file is always an Excel 97 workbook; another ending would hide
+      // that from whoever opens it.
+      if (!Text(a.operands[0]).endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive))
+        return QStringLiteral("export 的文件名须以 .xls 结尾：%1").arg(Text(a.operands[0]));
       break;
     case Command::Verify:
       if (words != 1) return QStringLiteral("verify 需要一个录音目录");

@@ -228,8 +228,16 @@ void CheckSound() {
     Line(QStringLiteral("声音输出：检查时声音库出错，不能播放"));
     return;
   }
-  Line(WEXITSTATUS(status) == 0 ? QStringLiteral("声音输出：可以打开")
-                                : QStringLiteral("声音输出：无法打开（%1），不能播放").arg(QString::fromUtf8(said.c_str()).trimmed()));
+  if (WEXITSTATUS(status) == 0) {
+    Line(QStringLiteral("声音输出：可以打开"));
+    return;
+  }
+  // What to do first, in the user's words; the library's own after it for
+  // whoever helps them.
+  Line(QStringLiteral("声音输出：无法打开，不能播放。请启动声音服务（systemctl --user start "
+                      "pipewire-pulse，或 pulseaudio --start），再用 pactl info 检查能否连上。"
+                      "声音库说：%1")
+           .arg(QString::fromUtf8(said.c_str()).trimmed()));
 }
 
 }  // namespace

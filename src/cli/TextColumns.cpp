@@ -28,6 +28,17 @@ int DisplayWidth(const QString& text) {
   return width;
 }
 
+QString CutToWidth(const QString& text, int width) {
+  QString kept;
+  int used = 0;
+  for (const char32_t c : text.toUcs4()) {
+    used += Invisible(c) ? 0 : Wide(c) ? 2 : 1;
+    if (used > width) break;
+    kept += QString::fromUcs4(&c, 1);
+  }
+  return kept;
+}
+
 QString PaddedTo(const QString& text, int width) {
   return text + QString(std::max(0, width - DisplayWidth(text)), u' ');
 }

@@ -11,6 +11,10 @@ namespace parlomax::cli {
 // (Chinese among them) two each, combining marks none, the rest one.
 int DisplayWidth(const QString& text);
 
+// The longest start of `text` that takes at most `width` cells; marks that
+// combine with the last character kept stay with it.
+QString CutToWidth(const QString& text, int width);
+
 // `text` followed by spaces up to `width` cells.
 QString PaddedTo(const QString& text, int width);
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -113,8 +114,8 @@ TEST_F(ExternalDecoderTest, AWholeRecordingDecodesInOneRunStraightFromItsFile) {
   payload.resize(payload.size() - 7);
   // The payload behind a header, as in a recording file: the decoder starts
   // where the descriptor stands.
-  Bytes file(19, 0xAB);
-  file.insert(file.end(), payload.begin(), payload.end());
+  Bytes file(19 + payload.size(), 0xAB);
+  std::copy(payload.begin(), payload.end(), file.begin() + 19);
   std::ofstream("recording.spx", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
   const int fd = ::open("recording.spx", O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);

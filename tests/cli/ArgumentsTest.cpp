@@ -152,6 +152,9 @@ TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
   EXPECT_EQ(Error({"convert", "a"}), QStringLiteral("convert 需要两个目录：SPX目录 WAV目录"));
   EXPECT_EQ(Error({"export"}), QStringLiteral("export 需要一个文件名，如 录音列表.xls"));
   EXPECT_EQ(Error({"export", "a", "b"}), QStringLiteral("export 需要一个文件名，如 录音列表.xls"));
+  EXPECT_EQ(Error({"export", "list.xlsx"}),
+            QStringLiteral("export 的文件名须以 .xls 结尾：list.xlsx"));
+  EXPECT_EQ(Read({"export", "LIST.XLS"}).operands, Words{"LIST.XLS"});
   EXPECT_EQ(Error({"list", "copy"}), QStringLiteral("list 不接受参数：copy"));
   EXPECT_EQ(Read({"convert", "a", "b"}).operands, (Words{"a", "b"}));
   EXPECT_EQ(Read({"export", "--", "-x.xls"}).operands, Words{"-x.xls"});

@@ -1,6 +1,8 @@
 // Text laid out for a terminal, where a Chinese character takes two cells.
 #include "cli/TextColumns.h"
 
+#include "cli/StatusLine.h"
+
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +49,45 @@ TEST(TextColumns, AHelpTextStartsEveryEntrysTextInOneColumn) {
   EXPECT_EQ(help, QStringLiteral("  --pin-file 文件  从文件读密码\n"
                                  "                   第二行\n"
                                  "  -q, --quiet      只报告错误\n"));
+}
+
+TEST(TextColumns, ALineIsCutWithinItsWidthWithoutSplittingACharacter) {
+  const struct {
+    const char* text;
+    int width;
+    const char* kept;
+  } cases[] = {
+      {"[3/9] 12050843.spx", 9, "[3/9] 120"},
+      {"复制录音", 5, "复制"},  // a wide character never half drawn
+      {"复制录音", 8, "复制录音"},
+      {"e\u0301tape", 1, "e\u0301"},  // the accent stays with its letter
+      {"abc", 0, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CutToWidth(QString::fromUtf8(c.text), c.width), QString::fromUtf8(c.kept)) << c.text;
+  }
+}
+
+// What a terminal of the given width would show on the line the progress is drawn on.
+TEST(StatusLineOnATerminal, TheProgressLineNeverWrapsAndFollowsAResize) {
+  int columns = 30;
+  const QString text =
+      QStringLiteral("[12/40] 12050843_0001.spx [#####-----] 1.2 MB/3.4 MB 剩余 0:42");
+  testing::internal::CaptureStderr();
+  {
+    StatusLine line(true, [&] { return columns; });
+    line.Draw(text);
+    columns = 50;
+    line.Redraw();
+  }
+  const QStringList drawn = QString::fromStdString(testing::internal::GetCapturedStderr())
+                                .remove(QStringLiteral("\x1b[K"))
+                                .split(u'\r', Qt::SkipEmptyParts);
+  ASSERT_EQ(drawn.size(), 2);
+  EXPECT_EQ(drawn[0], CutToWidth(text, 29));
+  EXPECT_EQ(drawn[1], CutToWidth(text, 49));
+  EXPECT_LT(DisplayWidth(drawn[0]), 30);
+  EXPECT_GT(DisplayWidth(drawn[1]), DisplayWidth(drawn[0]));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The program itself, told to end by a signal as a desktop logout, Ctrl+C
-// or a plain kill tells it.
+// or a plain kill tells it, and asked what it is without a display.
 #include "ChildProcess.h"
+#include "ProgramRun.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,18 @@ TEST(ExitSignal, EndsTheProgramCleanlyAndLeavesNoWorkingFolderBehind) {
     EXPECT_EQ(program.Wait(10000), 0) << "signal " << signal;
     EXPECT_EQ(WorkingFolders(runtime.Path()), 0) << "signal " << signal;
   }
+}
+
+TEST(StartOptions, HelpAndVersionAnswerWithoutADisplay) {
+  const std::vector<std::string> noDisplay{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  const auto version = testing::RunProgram({PARLOMAX_PROGRAM, "--version"}, noDisplay, 10000);
+  EXPECT_EQ(version.status, 0) << version.err;
+  EXPECT_EQ(version.out, "parlomax " PARLOMAX_VERSION "\n");
+  const auto help =
+      testing::RunProgram({PARLOMAX_PROGRAM, "-platform", "xcb", "--help"}, noDisplay, 10000);
+  EXPECT_EQ(help.status, 0) << help.err;
+  EXPECT_TRUE(help.out.starts_with("用法：parlomax")) << help.out;
+  EXPECT_EQ(help.err, "");
 }
 
 }  // namespace
