@@ -103,6 +103,8 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path output = std::filesystem::absolute(argv[1]);
   std::filesystem::create_directories(output);
+  // Taken before the working folder becomes the program's own.
+  std::string phoneProgram = std::filesystem::absolute(argv[2]).string();
   app::ParlomaxApplication application(argc, argv);
   shell::PrivateWorkingDirectory work;
   const std::filesystem::path copies = std::filesystem::absolute(argv[3]);
@@ -126,7 +128,6 @@ int main(int argc, char** argv) {
 
   // A telephone in the emulator's folder of this session.
   pid_t phone = 0;
-  std::string phoneProgram = argv[2];
   char* phoneArgs[] = {phoneProgram.data(), nullptr};
   if (posix_spawn(&phone, phoneProgram.c_str(), nullptr, nullptr, phoneArgs, environ) != 0)
     return 1;
