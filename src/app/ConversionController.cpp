@@ -92,6 +92,11 @@ void ConversionController::ChooseOutputFolder() {
   if (folder) ui_.EditOutput->setText(*folder);
 }
 
+QString ConversionController::OutputFolder() const {
+  // Until one is chosen, the WAV files go beside the recordings.
+  return ui_.EditOutput->text().isEmpty() ? ui_.EditInput->text() : ui_.EditOutput->text();
+}
+
 std::atomic<bool>& ConversionController::FlagOf(ConversionKind kind) {
   return kind == ConversionKind::Selected ? state_.ConvertSelectedRunning : state_.ConvertAllRunning;
 }
@@ -117,7 +122,7 @@ void ConversionController::StartOrCancel(ConversionKind kind) {
     messages_.Warn(kStopPlayingMessage);
     return;
   }
-  if (ui_.EditOutput->text().isEmpty()) {
+  if (OutputFolder().isEmpty()) {
     messages_.Warn(kChooseOutputMessage);
     return;
   }
@@ -135,6 +140,7 @@ void ConversionController::StartOrCancel(ConversionKind kind) {
 
 void ConversionController::Start(ConversionKind kind) {
   FlagOf(kind) = true;
+  jobOutput_ = OutputFolder();
   SetLockedControls(kind, false);
   ButtonOf(kind)->setText(kCancelCaption);
 
@@ -158,7 +164,7 @@ void ConversionController::Start(ConversionKind kind) {
                                   view,
                                   FlagOf(kind),
                                   std::move(files),
-                                  catalogue::FolderPath(ui_.EditOutput->text()),
+                                  catalogue::FolderPath(jobOutput_),
                                   state_.ConversionWorkTotal};
   };
   jobs_.Start(JobHost::Priority::Normal,
@@ -180,7 +186,7 @@ void ConversionController::Restore(ConversionKind kind) {
 
 void ConversionController::End(ConversionKind kind, bool completed) {
   ui_.ProgressBar2->setValue(0);
-  if (completed) browser_.ShowFolder(ui_.EditOutput->text());
+  if (completed) browser_.ShowFolder(jobOutput_);
   BackToRest(kind);
 }
 

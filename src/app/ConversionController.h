@@ -39,6 +39,9 @@ class ConversionController final : public QObject {
  private:
   class JobView;
 
+  // Where the WAV files go: the chosen output folder, else the folder
+  // being converted from.
+  QString OutputFolder() const;
   std::atomic<bool>& FlagOf(audio::ConversionKind kind);
   QPushButton* ButtonOf(audio::ConversionKind kind) const;
   QPushButton* OtherButton(audio::ConversionKind kind) const;
@@ -59,6 +62,8 @@ class ConversionController final : public QObject {
   shell::FolderBrowser& browser_;
   const audio::ExternalDecoder& decoder_;
   JobHost jobs_;
+  // The output folder of the job started last.
+  QString jobOutput_;
 };
 
 }  // namespace parlomax::app

@@ -1,6 +1,7 @@
 #include "app/CopyController.h"
 
 #include "app/RecordingListView.h"
+#include "app/RememberedFolders.h"
 #include "app/SharedGuards.h"
 #include "device/DeviceLink.h"
 #include "platform/files/PathText.h"
@@ -62,7 +63,10 @@ class CopyController::JobView final : public transfer::TransferView, public JobH
   // A stopped job's end still restores the tab, unless another job has
   // started since or the telephone has gone.
   void EndJob(JobKind kind, bool stopped) override {
-    port_.PostEnd([&owner = owner_, kind, stopped] { owner.End(kind, stopped); });
+    port_.PostEnd([&owner = owner_, kind, stopped] {
+      owner.End(kind, stopped);
+      owner.ShowCopiedFolder();
+    });
   }
   void TelephoneFailed() override {
     port_.PostEnd([&owner = owner_, kind = kind_] { owner.TelephoneFailed(kind); });
@@ -125,6 +129,7 @@ std::vector<std::uint16_t> CopyController::SelectedRecordIndexes() const {
 
 void CopyController::Start(JobKind kind, std::vector<std::uint16_t> selected) {
   const bool all = kind == JobKind::AllRecordings;
+  MakeInitialSaveFolder(ui_.EditSave->text());
   FlagOf(kind) = true;
   SwitchControls(kind, true);
   ResetProgress();
@@ -154,6 +159,12 @@ void CopyController::End(JobKind kind, bool stopped) {
   SwitchControls(kind, false);
   if (kind == JobKind::AllRecordings) ui_.BitBtnUploadAll->setText(stopped ? kUploadAllCaption : kUploadAllDoneCaption);
   FlagOf(kind) = false;
+}
+
+void CopyController::ShowCopiedFolder() {
+  // Whoever has just copied calls wants to hear them next.
+  if (ui_.EditInput->text().isEmpty())
+    ui_.EditInput->setText(files::PathText(files::PathOf(ui_.EditSave->text()).parent_path()));
 }
 
 void CopyController::TelephoneFailed(JobKind kind) {

@@ -68,6 +68,8 @@ class CopyController {
   void TelephoneFailed(transfer::JobKind kind);
   void Stop(transfer::JobKind kind);
   void End(transfer::JobKind kind, bool stopped);
+  // The PC tab shows the folder copied to, when it shows none yet.
+  void ShowCopiedFolder();
   // The controls of the device tab as a job of `kind` starts or ends.
   void SwitchControls(transfer::JobKind kind, bool running);
   void ResetProgress();

@@ -1,6 +1,7 @@
 #include "app/DeviceTabController.h"
 
 #include "app/CopyController.h"
+#include "app/HintedTreeView.h"
 #include "app/RecordingListView.h"
 #include "app/SharedGuards.h"
 #include "device/DeviceLink.h"
@@ -21,6 +22,9 @@ const QString kTelephoneNotPermittedMessage = QStringLiteral(
 const QString kTelephoneBusyMessage = QStringLiteral(
     "另一个程序正在使用这部电话（也许是 parlomax-cli 或另一个 Parlomax 窗口），请先关闭它再试。");
 
+const QString kNoTelephoneHint =
+    QStringLiteral("请用 USB 线连接录音电话并开机。找不到电话时运行 parlomax-cli doctor。");
+
 DeviceTabController::DeviceTabController(const MainFormControls& ui, WindowState& state,
                                          device::DeviceLink& link, shell::MessageService& messages,
                                          CopyController& copy)
@@ -40,6 +44,7 @@ void DeviceTabController::AtShow() {
   link_.StartAfresh();
   ui_.BitBtnConnect->setText(QStringLiteral("USB未连接"));
   ui_.BitBtnConnect->setEnabled(false);
+  SetEmptyHint(ui_.ListViewMCU, kNoTelephoneHint);
 }
 
 void DeviceTabController::WatchConnection() {
@@ -47,6 +52,7 @@ void DeviceTabController::WatchConnection() {
     link_.TelephoneSeen();
     ui_.BitBtnConnect->setText(QStringLiteral("USB已连接"));
     ui_.BitBtnConnect->setEnabled(true);
+    SetEmptyHint(ui_.ListViewMCU, {});
     if (!state_.UploadSelectedRunning && !state_.UploadAllRunning) {
       ui_.BitBtnRefersh->setEnabled(true);
     }
@@ -64,6 +70,7 @@ void DeviceTabController::ResetTab() {
   SetLoginControlsEnabled(false);
   ui_.BitBtnRefersh->setEnabled(false);
   ui_.DeviceRows->Clear();
+  SetEmptyHint(ui_.ListViewMCU, kNoTelephoneHint);
   state_.DeviceListShortfall = {};
   copy_.ForgetTelephone();
 }
@@ -92,7 +99,7 @@ void DeviceTabController::RequestList() {
     // Every request asks for the PIN again, also when the user is logged in.
     usb::Status refused = usb::kSuccess;
     if (link_.DeviceOpen() || link_.OpenFirstDevice(&refused)) {
-      if (passwordDlg_) passwordDlg_->exec();
+      if (passwordDlg_) passwordDlg_->AskForPin();
     } else if (refused == usb::kAccessDenied) {
       // A failed open is otherwise silent; this one would stay so for good,
       // and the user can mend it.

@@ -23,6 +23,8 @@ class CopyController;
 
 // Said when a telephone is on the cable but this user may not open it.
 extern const QString kTelephoneNotPermittedMessage;
+// The telephone's empty list says this while no telephone is attached.
+extern const QString kNoTelephoneHint;
 // Said when another program (parlomax-cli, another window) holds the telephone.
 extern const QString kTelephoneBusyMessage;
 

@@ -1,6 +1,7 @@
 #include "app/ExportController.h"
 
 #include "app/RecordingRows.h"
+#include "app/RememberedFolders.h"
 #include "app/SharedGuards.h"
 #include "device/DeviceListReading.h"
 #include "export/SpreadsheetExport.h"
@@ -61,6 +62,7 @@ void ExportController::Export() {
   ui_.EditFileList->setEnabled(false);
   const QString fileName = exporting::ExportFileName(ui_.EditSave->text(), ui_.EditFileList->text());
   if (MayExport(fileName)) {
+    MakeInitialSaveFolder(ui_.EditSave->text());
     try {
       exporting::ExportListToSpreadsheet(TableOf(*ui_.DeviceRows, ui_.ListViewMCU), fileName,
                                          automation_, messages_);

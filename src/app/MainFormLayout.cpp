@@ -1,5 +1,6 @@
 #include "app/MainFormLayout.h"
 
+#include "app/HintedTreeView.h"
 #include "app/ListFindBar.h"
 #include "app/RecordingListView.h"
 
@@ -57,9 +58,10 @@ QProgressBar* Bar(const char* name, QWidget* parent) {
   return bar;
 }
 
+template <typename View = QTreeView>
 QTreeView* RecordingList(const char* name, RecordingRows* rows, const char* findName,
                          QWidget* parent) {
-  auto* list = Named(new QTreeView(parent), name);
+  auto* list = Named(new View(parent), name);
   SetUpRecordingListView(list, rows);
   new ListFindBar(list, findName);
   return list;
@@ -68,7 +70,7 @@ QTreeView* RecordingList(const char* name, RecordingRows* rows, const char* find
 void BuildDeviceTab(MainFormControls& c, const QString& saveFolder) {
   QWidget* tab = c.TabSheetMCU;
   c.DeviceRows = new DeviceRecordingRows(tab);
-  c.ListViewMCU = RecordingList("ListViewMCU", c.DeviceRows, "EditFindMCU", tab);
+  c.ListViewMCU = RecordingList<HintedTreeView>("ListViewMCU", c.DeviceRows, "EditFindMCU", tab);
   // The telephone's list hides its selection while it does not have the focus.
   QPalette palette = c.ListViewMCU->palette();
   palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Base));

@@ -31,11 +31,10 @@ QTimer* StartTimer(QObject* owner, const char* name) {
 
 }  // namespace
 
-QString InitialSaveFolder() { return FolderWithTrailingSlash(QDir::homePath()); }
-
 TMainForm::TMainForm(const Platform& platform, QWidget* parent)
     : QWidget(parent),
       platform_(platform),
+      remembered_(platform.settingsFile),
       link_(platform.devices, platform.messages),
       decoder_(platform.decoderProgram) {
   setObjectName(QStringLiteral("MainForm"));
@@ -49,7 +48,12 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   designFont.setPointSize(catalogue::kListFontPointSize);
   setFont(designFont);
 
-  ui_ = BuildMainFormControls(this, InitialSaveFolder());
+  const QString saveFolder = remembered_.Recall(RememberedFolders::Folder::Save);
+  ui_ = BuildMainFormControls(
+      this, saveFolder.isEmpty() ? InitialSaveFolder() : FolderWithTrailingSlash(saveFolder));
+  ui_.EditInput->setText(remembered_.Recall(RememberedFolders::Folder::Computer));
+  ui_.EditOutput->setText(remembered_.Recall(RememberedFolders::Folder::Output));
+  RememberFolders();
   copy_ = std::make_unique<CopyController>(
       CopyController::Needs{ui_, state_, link_, platform.messages, platform.folders, channel_,
                             [this] { deviceTab_->StartAfreshAfterFault(); }});
@@ -91,6 +95,17 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   TimerPlayer = StartTimer(this, "TimerPlayer");
   connect(TimerUSBConnect, &QTimer::timeout, this, &TMainForm::TimerUSBConnectTimer);
   connect(TimerPlayer, &QTimer::timeout, this, &TMainForm::TimerPlayerTimer);
+}
+
+void TMainForm::RememberFolders() {
+  using Folder = RememberedFolders::Folder;
+  for (const auto& [edit, which] :
+       {std::pair{ui_.EditSave, Folder::Save}, std::pair{ui_.EditInput, Folder::Computer},
+        std::pair{ui_.EditOutput, Folder::Output}}) {
+    connect(edit, &QLineEdit::textChanged, this, [this, which](const QString& folder) {
+      if (!folder.isEmpty()) remembered_.Remember(which, folder);
+    });
+  }
 }
 
 TMainForm::~TMainForm() {

@@ -6,8 +6,9 @@
 #include "app/ExportController.h"
 #include "app/FolderListController.h"
 #include "app/MainFormLayout.h"
-#include "app/PlaybackController.h"
 #include "app/Platform.h"
+#include "app/PlaybackController.h"
+#include "app/RememberedFolders.h"
 #include "app/WindowState.h"
 #include "audio/ExternalDecoder.h"
 #include "device/DeviceLink.h"
@@ -88,7 +89,11 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
  private:
   friend struct testing::WindowStateSeam;
 
+  // Keeps the folders each time one changes.
+  void RememberFolders();
+
   Platform platform_;
+  RememberedFolders remembered_;
   WindowState state_;
   device::DeviceLink link_;
   MainFormControls ui_;
@@ -105,9 +110,5 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   std::unique_ptr<PlaybackController> playback_;
   std::unique_ptr<ConversionController> conversion_;
 };
-
-// The save folder a new window starts with: the user's home folder with
-// exactly one trailing "/".
-QString InitialSaveFolder();
 
 }  // namespace parlomax::app

@@ -35,6 +35,8 @@ struct Platform {
   // Where the rows of folders listed before are kept between runs; empty to
   // keep none.
   std::filesystem::path listCache = {};
+  // Where the window's folders are kept between runs; empty to keep none.
+  std::filesystem::path settingsFile = {};
 };
 
 }  // namespace parlomax::app

@@ -39,7 +39,8 @@ int Run(app::ParlomaxApplication& application) {
   const std::string decoder = audio::FindDecoderProgram(
       QCoreApplication::applicationDirPath().toStdString());
   app::TMainForm mainForm(app::Platform{devices, messages, folders, automation, sound, browser,
-                                        decoder, catalogue::FolderCache::DefaultFolder()});
+                                        decoder, catalogue::FolderCache::DefaultFolder(),
+                                        app::RememberedFolders::UserSettingsFile()});
   // Hidden until the telephone is opened.
   device::TPasswordDlg passwordDlg(mainForm.Link(), messages, mainForm);
   mainForm.SetPasswordDialog(&passwordDlg);

@@ -208,7 +208,10 @@ void ConversionJob::End(const QString& successMessage) {
   // Ran its course: neither cancelled nor ended by a full disk.
   const bool ranThrough = Wanted() && !writeFailed_;
   setup_.view.RestoreControls();
-  if (ranThrough && failures_ == 0) setup_.messages.Warn(successMessage);
+  // A folder the user opened from the box is not opened a second time.
+  bool opened = false;
+  if (ranThrough && failures_ == 0)
+    opened = setup_.messages.WarnWithFolder(successMessage, files::PathText(setup_.outputFolder));
   if (failures_ > 0) setup_.messages.Warn(FailuresText());
   {
     const auto held = setup_.decoder.HoldRuns();
@@ -216,7 +219,7 @@ void ConversionJob::End(const QString& successMessage) {
     std::filesystem::remove(kDecoderInput, ec);
     std::filesystem::remove(kConversionOutput, ec);
   }
-  setup_.view.EndJob(ranThrough);
+  setup_.view.EndJob(ranThrough && !opened);
 }
 
 void ConversionJob::FailWith(const QString& message) {

@@ -46,7 +46,9 @@ class ConversionView {
   // disabled come back.
   virtual void RestoreControls() = 0;
   // Then its last word: bars and label at rest, its flag cleared, its
-  // button's caption back, and the output folder shown when `completed`.
+  // button's caption back, and the output folder shown when `completed`
+  // (it ran its course, and the user did not open the folder from its
+  // closing message).
   virtual void EndJob(bool completed) = 0;
   // A file that could not be opened or made, or a decoder that cannot run,
   // ended the job: bars and label at rest, its flag cleared, the caption

@@ -15,6 +15,7 @@
 #include "platform/files/SystemReason.h"
 #include "platform/keyring/PinKeyring.h"
 #include "platform/notify/DesktopNotice.h"
+#include "transfer/RecordingsFolder.h"
 
 #include <QCoreApplication>
 
@@ -43,7 +44,7 @@ fs::path Home() {
 
 // Where the units look: %h/.config/parlomax/.
 fs::path OptInFile() { return Home() / ".config/parlomax/autocopy"; }
-fs::path DefaultFolder() { return Home() / "通话录音"; }
+fs::path DefaultFolder() { return Home() / transfer::kRecordingsFolderName; }
 
 void Line(const QString& text) { WriteOut(text + u'\n'); }
 

@@ -119,6 +119,13 @@ void TerminalMessages::Show(const QString&, const QString& text, shell::MessageI
   Say(out_, text);
 }
 
+bool TerminalMessages::InformWithFolder(const QString& caption, const QString& text,
+                                        shell::MessageIcon icon, const QString& place,
+                                        const QString&) {
+  Show(caption, WithPlace(text, place), icon);
+  return false;
+}
+
 bool TerminalMessages::AskOkCancel(const QString&) { return answer_; }
 bool TerminalMessages::AskYesNo(const QString&) { return answer_; }
 

@@ -50,6 +50,9 @@ class TerminalMessages final : public shell::MessageService {
   void Show(const QString& caption, const QString& text, shell::MessageIcon icon) override;
   bool AskOkCancel(const QString& text) override;
   bool AskYesNo(const QString& text) override;
+  // The place goes on a line of its own; there is no folder to open here.
+  bool InformWithFolder(const QString& caption, const QString& text, shell::MessageIcon icon,
+                        const QString& place, const QString& folder) override;
 
   // Failures and refusals reported so far.
   int Problems() const { return problems_; }

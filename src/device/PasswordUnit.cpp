@@ -70,7 +70,16 @@ void TPasswordDlg::SetRememberPin(std::function<void(const QString& pin)> rememb
   CheckRememberPin->setVisible(static_cast<bool>(rememberPin_));
 }
 
+void TPasswordDlg::AskForPin() {
+  for (;;) {
+    refused_ = false;
+    if (exec() != QDialog::Accepted || !refused_) return;
+    Password->clear();
+  }
+}
+
 void TPasswordDlg::OKBtnClick() {
+  refused_ = false;
   switch (LogIn(link_, Password->text(), [this] { messages_.Warn(kWrongPinMessage); })) {
     case LoginOutcome::Accepted:
       deviceTab_.UnlockDeviceTab();
@@ -83,6 +92,7 @@ void TPasswordDlg::OKBtnClick() {
       }
       break;
     case LoginOutcome::Refused:
+      refused_ = true;
       deviceTab_.LockDeviceTab(false);
       break;
     case LoginOutcome::ExchangeFailed:  // reported already; the tab stays as it is

@@ -39,6 +39,11 @@ class TPasswordDlg : public QDialog {
   // it the box is not shown.
   void SetRememberPin(std::function<void(const QString& pin)> remember);
 
+  // Shows the dialog until the PIN is accepted or the user gives up: after
+  // a refused PIN and its message it comes back with the field emptied.
+  // Cancel, or the title bar's close, ends it as a single showing would.
+  void AskForPin();
+
  public slots:
   void OKBtnClick();
   void CancelBtnClick();
@@ -53,6 +58,7 @@ class TPasswordDlg : public QDialog {
   QLineEdit* Password = nullptr;
   QCheckBox* CheckRememberPin = nullptr;
   std::function<void(const QString& pin)> rememberPin_;
+  bool refused_ = false;  // by the telephone, at the last OK
   QPushButton* OKBtn = nullptr;
   QPushButton* CancelBtn = nullptr;
 };

@@ -29,6 +29,13 @@ ObjectRef Get(const ObjectRef& object, const QString& property, const Arguments&
 
 Variant Int(int v) { return static_cast<std::int32_t>(v); }
 
+// The folder a saved file lies in, as the file manager is to open it.
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+  std::error_code ec;
+  const std::filesystem::path whole = std::filesystem::absolute(file, ec);
+  return (ec ? file : whole).parent_path();
+}
+
 }  // namespace
 
 QString ExportFileName(const QString& saveFolder, const QString& nameBox) {
@@ -111,7 +118,8 @@ ExportOutcome ExportListToSpreadsheet(const ExportTable& table, const std::files
     throw;
   }
   app.reset();
-  messages.Show(kDoneCaption, kDoneMessage, shell::MessageIcon::Information);
+  messages.InformWithFolder(kDoneCaption, kDoneMessage, shell::MessageIcon::Information,
+                            files::PathText(file), files::PathText(FolderOf(file)));
   return ExportOutcome::Saved;
 }
 

@@ -21,6 +21,7 @@ void CopyJob::Run(std::stop_token stop) {
   stop_ = std::move(stop);
   const auto& text = setup_.saveFolder;
   const std::filesystem::path folder = text.has_parent_path() ? text.parent_path() : ".";
+  folderPath_ = folder;
   // Two copies filling one folder (the copy on plug-in, parlomax-cli) would
   // place their files by what each read of the other's half-done ones. A
   // folder where no lock can be made is left to the copy to fail in.
@@ -73,7 +74,8 @@ void CopyJob::EndJob(JobKind kind, bool complete, const QString& completionMessa
   if (newNames_ > 0)
     message += (message.isEmpty() ? QString() : QStringLiteral("\n")) +
                NewNamesText(newNames_, firstNewName_);
-  if (!message.isEmpty()) setup_.messages.Warn(message);
+  // Said with the folder the files went to, which the box offers to open.
+  if (!message.isEmpty()) setup_.messages.WarnWithFolder(message, files::PathText(folderPath_));
   setup_.view.EndJob(kind, StopRequested() || writeFailed_);
 }
 

@@ -59,6 +59,8 @@ class CopyJob {
   std::uint32_t notWhole_ = 0;
   std::uint32_t newNames_ = 0;
   std::filesystem::path firstNewName_;
+  // The folder the recordings go into.
+  std::filesystem::path folderPath_;
 
  private:
   std::stop_token stop_;

@@ -64,7 +64,12 @@ TEST_F(ConversionTabTest, EachButtonChecksPlaybackTheOutputFolderAndTheSelection
   testing::StateOf(form_).PlayState = PlayState::Paused;
   form_.BitBtn4Click();
   testing::StateOf(form_).PlayState = PlayState::Stopped;
+  // With neither an output folder nor a folder to convert from.
+  auto* input = form_.findChild<QLineEdit*>("EditInput");
+  const QString listed = input->text();
+  input->clear();
   form_.BitBtn5Click();
+  input->setText(listed);
   folders_.answer.reset();
   form_.BitBtnOutputClick();  // cancelled: still no folder
   Files()->clearSelection();
@@ -97,6 +102,36 @@ TEST_F(ConversionTabTest, ConvertingTheSelectionLocksThePlayerAndEndsByShowingTh
   EXPECT_EQ(Button("BitBtn4")->text(), "转换选择");
   EXPECT_TRUE(form_.findChild<QLabel*>("Label10")->text().isEmpty());
   EXPECT_EQ(Reachable("BitBtn5"), std::vector<bool>(8, true));
+}
+
+// Until an output folder is chosen, the WAV files go beside the recordings;
+// the closing message says where and offers to open it, and a folder the
+// user opened from it is not opened again.
+TEST_F(ConversionTabTest, WithNoOutputFolderChosenTheWavFilesGoBesideTheRecordings) {
+  const QString inputText = QString::fromStdString(input_.Path().string());
+  for (const bool openedFromTheBox : {false, true}) {
+    SCOPED_TRACE(openedFromTheBox);
+    messages_.Clear();
+    messages_.OpenFoldersOffered(openedFromTheBox);
+    browser_.shown.clear();
+    Files()->clearSelection();
+    testing::SelectRow(Files(), 2);
+    form_.BitBtn4Click();
+    ASSERT_TRUE(WaitForTheJob());
+    ASSERT_TRUE(testing::PumpUntil([&] { return Button("BitBtn4")->text() == "转换选择"; }));
+    EXPECT_TRUE(std::filesystem::exists(input_ /
+                                        (testing::CellText(Files(), 2, 1).toStdString() + ".wav")));
+    EXPECT_EQ(WavFiles(), 0u);
+    EXPECT_TRUE(form_.findChild<QLineEdit*>("EditOutput")->text().isEmpty());
+    const auto said = messages_.Messages();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].text, "转换选择文件成功！");
+    EXPECT_EQ(said[0].caption, "Waring");
+    EXPECT_EQ(said[0].place, inputText);
+    EXPECT_EQ(said[0].folder, inputText);
+    EXPECT_EQ(browser_.shown,
+              openedFromTheBox ? std::vector<QString>{} : std::vector<QString>{inputText});
+  }
 }
 
 TEST_F(ConversionTabTest, ConvertAllClearsTheSelectionAndASecondClickCancels) {

@@ -6,8 +6,10 @@
 #include "QtPrinters.h"
 #include "WindowStateSeam.h"
 #include "WindowWithTelephone.h"
+#include "app/HintedTreeView.h"
 #include "app/RecordingListView.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -49,6 +51,24 @@ TEST_F(DeviceTabTest, PluggingInEnablesOnlyTheListButton) {
   EXPECT_TRUE(library_.CallsBesidesCount().empty());
 }
 
+// The line is drawn into the empty list itself, while no telephone is attached.
+TEST_F(DeviceTabTest, TheEmptyListSaysHowToAttachTheTelephoneWhileNoneIs) {
+  auto* list = dynamic_cast<HintedTreeView*>(List());
+  ASSERT_NE(list, nullptr);
+  const QString hint =
+      QStringLiteral("请用 USB 线连接录音电话并开机。找不到电话时运行 parlomax-cli doctor。");
+  const QImage atStart = list->viewport()->grab().toImage();
+  EXPECT_EQ(list->EmptyHint(), hint);
+  form_.TimerUSBConnectTimer();
+  EXPECT_EQ(list->EmptyHint(), "");
+  const QImage attached = list->viewport()->grab().toImage();
+  EXPECT_NE(attached, atStart);
+  library_.Unplug();
+  form_.TimerUSBConnectTimer();
+  EXPECT_EQ(list->EmptyHint(), hint);
+  EXPECT_NE(list->viewport()->grab().toImage(), attached);
+}
+
 TEST_F(DeviceTabTest, TheWatchLeavesTheListButtonOffWhileACopyRuns) {
   testing::StateOf(form_).UploadAllRunning = true;
   form_.TimerUSBConnectTimer();
@@ -79,17 +99,56 @@ TEST_F(DeviceTabTest, LoggingInListsEveryRecordingAndUnlocksTheTab) {
   EXPECT_EQ(Writes(4), 2u);  // every request asks for the PIN again
 }
 
-TEST_F(DeviceTabTest, ARefusedPinLocksTheTabButKeepsTheRowsAndSendsNoListCommand) {
-  form_.TimerUSBConnectTimer();
-  Refresh();
-  ASSERT_EQ(testing::RowCount(List()), 6);
-  library_.ClearCalls();
-  Refresh("OKBtn", QStringLiteral("1234"));
-  EXPECT_FALSE(form_.Link().LoggedIn());
-  EXPECT_EQ(testing::RowCount(List()), 6);
-  EXPECT_EQ(Writes(1) + Writes(2), 0u);
-  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"密码错误，无法登录"});
-  EXPECT_EQ(EnabledDeviceControls(), (std::vector<std::string>{"BitBtnRefersh", "BitBtnConnect"}));
+struct PinAnswer {
+  const char* button;
+  QString pin;
+};
+
+struct RefusedPinCase {
+  std::vector<PinAnswer> answers;
+  bool loggedIn;
+  int rows;  // afterwards
+  std::size_t refusals;
+};
+
+// A refused PIN brings the dialog back, emptied, until a PIN is accepted or
+// the user cancels; nothing of the list is asked for meanwhile.
+TEST_F(DeviceTabTest, ARefusedPinBringsTheDialogBackEmptyUntilARightPinOrCancel) {
+  const QString wrong = QStringLiteral("1234");
+  for (const auto& c :
+       {RefusedPinCase{{{"OKBtn", wrong}, {"OKBtn", "9174"}}, true, 6, 1},
+        RefusedPinCase{{{"OKBtn", wrong}, {"OKBtn", "917"}, {"OKBtn", "9174"}}, true, 6, 2},
+        RefusedPinCase{{{"OKBtn", wrong}, {"CancelBtn", ""}}, false, 0, 1}}) {
+    SCOPED_TRACE(c.answers.size());
+    form_.TimerUSBConnectTimer();
+    Refresh();
+    ASSERT_EQ(testing::RowCount(List()), 6);
+    library_.ClearCalls();
+    messages_.Clear();
+    // What the field held each time the dialog came up.
+    std::vector<QString> offered;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      if (!dialog_.isVisible()) return;
+      auto* field = dialog_.findChild<QLineEdit*>("Password");
+      offered.push_back(field->text());
+      const PinAnswer a = offered.size() <= c.answers.size() ? c.answers[offered.size() - 1]
+                                                             : PinAnswer{"CancelBtn", ""};
+      field->setText(a.pin);
+      dialog_.findChild<QPushButton*>(a.button)->click();
+    });
+    answer.start(1);
+    Button("BitBtnRefersh")->click();
+
+    ASSERT_EQ(offered.size(), c.answers.size());
+    EXPECT_EQ(offered[0], "9174") << "the first showing keeps what was typed last";
+    for (std::size_t i = 1; i < offered.size(); ++i) EXPECT_EQ(offered[i], "") << i;
+    EXPECT_EQ(messages_.Texts(), std::vector<QString>(c.refusals, "密码错误，无法登录"));
+    EXPECT_EQ(form_.Link().LoggedIn(), c.loggedIn);
+    EXPECT_EQ(testing::RowCount(List()), c.rows);
+    EXPECT_EQ(Writes(1), c.loggedIn ? 1u : 0u) << "the list is asked for after a right PIN only";
+    EXPECT_EQ(EnabledDeviceControls().size(), c.loggedIn ? 7u : 2u);
+  }
 }
 
 TEST_F(DeviceTabTest, CancellingTheLoginEmptiesTheListAndLeavesTheListButtonOn) {

@@ -257,12 +257,14 @@ TEST_F(MainFormTest, TheRootFolderChosenAnywhereReadsAsOneSlash) {
   EXPECT_EQ(Find<QLineEdit>("EditSave")->text(), "/srv/calls/");
 }
 
-TEST(InitialSaveFolder, IsTheHomeFolderWithOneTrailingSlash) {
+TEST(InitialSaveFolder, IsTheCallFolderInTheHomeFolderWithOneTrailingSlash) {
   const QByteArray saved = qgetenv("HOME");
   qputenv("HOME", "/home/desk");
-  EXPECT_EQ(InitialSaveFolder(), "/home/desk/");
+  EXPECT_EQ(InitialSaveFolder(), "/home/desk/通话录音/");
   qputenv("HOME", "/home/desk/");
-  EXPECT_EQ(InitialSaveFolder(), "/home/desk/");
+  EXPECT_EQ(InitialSaveFolder(), "/home/desk/通话录音/");
+  qputenv("HOME", "/");
+  EXPECT_EQ(InitialSaveFolder(), "/通话录音/");
   qputenv("HOME", saved);
 }
 

@@ -96,8 +96,9 @@ TEST_F(SpreadsheetExportTest, MakesTheCallsInOrderWithTheirValueTypes) {
   for (int i = 0; i < expected.size(); ++i) EXPECT_EQ(automation_.log[i], expected[i]) << "call " << i;
   ASSERT_EQ(messages_.Messages().size(), 1u);
   EXPECT_EQ(messages_.Messages()[0],
-            (testing::RecordingMessageService::Message{"导出 Excel ", "导出 Excel 结束！",
-                                                       shell::MessageIcon::Information}));
+            (testing::RecordingMessageService::Message{
+                "导出 Excel ", "导出 Excel 结束！", shell::MessageIcon::Information, false,
+                FileName(), QString::fromStdString(folder_.Path().string())}));
 }
 
 TEST_F(SpreadsheetExportTest, AnEmptyListGivesTheHeaderRowAloneWithItsFormatting) {

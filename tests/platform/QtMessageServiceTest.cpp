@@ -4,9 +4,11 @@
 #include "QtPrinters.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -112,5 +114,53 @@ TEST(QtMessageService, OnTheWindowsThreadTheBoxIsModalAndBlocksUntilClosed) {
   EXPECT_EQ(seenModality, Qt::ApplicationModal);
 }
 
+// Stands in for the file manager: takes the file: addresses the program opens.
+class FileManager : public QObject {
+  Q_OBJECT
+
+ public:
+  FileManager() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open"); }
+  ~FileManager() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+  std::vector<QUrl> opened;
+
+ public slots:
+  void Open(const QUrl& url) { opened.push_back(url); }
+};
+
+QAbstractButton* ButtonCaptioned(QMessageBox* box, const QString& caption) {
+  for (QAbstractButton* b : box->buttons()) {
+    if (b->text() == caption) return b;
+  }
+  return nullptr;
+}
+
+// The box says where the work went; its button opens that folder and closes
+// the box, and the worker learns which button it was.
+TEST(QtMessageService, AClosingMessageSaysWhereItWroteAndItsButtonOpensTheFolder) {
+  const QString folder = QStringLiteral("/srv/通话录音");
+  for (const bool open : {false, true}) {
+    FileManager files;
+    QtMessageService service;
+    std::atomic<bool> done{false}, opened{false};
+    std::thread worker([&] {
+      opened = service.WarnWithFolder(QStringLiteral("全部文件上传结束"), folder);
+      done = true;
+    });
+    ASSERT_TRUE(PumpUntil([] { return OpenBox() != nullptr; }));
+    QMessageBox* box = OpenBox();
+    EXPECT_EQ(box->text(), "全部文件上传结束\n/srv/通话录音");
+    EXPECT_EQ(box->windowTitle(), "Waring");
+    QAbstractButton* openButton = ButtonCaptioned(box, QStringLiteral("打开文件夹"));
+    ASSERT_NE(openButton, nullptr);
+    (open ? openButton : box->button(QMessageBox::Ok))->click();
+    ASSERT_TRUE(PumpUntil([&] { return done.load(); }));
+    worker.join();
+    EXPECT_EQ(opened, open);
+    EXPECT_EQ(files.opened, open ? std::vector<QUrl>{QUrl::fromLocalFile(folder)} : std::vector<QUrl>{});
+  }
+}
+
 }  // namespace
 }  // namespace parlomax::shell
+
+#include "QtMessageServiceTest.moc"

@@ -18,6 +18,9 @@ class RecordingMessageService final : public shell::MessageService {
     QString text;
     shell::MessageIcon icon;
     bool question = false;
+    // A closing message's place line and the folder its button opens.
+    QString place = {};
+    QString folder = {};
     bool operator==(const Message&) const = default;
   };
 
@@ -39,6 +42,26 @@ class RecordingMessageService final : public shell::MessageService {
   }
 
   bool AskYesNo(const QString& text) override { return AskOkCancel(text); }
+
+  bool InformWithFolder(const QString& caption, const QString& text, shell::MessageIcon icon,
+                        const QString& place, const QString& folder) override {
+    std::chrono::milliseconds reading{};
+    bool open = false;
+    {
+      std::lock_guard lock(mutex_);
+      messages_.push_back({caption, text, icon, false, place, folder});
+      reading = readingTime_;
+      open = openFolders_;
+    }
+    if (reading.count() > 0) std::this_thread::sleep_for(reading);
+    return open;
+  }
+
+  // Whether the user opens the folder a closing message offers.
+  void OpenFoldersOffered(bool open) {
+    std::lock_guard lock(mutex_);
+    openFolders_ = open;
+  }
 
   // Every box stays open this long before it is closed.
   void TakeTimeToClose(std::chrono::milliseconds reading) {
@@ -73,6 +96,7 @@ class RecordingMessageService final : public shell::MessageService {
   mutable std::mutex mutex_;
   std::vector<Message> messages_;
   bool answer_ = true;
+  bool openFolders_ = false;
   std::chrono::milliseconds readingTime_{};
 };
 

@@ -24,10 +24,21 @@ namespace parlomax::testing {
 // a user drives them.
 class WindowWithTelephone : public ::testing::Test {
  protected:
-  // `decoder`: the decoder program, for the tests that play or convert.
-  explicit WindowWithTelephone(std::vector<phone::Recording> recordings, std::string decoder = "speex")
+  // `decoder`: the decoder program, for the tests that play or convert;
+  // `settingsFile`: where the window keeps its folders (empty: nowhere).
+  explicit WindowWithTelephone(std::vector<phone::Recording> recordings,
+                               std::string decoder = "speex",
+                               std::filesystem::path settingsFile = {})
       : library_(MakeTelephone(std::move(recordings), {9, 1, 7, 4})),
-        form_(app::Platform{library_, messages_, folders_, automation_, sound_, browser_, std::move(decoder)}),
+        form_(app::Platform{library_,
+                            messages_,
+                            folders_,
+                            automation_,
+                            sound_,
+                            browser_,
+                            std::move(decoder),
+                            {},
+                            std::move(settingsFile)}),
         dialog_(form_.Link(), messages_, form_) {
     form_.SetPasswordDialog(&dialog_);
     form_.show();

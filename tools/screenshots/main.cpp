@@ -2,8 +2,8 @@
 // it, on a display with a window manager (scripts/screenshots starts one), at the scale
 // QT_SCALE_FACTOR gives. It plugs in an emulated telephone, logs in, lists, copies, opens the PC
 // tab, and takes the whole screen at each step:
-//   pin-dialog.png  device-tab.png  device-tab-copied.png  only-new-question.png
-//   message-box.png  pc-tab.png
+//   empty-list.png  pin-dialog.png  device-tab.png  copy-done.png  device-tab-copied.png
+//   only-new-question.png  message-box.png  pc-tab.png
 // For the README and the AppStream description, and for checking that every
 // text fits its control at a desktop's larger scales.
 #include "app/MainUnit.h"
@@ -103,12 +103,8 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path output = std::filesystem::absolute(argv[1]);
   std::filesystem::create_directories(output);
-  // A telephone in the emulator's folder of this session.
-  pid_t phone = 0;
-  std::string phoneProgram = argv[2];
-  char* phoneArgs[] = {phoneProgram.data(), nullptr};
-  if (posix_spawn(&phone, phoneProgram.c_str(), nullptr, nullptr, phoneArgs, environ) != 0) return 1;
-
+  // Taken before the working folder becomes the program's own.
+  std::string phoneProgram = std::filesystem::absolute(argv[2]).string();
   app::ParlomaxApplication application(argc, argv);
   shell::PrivateWorkingDirectory work;
   const std::filesystem::path copies = std::filesystem::absolute(argv[3]);
@@ -126,7 +122,16 @@ int main(int argc, char** argv) {
   form.SetPasswordDialog(&dialog);
   form.move(40, 40);
   form.show();
-  Wait(3000, [&] { return form.findChild<QPushButton*>("BitBtnRefersh")->isEnabled(); });
+  // No telephone yet: the empty list says what to do.
+  Wait(1000);
+  Shoot(output, "empty-list.png");
+
+  // A telephone in the emulator's folder of this session.
+  pid_t phone = 0;
+  char* phoneArgs[] = {phoneProgram.data(), nullptr};
+  if (posix_spawn(&phone, phoneProgram.c_str(), nullptr, nullptr, phoneArgs, environ) != 0)
+    return 1;
+  Wait(5000, [&] { return form.findChild<QPushButton*>("BitBtnRefersh")->isEnabled(); });
 
   // The PIN dialog, shot while it is open, then answered.
   QTimer::singleShot(800, [&] {
@@ -144,6 +149,7 @@ int main(int argc, char** argv) {
   SelectRows(deviceList, {0, 1});
   form.findChild<QPushButton*>("BitBtnUpload")->click();
   Wait(60000, [] { return OpenBox() != nullptr; });
+  Shoot(output, "copy-done.png");
   if (QMessageBox* box = OpenBox()) box->button(QMessageBox::Ok)->click();
   deviceList->clearSelection();
   Wait(1000);

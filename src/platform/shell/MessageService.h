@@ -11,6 +11,7 @@ enum class MessageIcon { None, Information, Warning, Error };
 inline const QString kWarningCaption = QStringLiteral("Waring");
 inline const QString kQuestionCaption = QStringLiteral("Warning");
 inline const QString kPlainCaption = QStringLiteral("Parlomax");
+inline const QString kOpenFolderCaption = QStringLiteral("打开文件夹");
 
 // Message boxes, owned by no window. Every call blocks the calling thread
 // until the user has closed the box, whichever thread it comes from.
@@ -24,9 +25,26 @@ class MessageService {
   virtual bool AskOkCancel(const QString& text) = 0;
   // A question box with Yes and No; true when the user chose Yes.
   virtual bool AskYesNo(const QString& text) = 0;
+  // A closing message that says where the work went: `place` (the folder or
+  // file written to) on a line after `text`, and beside OK a button
+  // "打开文件夹" that opens `folder` in the file manager. True when the user
+  // opened it. Where nobody can click, the place line is all there is.
+  virtual bool InformWithFolder(const QString& caption, const QString& text, MessageIcon icon,
+                                const QString& place, const QString& folder) {
+    (void)folder;
+    Show(caption, WithPlace(text, place), icon);
+    return false;
+  }
 
   // Failures and refusals: caption "Waring", warning icon, OK.
   void Warn(const QString& text) { Show(kWarningCaption, text, MessageIcon::Warning); }
+  // The warning box of a job that wrote into `folder`.
+  bool WarnWithFolder(const QString& text, const QString& folder) {
+    return InformWithFolder(kWarningCaption, text, MessageIcon::Warning, folder, folder);
+  }
+  static QString WithPlace(const QString& text, const QString& place) {
+    return place.isEmpty() ? text : text + QLatin1Char('\n') + place;
+  }
   // A bare notice without an icon.
   void Plain(const QString& text) { Show(kPlainCaption, text, MessageIcon::None); }
   // The standard box for an error the program did not foresee.

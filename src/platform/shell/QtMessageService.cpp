@@ -1,7 +1,10 @@
 #include "platform/shell/QtMessageService.h"
 
+#include <QDesktopServices>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
+#include <QUrl>
 
 #include <algorithm>
 #include <condition_variable>
@@ -15,6 +18,29 @@ struct QtMessageService::Request {
   QMessageBox::StandardButtons buttons;
   // The button that means "go ahead".
   QMessageBox::StandardButton yes = QMessageBox::Ok;
+  // A folder the box offers to open; then opening it is what "go ahead" means.
+  QString folder = {};
+
+  QMessageBox* MakeBox() const {
+    auto* box = new QMessageBox(icon, caption, text, buttons);
+    if (!folder.isEmpty()) {
+      box->addButton(kOpenFolderCaption, QMessageBox::ActionRole);
+      // Esc still closes the box, as it closes one with OK alone.
+      box->setEscapeButton(box->button(QMessageBox::Ok));
+    }
+    return box;
+  }
+  // Whether the closed box's answer is "go ahead"; opens the folder if that
+  // is what was chosen.
+  bool Answered(const QMessageBox& box) const {
+    const QAbstractButton* clicked = box.clickedButton();
+    if (folder.isEmpty()) return clicked != nullptr && clicked == box.button(yes);
+    if (clicked == nullptr ||
+        box.buttonRole(const_cast<QAbstractButton*>(clicked)) != QMessageBox::ActionRole)
+      return false;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    return true;
+  }
 };
 
 struct QtMessageService::Pending {
@@ -73,10 +99,18 @@ bool QtMessageService::AskYesNo(const QString& text) {
                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes});
 }
 
+bool QtMessageService::InformWithFolder(const QString& caption, const QString& text,
+                                        MessageIcon icon, const QString& place,
+                                        const QString& folder) {
+  return Run(Request{caption, WithPlace(text, place), ToQtIcon(icon), QMessageBox::Ok,
+                     QMessageBox::Ok, folder});
+}
+
 bool QtMessageService::Run(const Request& request) {
   if (QThread::currentThread() == thread()) {
-    QMessageBox box(request.icon, request.caption, request.text, request.buttons);
-    return box.exec() == request.yes;
+    const std::unique_ptr<QMessageBox> box(request.MakeBox());
+    box->exec();
+    return request.Answered(*box);
   }
   auto pending = std::make_shared<Pending>();
   {
@@ -97,12 +131,11 @@ void QtMessageService::OpenWorkerBox(const Request& request,
     std::lock_guard lock(mutex_);
     if (shutDown_) return;  // the worker has been released already
   }
-  auto* box = new QMessageBox(request.icon, request.caption, request.text, request.buttons);
+  auto* box = request.MakeBox();
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
-  connect(box, &QDialog::finished, box, [box, pending, yes = request.yes] {
-    pending->Finish(box->clickedButton() == box->button(yes));
-  });
+  connect(box, &QDialog::finished, box,
+          [box, pending, request] { pending->Finish(request.Answered(*box)); });
   // A box that goes away without an answer must not leave its worker waiting.
   connect(box, &QObject::destroyed, [pending] { pending->Finish(false); });
   std::erase_if(workerBoxes_, [](const QPointer<QMessageBox>& b) { return b.isNull(); });

@@ -31,6 +31,8 @@ class QtMessageService final : public QObject, public MessageService {
   void Show(const QString& caption, const QString& text, MessageIcon icon) override;
   bool AskOkCancel(const QString& text) override;
   bool AskYesNo(const QString& text) override;
+  bool InformWithFolder(const QString& caption, const QString& text, MessageIcon icon,
+                        const QString& place, const QString& folder) override;
 
   // Closes every open worker box and releases the workers that wait on one;
   // later requests from workers return at once, as if the user had cancelled.
@@ -40,7 +42,7 @@ class QtMessageService final : public QObject, public MessageService {
  private:
   struct Request;
   struct Pending;
-  // True when the user chose OK.
+  // True when the user chose OK (or opened the folder a box offers).
   bool Run(const Request& request);
   void OpenWorkerBox(const Request& request, const std::shared_ptr<Pending>& pending);
 
