@@ -39,8 +39,8 @@ class TimedOutputs final : public sound::AudioOutputFactory {
  public:
   std::atomic<Clock::rep> firstSample{0};
 
-  sound::OpenedOutput Open() override {
-    auto opened = stk_.Open();
+  sound::OpenedOutput Open(const std::string& title) override {
+    auto opened = stk_.Open(title);
     if (opened.output) opened.output = std::make_unique<Timed>(std::move(opened.output), firstSample);
     return opened;
   }

@@ -54,7 +54,7 @@ class AnsweringChooser final : public shell::FolderChooser {
 // No sound needed for pictures.
 class SilentOutputs final : public sound::AudioOutputFactory {
  public:
-  sound::OpenedOutput Open() override { return {nullptr, "no sound for screenshots"}; }
+  sound::OpenedOutput Open(const std::string&) override { return {nullptr, "no sound for screenshots"}; }
 };
 
 void Wait(int ms, const std::function<bool()>& until = [] { return false; }) {
