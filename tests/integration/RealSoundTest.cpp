@@ -153,7 +153,8 @@ TEST_F(RealSoundTest, ARecordingCopiedFromTheTelephonePlaysAsItWasRecorded) {
   QApplication::setActiveWindow(&form_);
   auto* bar = form_.findChild<QSlider*>("TrackBar1");
   bar->setFocus();
-  bar->setValue(2);
+  bar->setSliderPosition(2);
+  bar->triggerAction(QAbstractSlider::SliderMove);
   QKeyEvent release(QEvent::KeyRelease, Qt::Key_Left, Qt::NoModifier);
   QApplication::sendEvent(bar, &release);
   WaitForElapsed("00:00:03");
