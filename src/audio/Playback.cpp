@@ -229,7 +229,10 @@ void Playback::PlayerThread(std::uint64_t number, std::int32_t position, std::st
     }
     silence.Reset();
     if (heardDone < heard.size()) {
-      outputWorks = opened.output->Tick(heard[heardDone++] * kSampleScale);
+      // A pause or stop is looked for before every sample.
+      do {
+        outputWorks = opened.output->Tick(heard[heardDone++] * kSampleScale);
+      } while (outputWorks && heardDone < heard.size() && PlayState_ == PlayState::Playing);
       continue;
     }
     if (ending) {

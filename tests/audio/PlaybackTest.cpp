@@ -109,10 +109,10 @@ TEST_F(PlaybackTest, EverySecondOfTheRecordingIsHandedOverInOrderAndTheEndStopsI
   const auto payload = testing::TonePayload(60000, 440);
   ASSERT_EQ(engine_.Start(Spx("a.spx", payload), view_), StartResult::Started);
   EXPECT_EQ(engine_.PlayFileSize(), 60019u);
-  // The desktop's sound settings name the stream after the recording.
-  EXPECT_EQ(sound_.LastTitle(), "Parlomax – a.spx");
   EXPECT_EQ(state_, PlayState::Playing);
   ASSERT_TRUE(PlaysToItsEnd());
+  // The desktop's sound settings name the stream after the recording.
+  EXPECT_EQ(sound_.LastTitle(), "Parlomax – a.spx");
 
   // Twelve buffers of five one-second blocks; the bar moves before each
   // second and the time after it; the ended player shows 00:00:00.
