@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -87,6 +88,7 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
   connect(ui_.BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn1Click);
   connect(ui_.BitBtn2, &QPushButton::clicked, this, &TMainForm::BitBtn2Click);
   ui_.TrackBar1->installEventFilter(this);
+  ui_.ListViewFile->installEventFilter(this);
   connect(ui_.BitBtnOutput, &QPushButton::clicked, this, &TMainForm::BitBtnOutputClick);
   connect(ui_.BitBtn4, &QPushButton::clicked, this, &TMainForm::BitBtn4Click);
   connect(ui_.BitBtn5, &QPushButton::clicked, this, &TMainForm::BitBtn5Click);
@@ -190,6 +192,13 @@ void TMainForm::TrackBar1Enter() { playback_->SetSeekWatch(true); }
 void TMainForm::TrackBar1Exit() { playback_->SetSeekWatch(false); }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  // Space and Enter play on the list and the bar before these take them
+  // (the list would select with Space, the bar ignore it).
+  if ((watched == ui_.ListViewFile || watched == ui_.TrackBar1) &&
+      event->type() == QEvent::KeyPress &&
+      playback_->TakeKey(static_cast<QWidget*>(watched), *static_cast<QKeyEvent*>(event))) {
+    return true;
+  }
   if (watched == ui_.TrackBar1) {
     if (event->type() == QEvent::FocusIn) TrackBar1Enter();
     if (event->type() == QEvent::FocusOut) TrackBar1Exit();

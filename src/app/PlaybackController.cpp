@@ -1,18 +1,26 @@
 #include "app/PlaybackController.h"
 
 #include "app/RecordingListView.h"
+#include "audio/SpeedChange.h"
 #include "audio/TimeText.h"
 #include "catalogue/RecordingHeader.h"
 #include "platform/shell/MessageService.h"
 
+#include <QAction>
+#include <QActionGroup>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 #include <QTreeView>
+
+#include <filesystem>
 
 namespace parlomax::app {
 namespace {
@@ -23,6 +31,22 @@ const QString kSelectAFileMessage = QStringLiteral("请先选中文件！");
 const QString kCannotOpenMessage = QStringLiteral("open input spx file error!");
 const QString kIdleTime = QStringLiteral("00:00:00");
 const QString kDecoderBusyMessage = QStringLiteral("解码程序还在为上一项工作运行，请稍后再播放。");
+// Left and right on the position bar move it this many seconds.
+constexpr int kKeySeekSeconds = 5;
+
+// A click on the bar's groove puts the thumb where the click was, as in a
+// media player, rather than a page towards it; the middle button pages.
+class PositionBarStyle final : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returned) const override {
+    if (hint == SH_Slider_AbsoluteSetButtons) return Qt::LeftButton;
+    if (hint == SH_Slider_PageSetButtons) return Qt::MiddleButton;
+    return QProxyStyle::styleHint(hint, option, widget, returned);
+  }
+};
+
+QString SpeedText(float speed) { return QString::number(speed) + QStringLiteral("×"); }
 
 }  // namespace
 
@@ -30,13 +54,15 @@ const QString kDecoderBusyMessage = QStringLiteral("解码程序还在为上一�
 // another playback has begun, or the window has left this one behind.
 class PlaybackController::PlaybackUpdates final : public audio::PlaybackView {
  public:
-  PlaybackUpdates(const MainFormControls& ui, shell::MessageService& messages, CurrentJob::Port port)
-      : ui_(ui), messages_(messages), port_(port) {}
+  PlaybackUpdates(const MainFormControls& ui, shell::MessageService& messages, CurrentJob::Port port,
+                  const bool& barMoved)
+      : ui_(ui), messages_(messages), port_(port), barMoved_(barMoved) {}
 
   void ShowPosition(std::int32_t position) override {
-    port_.Post([&ui = ui_, position] {
-      // Not while the user holds the thumb: the bar is theirs until they let go.
-      if (!ui.TrackBar1->isSliderDown()) ui.TrackBar1->setValue(position);
+    port_.Post([&ui = ui_, &moved = barMoved_, position] {
+      // Not while the user holds the thumb, nor once they have moved it:
+      // the bar is theirs until their seek.
+      if (!ui.TrackBar1->isSliderDown() && !moved) ui.TrackBar1->setValue(position);
     });
   }
   void ShowElapsed(std::uint32_t seconds) override {
@@ -50,6 +76,7 @@ class PlaybackController::PlaybackUpdates final : public audio::PlaybackView {
   const MainFormControls& ui_;
   shell::MessageService& messages_;
   const CurrentJob::Port port_;
+  const bool& barMoved_;
 };
 
 PlaybackController::PlaybackController(const MainFormControls& ui, WindowState& state,
@@ -61,12 +88,81 @@ PlaybackController::PlaybackController(const MainFormControls& ui, WindowState& 
       state_(state),
       messages_(messages),
       playbacks_(channel),
-      engine_(state.PlayState, decoder, outputs, messages) {}
+      engine_(state.PlayState, decoder, outputs, messages) {
+  SetUpPositionBar();
+  SetUpSpeeds();
+}
+
+void PlaybackController::SetUpPositionBar() {
+  QSlider* bar = ui_.TrackBar1;
+  auto* style = new PositionBarStyle;
+  style->setParent(bar);
+  bar->setStyle(style);
+  bar->setSingleStep(kKeySeekSeconds);
+  // Moves the player makes with setValue are not actions: only the user's are.
+  connect(bar, &QSlider::actionTriggered, this, [this](int action) {
+    if (action != QAbstractSlider::SliderNoAction) barMoved_ = true;
+  });
+}
+
+void PlaybackController::SetUpSpeeds() {
+  // The bar's context menu chooses the speed; [ and ] step through it.
+  speeds_ = new QActionGroup(this);
+  for (const float speed : audio::kPlaySpeeds) {
+    auto* action = new QAction(SpeedText(speed), ui_.TrackBar1);
+    action->setCheckable(true);
+    action->setChecked(speed == engine_.Speed());
+    action->setData(speed);
+    speeds_->addAction(action);
+    ui_.TrackBar1->addAction(action);
+    connect(action, &QAction::triggered, this, [this, speed] { SetSpeed(speed); });
+  }
+  ui_.TrackBar1->setContextMenuPolicy(Qt::ActionsContextMenu);
+  QWidget* window = ui_.TrackBar1->window();
+  connect(new QShortcut(QKeySequence(Qt::Key_BracketLeft), window), &QShortcut::activated, this,
+          [this] { StepSpeed(-1); });
+  connect(new QShortcut(QKeySequence(Qt::Key_BracketRight), window), &QShortcut::activated, this,
+          [this] { StepSpeed(+1); });
+}
+
+void PlaybackController::SetSpeed(float speed) {
+  engine_.SetSpeed(speed);
+  for (QAction* action : speeds_->actions()) action->setChecked(action->data().toFloat() == speed);
+}
+
+void PlaybackController::StepSpeed(int steps) {
+  SetSpeed(audio::StepPlaySpeed(engine_.Speed(), steps));
+}
+
+bool PlaybackController::TakeKey(const QWidget* target, const QKeyEvent& key) {
+  if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+  const bool enter = key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+  if (key.key() != Qt::Key_Space && !(enter && target == ui_.ListViewFile)) return false;
+  if (key.isAutoRepeat()) return true;
+  if (key.key() == Qt::Key_Space && state_.PlayState == PlayState::Playing) {
+    Pause();
+    return true;
+  }
+  if (enter && state_.PlayState == PlayState::Paused) {
+    // Enter plays the row it was pressed on: another than the paused one
+    // starts from its beginning.
+    const int row = FirstSelectedRow();
+    const auto file = row < 0 ? std::filesystem::path()
+                              : FileOfRow(ui_.EditInput->text(), *ui_.FolderRows,
+                                          RowShownAt(ui_.ListViewFile, row));
+    if (!file.empty() && file.string() != engine_.PlayPath()) {
+      playbacks_.Silence();
+      engine_.End();
+    }
+  }
+  Play();
+  return true;
+}
 
 PlaybackController::~PlaybackController() { playbacks_.Silence(); }
 
 audio::Playback::View PlaybackController::BeginPlayback() {
-  return std::make_shared<PlaybackUpdates>(ui_, messages_, playbacks_.Begin());
+  return std::make_shared<PlaybackUpdates>(ui_, messages_, playbacks_.Begin(), barMoved_);
 }
 
 void PlaybackController::Play() {
@@ -93,6 +189,7 @@ void PlaybackController::Play() {
     ShowPlaying();
   }
   SelectOnly(row);
+  barMoved_ = false;
   ui_.TrackBar1->setValue(0);
   engine_.SetLastPosition(0);
   // The file the row shows, by its name: one that has gone since the
@@ -106,6 +203,7 @@ void PlaybackController::Play() {
     ui_.Label4->setText(audio::TimeText(static_cast<std::uint32_t>(seconds)));
   }
   if (Started(result)) ShowPlaying();
+  MarkPlaying(result == audio::StartResult::Started);
 }
 
 void PlaybackController::Pause() {
@@ -118,6 +216,8 @@ void PlaybackController::Stop() {
   if (state_.PlayState == PlayState::Stopped) return;
   playbacks_.Silence();
   engine_.End();
+  MarkPlaying(false);
+  barMoved_ = false;
   ui_.TrackBar1->setValue(0);
   ui_.Label3->setText(kIdleTime);
   engine_.SetLastPosition(0);
@@ -131,6 +231,7 @@ void PlaybackController::Refresh() {
     ui_.BitBtn3->setEnabled(false);
     return;
   }
+  MarkPlaying(false);
   ui_.TrackBar1->setValue(0);
   ui_.Label3->setText(kIdleTime);
   engine_.SetLastPosition(0);
@@ -159,24 +260,28 @@ void PlaybackController::Step(int rows) {
 }
 
 void PlaybackController::Watch(const QEvent& event) {
-  if (!seekWatch_) return;
-  const bool gesture =
-      (event.type() == QEvent::MouseButtonRelease &&
-       static_cast<const QMouseEvent&>(event).button() == Qt::LeftButton) ||
-      event.type() == QEvent::KeyRelease || event.type() == QEvent::Wheel;
+  // A wheel turns the bar without giving it the focus.
+  if (!seekWatch_ && event.type() != QEvent::Wheel) return;
+  const bool gesture = (event.type() == QEvent::MouseButtonRelease &&
+                        static_cast<const QMouseEvent&>(event).button() == Qt::LeftButton) ||
+                       (event.type() == QEvent::KeyRelease &&
+                        !static_cast<const QKeyEvent&>(event).isAutoRepeat()) ||
+                       event.type() == QEvent::Wheel;
   if (!gesture) return;
   // After the bar has handled the gesture, so that the seek goes to the
-  // second the bar shows once it has moved.
+  // second the bar shows once it has moved; a key that did not move it
+  // (Tab onto the bar, Space) seeks nowhere.
   QTimer::singleShot(0, this, [this] {
-    if (seekWatch_) CommitSeek();
+    if (barMoved_) CommitSeek();
   });
 }
 
 void PlaybackController::CommitSeek() {
+  barMoved_ = false;
+  // The bar keeps the focus, so that the next key goes on seeking.
   if (state_.PlayState != PlayState::Playing) {
     // The bar follows the player only: it springs back.
     ui_.TrackBar1->setValue(engine_.LastPosition());
-    ui_.ButtonExit->setFocus();
     return;
   }
   ShowPlaying();
@@ -186,9 +291,11 @@ void PlaybackController::CommitSeek() {
   engine_.End();
   ui_.TrackBar1->setValue(static_cast<int>(second));
   ui_.Label3->setText(audio::TimeText(second));
-  if (!Started(engine_.StartAt(second, BeginPlayback()))) return;
+  if (!Started(engine_.StartAt(second, BeginPlayback()))) {
+    MarkPlaying(false);
+    return;
+  }
   ShowPlaying();
-  ui_.ButtonExit->setFocus();
 }
 
 bool PlaybackController::Started(audio::StartResult result) {
@@ -216,6 +323,11 @@ void PlaybackController::ShowPlaying() {
   ui_.BitBtnPlayStart->setEnabled(false);
   ui_.BitBtnPlayPause->setEnabled(true);
   ui_.BitBtnPlayStop->setEnabled(true);
+}
+
+void PlaybackController::MarkPlaying(bool playing) {
+  ui_.FolderRows->SetPlaying(playing ? std::filesystem::path(engine_.PlayPath()).filename().string()
+                                     : std::string());
 }
 
 int PlaybackController::FirstSelectedRow() const { return FirstSelectedPlace(ui_.ListViewFile); }

@@ -7,7 +7,9 @@
 
 #include <QObject>
 
+class QActionGroup;
 class QEvent;
+class QKeyEvent;
 
 namespace parlomax::shell {
 class MessageService;
@@ -38,8 +40,16 @@ class PlaybackController final : public QObject {
   // The seek watch is on while the position bar has the keyboard focus.
   void SetSeekWatch(bool on) { seekWatch_ = on; }
   // Every event for the position bar passes here before the bar sees it;
-  // a left-button release, a key release or a wheel turn commits a seek.
+  // a left-button release, a key release or a wheel turn that follows a
+  // move of the bar by the user commits a seek.
   void Watch(const QEvent& event);
+  // A key pressed on the file list or the position bar: Space plays or
+  // pauses, Enter on the list plays its row. Whether it was taken.
+  bool TakeKey(const QWidget* target, const QKeyEvent& key);
+  // How fast recordings are heard, from now on and for the next ones.
+  void SetSpeed(float speed);
+  // One speed faster (+1) or slower (-1).
+  void StepSpeed(int steps);
 
   audio::Playback& Engine() { return engine_; }
 
@@ -53,6 +63,10 @@ class PlaybackController final : public QObject {
   // Tells the user why a start failed; false when it did.
   bool Started(audio::StartResult result);
   void ShowPlaying();
+  // The row of the recording being played is marked until it stops.
+  void MarkPlaying(bool playing);
+  void SetUpPositionBar();
+  void SetUpSpeeds();
   // The first selected row of the file list, or -1.
   int FirstSelectedRow() const;
   void SelectOnly(int row);
@@ -63,6 +77,10 @@ class PlaybackController final : public QObject {
   CurrentJob playbacks_;
   audio::Playback engine_;
   bool seekWatch_ = false;
+  // The user has moved the bar since the last seek: dragging it, a click on
+  // its groove, a key or the wheel. Only that is a seek.
+  bool barMoved_ = false;
+  QActionGroup* speeds_ = nullptr;
 };
 
 }  // namespace parlomax::app

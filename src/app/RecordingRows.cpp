@@ -4,6 +4,7 @@
 #include "platform/files/PathText.h"
 
 #include <QColor>
+#include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -148,6 +149,29 @@ QVariant FolderRecordingRows::Look(int row, int role) const {
   // Changed since it was copied: it may no longer be the call that was made.
   if (found->second.verdict == transfer::Verdict::Changed) return QColor(Qt::red);
   return {};
+}
+
+void FolderRecordingRows::SetPlaying(const std::string& name) {
+  if (name == playing_) return;
+  playing_ = name;
+  if (!files_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+QVariant FolderRecordingRows::data(const QModelIndex& index, int role) const {
+  QVariant value = RecordingRows::data(index, role);
+  if (playing_.empty() || !index.isValid() || index.row() >= rowCount() ||
+      files_[index.row()].name != playing_)
+    return value;
+  if (role == Qt::FontRole) {
+    QFont bold;
+    bold.setBold(true);
+    return bold;
+  }
+  if (role == Qt::ToolTipRole && index.column() == 0) {
+    const QString said = value.toString();
+    return said.isEmpty() ? QStringLiteral("▶") : QStringLiteral("▶ ") + said;
+  }
+  return value;
 }
 
 void FolderRecordingRows::SetVerdicts(Verdicts verdicts) {

@@ -126,6 +126,11 @@ class FolderRecordingRows final : public RecordingRows {
   using Verdicts = std::unordered_map<std::string, Verdict>;
   void SetVerdicts(Verdicts verdicts);
 
+  // The recording being played, by its file name ("" for none): its row is
+  // drawn in bold, with a "▶" before its first column's tooltip.
+  void SetPlaying(const std::string& name);
+  QVariant data(const QModelIndex& index, int role) const override;
+
   const catalogue::FolderRecordings& Files() const { return files_; }
   const catalogue::FolderRecording& File(int row) const { return files_[row]; }
   std::uint32_t ConversionWorkTotal() const;
@@ -141,6 +146,7 @@ class FolderRecordingRows final : public RecordingRows {
   std::vector<catalogue::FindKey> keys_;
   std::vector<SortFacts> facts_;
   Verdicts verdicts_;
+  std::string playing_;
 };
 
 // A list's rows as shown: sorted by the column whose header was clicked

@@ -1,5 +1,6 @@
 #include "audio/Playback.h"
 
+#include "audio/SpeedChange.h"
 #include "catalogue/RecordingHeader.h"
 #include "platform/files/PlainFile.h"
 #include "platform/realtime/RealtimeThread.h"
@@ -8,6 +9,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -33,6 +35,8 @@ constexpr auto kDecoderPoll = 100ms;
 // moments, so only a run that does not end is waited for in vain.
 constexpr auto kRunLockWait = 2000ms;
 constexpr double kSampleScale = 1.0 / 32768;
+// The speed is looked at every tenth of a second of the recording.
+constexpr std::size_t kSpeedPiece = kSamplesPerSecond / 10;
 const QString kDecoderCannotOpenMessage = QStringLiteral("Open temp.spx error");
 
 // Silence handed to an output that has stopped taking its time (a sound
@@ -82,6 +86,10 @@ QString DecodeFailureText(const DecodeOutcome& outcome, const std::string& progr
   }
   return QStringLiteral("解码程序没能解出 %1 的声音（%2），已停止。")
       .arg(FileName(file), DecodeFaultText(outcome));
+}
+
+std::string StreamTitle(const std::string& path) {
+  return (QStringLiteral("Parlomax – ") + FileName(path)).toStdString();
 }
 
 std::uint32_t SeekSecond(int position, int maximum, std::uint32_t fileSize) {
@@ -154,7 +162,8 @@ StartResult Playback::StartFrom(File file, std::uint32_t startOffset, std::int32
   }
   PlayState_ = PlayState::Playing;
   DecodingActive_ = true;
-  player_ = std::thread(&Playback::PlayerThread, this, number, position, view);
+  player_ =
+      std::thread(&Playback::PlayerThread, this, number, position, StreamTitle(PlayPath_), view);
   ::pthread_setname_np(player_.native_handle(), "parlomax-play");
   auto ended = std::make_shared<std::atomic<bool>>(false);
   decoders_.push_back({std::thread([this, number, path = PlayPath_, startOffset, ended, view] {
@@ -189,13 +198,28 @@ void Playback::ForgetEndedDecoders() {
   });
 }
 
-void Playback::PlayerThread(std::uint64_t number, std::int32_t position, View view) {
+void Playback::PlayerThread(std::uint64_t number, std::int32_t position, std::string title,
+                            View view) {
   // A player kept waiting stutters: the output runs dry while it waits.
   realtime::MakeThisThreadTimeCritical();
-  sound::OpenedOutput opened = outputs_.Open();
+  sound::OpenedOutput opened = outputs_.Open(title);
   bool outputWorks = opened.output != nullptr;
-  std::vector<std::uint8_t> bytes(kSamplesPerSecond * 2);
   SilencePacer silence;
+  SpeedChange speed;
+  // Where the player stands: the buffer file being played and its blocks
+  // read, the second being played (as read, and the piece of it being
+  // heard, at the speed chosen), and how far each has gone. A pause keeps
+  // all of it, so playing again goes on at the very sample it stopped at.
+  File file(nullptr, &std::fclose);
+  int buffer = 0;
+  int blocks = 0;
+  std::vector<std::uint8_t> bytes(kSamplesPerSecond * 2);
+  std::vector<std::int16_t> second;
+  std::size_t secondDone = 0;
+  bool inSecond = false;
+  std::vector<std::int16_t> heard;
+  std::size_t heardDone = 0;
+  bool ending = false;
   while (outputWorks && PlayState_ != PlayState::Stopped) {
     if (PlayState_ == PlayState::Paused) {
       // Silence keeps the output going, paced by its own blocking.
@@ -204,40 +228,75 @@ void Playback::PlayerThread(std::uint64_t number, std::int32_t position, View vi
       continue;
     }
     silence.Reset();
-    const int buffer = NextPlayBuffer_;
-    int polls = 0;
-    while (!BufferReady_[buffer - 1] && polls < kPlayerPolls) {
-      std::this_thread::sleep_for(kPlayerPoll);
-      ++polls;
+    if (heardDone < heard.size()) {
+      // A pause or stop is looked for before every sample.
+      do {
+        outputWorks = opened.output->Tick(heard[heardDone++] * kSampleScale);
+      } while (outputWorks && heardDone < heard.size() && PlayState_ == PlayState::Playing);
+      continue;
     }
-    if (!BufferReady_[buffer - 1]) {
+    if (ending) {
       PlayState_ = PlayState::Stopped;  // the recording has ended
+      break;
+    }
+    if (inSecond && secondDone < second.size()) {
+      // A tenth of a second at a time, so that a new speed is soon heard.
+      const std::size_t piece = std::min(kSpeedPiece, second.size() - secondDone);
+      heard = speed.Change(std::span(second).subspan(secondDone, piece), speed_);
+      heardDone = 0;
+      secondDone += piece;
+      continue;
+    }
+    if (inSecond) {
+      inSecond = false;
+      view->ShowElapsed(++ElapsedSeconds_);
+    }
+    if (file && (blocks == kBlocksPerBuffer || std::feof(file.get()))) {
+      file.reset();
+      BufferReady_[buffer - 1] = false;
+      NextPlayBuffer_ = OtherBuffer(buffer);
       std::this_thread::sleep_for(kPlayerPoll);
       continue;
     }
-    File file = Open(BufferFile(buffer));
-    for (int block = 0; file && block < kBlocksPerBuffer && !std::feof(file.get()); ++block) {
-      const std::size_t samples = std::fread(bytes.data(), 2, kSamplesPerSecond, file.get());
-      if (PlayState_ != PlayState::Playing) {
-        // Paused or stopped: the rest of this buffer is dropped.
-        outputWorks = opened.output->Tick(0.0);
-        if (PlayState_ == PlayState::Stopped) ElapsedSeconds_ = 0;
-        break;
+    if (!file) {
+      buffer = NextPlayBuffer_;
+      int polls = 0;
+      while (!BufferReady_[buffer - 1] && polls < kPlayerPolls &&
+             PlayState_ == PlayState::Playing) {
+        std::this_thread::sleep_for(kPlayerPoll);
+        ++polls;
       }
-      LastPosition_ = ++position;
-      view->ShowPosition(position);
-      for (std::size_t i = 0; i < samples && outputWorks; ++i) {
-        const auto sample = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-        outputWorks = opened.output->Tick(sample * kSampleScale);
+      if (PlayState_ != PlayState::Playing) continue;
+      if (!BufferReady_[buffer - 1]) {
+        // What the speed change still holds is the recording's last sound.
+        heard = speed.Rest();
+        heardDone = 0;
+        ending = true;
+        continue;
       }
-      if (!outputWorks) break;
-      view->ShowElapsed(++ElapsedSeconds_);
+      file = Open(BufferFile(buffer));
+      blocks = 0;
+      if (!file) {
+        // Nothing to read: counts as a buffer played out.
+        BufferReady_[buffer - 1] = false;
+        NextPlayBuffer_ = OtherBuffer(buffer);
+        continue;
+      }
     }
-    file.reset();
-    BufferReady_[buffer - 1] = false;
-    NextPlayBuffer_ = OtherBuffer(buffer);
-    std::this_thread::sleep_for(kPlayerPoll);
+    // The position advances before a second is heard, the elapsed time
+    // after it; a short or empty second still counts as one.
+    const std::size_t samples = std::fread(bytes.data(), 2, kSamplesPerSecond, file.get());
+    second.resize(samples);
+    for (std::size_t i = 0; i < samples; ++i) {
+      second[i] = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    }
+    ++blocks;
+    secondDone = 0;
+    inSecond = true;
+    LastPosition_ = ++position;
+    view->ShowPosition(position);
   }
+  file.reset();
   if (!outputWorks) {
     const QString reason = QString::fromStdString(opened.output ? std::string() : opened.error);
     view->Warn(reason.isEmpty() ? QStringLiteral("声音输出设备出错，播放已停止。")

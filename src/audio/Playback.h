@@ -61,11 +61,15 @@ QString DecodeFailureText(const DecodeOutcome& outcome, const std::string& progr
 // size of the file played: never before second 1.
 std::uint32_t SeekSecond(int position, int maximum, std::uint32_t fileSize);
 
+// What the desktop's sound settings call the stream that plays `path`.
+std::string StreamTitle(const std::string& path);
+
 // Plays one .spx file at a time through the audio output: the first five
 // seconds are decoded on the caller's thread, then a player thread hands the
 // sound to the output a second at a time while a decoder thread decodes the
 // next five seconds into the other buffer file. The two buffer files take
-// turns. Everything here but the threads' own work runs on the window's
+// turns. A pause holds the player at the sample it had reached, and playing
+// again goes on from there. Everything here but the threads' own work runs on the window's
 // thread. The player's thread is named "parlomax-play" and a decoder's
 // "parlomax-decode", for whoever looks at the process from outside.
 class Playback {
@@ -98,6 +102,11 @@ class Playback {
   std::int32_t LastPosition() const { return LastPosition_; }
   void SetLastPosition(std::int32_t position) { LastPosition_ = position; }
   std::uint32_t ElapsedSeconds() const { return ElapsedSeconds_; }
+  // How fast the recording is heard (one of kPlaySpeeds), from the next
+  // tenth of a second on; kept from one recording to the next. The bar and
+  // the elapsed time go by the recording's own seconds whatever the speed.
+  void SetSpeed(float speed) { speed_ = speed; }
+  float Speed() const { return speed_; }
   const DecodeOutcome& LastDecodeResult() const { return lastDecode_; }
   const std::string& PlayPath() const { return PlayPath_; }
   const ExternalDecoder& Decoder() const { return decoder_; }
@@ -105,7 +114,7 @@ class Playback {
  private:
   using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
   StartResult StartFrom(File file, std::uint32_t startOffset, std::int32_t position, View view);
-  void PlayerThread(std::uint64_t number, std::int32_t position, View view);
+  void PlayerThread(std::uint64_t number, std::int32_t position, std::string title, View view);
   void DecoderThread(std::uint64_t number, std::string path, std::uint32_t startOffset, View view);
   // The decoder thread of `number` is still wanted.
   bool Decoding(std::uint64_t number) const;
@@ -129,6 +138,7 @@ class Playback {
   std::uint32_t StartOffset_ = 0;
   std::atomic<std::uint32_t> ElapsedSeconds_{0};
   std::atomic<std::int32_t> LastPosition_{0};
+  std::atomic<float> speed_{1.0f};
   DecodeOutcome lastDecode_;
 
   std::thread player_;

@@ -243,7 +243,7 @@ void CheckSound() {
 }  // namespace
 
 int ProbeSound(sound::AudioOutputFactory& sound) {
-  const sound::OpenedOutput opened = sound.Open();
+  const sound::OpenedOutput opened = sound.Open("Parlomax");
   if (opened.error.empty()) return 0;
   WriteOut(QByteArray::fromStdString(opened.error));
   return 1;

@@ -10,11 +10,14 @@
 #include "WindowWithTelephone.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QTabWidget>
+#include <QTest>
 
 #include <atomic>
 #include <map>
@@ -72,12 +75,32 @@ class PlaybackTabTest : public testing::WindowWithTelephone {
     return {Button("BitBtnPlayStart")->isEnabled(), Button("BitBtnPlayPause")->isEnabled(),
             Button("BitBtnPlayStop")->isEnabled()};
   }
-  // A key let go on the position bar while it has the focus.
-  void ReleaseAKeyOnTheBar() {
+  // The user drags the bar's thumb to `value` and lets a key go on it.
+  void MoveTheBarTo(int value) {
     Bar()->setFocus();
     ASSERT_TRUE(Bar()->hasFocus());
+    Bar()->setSliderPosition(value);
+    Bar()->triggerAction(QAbstractSlider::SliderMove);
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
     QApplication::sendEvent(Bar(), &release);
+  }
+  std::uint32_t Elapsed() { return form_.Playback().Engine().ElapsedSeconds(); }
+  // The row of `name` is drawn as the one playing: in bold, a "▶" first in its tooltip.
+  bool MarkedPlaying(const char* name) {
+    const QModelIndex first = Files()->model()->index(rows_.at(name), 0);
+    return first.data(Qt::FontRole).value<QFont>().bold() &&
+           first.data(Qt::ToolTipRole).toString().startsWith(QStringLiteral("▶"));
+  }
+  int RowsMarked() {
+    int marked = 0;
+    for (const auto& [name, row] : rows_) marked += MarkedPlaying(name.c_str()) ? 1 : 0;
+    return marked;
+  }
+  QString CheckedSpeed() {
+    for (QAction* action : Bar()->actions()) {
+      if (action->isChecked()) return action->text();
+    }
+    return {};
   }
 
   static constexpr const char* kTwelve = "03171401_0001.spx";
@@ -209,9 +232,9 @@ TEST_F(PlaybackTabTest, AGestureOnTheBarSeeksWhilePlayingAndSpringsBackWhilePaus
   Select({kSixty});
   form_.BitBtnPlayStartClick();
   ASSERT_TRUE(testing::PumpUntil([&] { return Bar()->value() >= 2; }));
-  Bar()->setValue(30);
-  ReleaseAKeyOnTheBar();
-  ASSERT_TRUE(testing::PumpUntil([&] { return Button("ButtonExit")->hasFocus(); }));
+  MoveTheBarTo(30);
+  ASSERT_TRUE(testing::PumpUntil([&] { return Elapsed() >= 29; }));
+  EXPECT_TRUE(Bar()->hasFocus());
   EXPECT_EQ(State(), PlayState::Playing);
   EXPECT_GE(Bar()->value(), 29);
   EXPECT_GE(form_.Playback().Engine().ElapsedSeconds(), 29u);
@@ -224,11 +247,89 @@ TEST_F(PlaybackTabTest, AGestureOnTheBarSeeksWhilePlayingAndSpringsBackWhilePaus
   form_.BitBtnPlayPauseClick();
   ASSERT_TRUE(testing::PumpUntil([&] { return sound_.EndsInSilence(2000); }));
   const int heldAt = form_.Playback().Engine().LastPosition();
-  Bar()->setValue(5);
-  ReleaseAKeyOnTheBar();
-  ASSERT_TRUE(testing::PumpUntil([&] { return Button("ButtonExit")->hasFocus(); }));
-  EXPECT_EQ(Bar()->value(), heldAt);
+  MoveTheBarTo(5);
+  ASSERT_TRUE(testing::PumpUntil([&] { return Bar()->value() == heldAt; }));
+  EXPECT_TRUE(Bar()->hasFocus());
   EXPECT_EQ(State(), PlayState::Paused);
+}
+
+TEST_F(PlaybackTabTest, AClickOnTheGrooveSeeksThereAndLeftRightSeekKeepingTheFocus) {
+  Select({kSixty});
+  form_.BitBtnPlayStartClick();
+  ASSERT_TRUE(testing::PumpUntil([&] { return Bar()->value() >= 2; }));
+  // Three quarters along the groove: the thumb goes there, not a page on.
+  QTest::mouseClick(Bar(), Qt::LeftButton, {}, QPoint(Bar()->width() * 3 / 4, Bar()->height() / 2));
+  ASSERT_TRUE(testing::PumpUntil([&] { return Elapsed() >= 40; }));
+  EXPECT_LE(Elapsed(), 50u);
+  EXPECT_TRUE(Bar()->hasFocus());
+  EXPECT_EQ(State(), PlayState::Playing);
+
+  // Each key seeks a few seconds and leaves the focus on the bar, so the
+  // next key seeks again rather than changing tab.
+  const QWidget* tab = form_.findChild<QTabWidget*>("PageControl1")->currentWidget();
+  for (const auto& [key, sign] :
+       {std::pair{Qt::Key_Left, -1}, {Qt::Key_Left, -1}, {Qt::Key_Right, +1}}) {
+    const auto before = static_cast<int>(Elapsed());
+    QTest::keyClick(Bar(), key);
+    ASSERT_TRUE(testing::PumpUntil([&] {
+      return (static_cast<int>(Elapsed()) - before) * sign >= 3;
+    })) << before
+        << " -> " << Elapsed();
+    EXPECT_LE(std::abs(static_cast<int>(Elapsed()) - before), 7);
+    EXPECT_TRUE(Bar()->hasFocus());
+    EXPECT_EQ(form_.findChild<QTabWidget*>("PageControl1")->currentWidget(), tab);
+  }
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_F(PlaybackTabTest, SpaceAndEnterPlayAndThePlayingRowIsMarkedUntilItStops) {
+  Select({kSixty});
+  Files()->setFocus();
+  QTest::keyClick(Files(), Qt::Key_Return);
+  EXPECT_EQ(Playing(), kSixty);
+  EXPECT_TRUE(MarkedPlaying(kSixty));
+  EXPECT_EQ(RowsMarked(), 1);
+  QTest::keyClick(Files(), Qt::Key_Space);
+  EXPECT_EQ(State(), PlayState::Paused);
+  QTest::keyClick(Bar(), Qt::Key_Space);
+  EXPECT_EQ(State(), PlayState::Playing);
+  EXPECT_EQ(Selected(), std::vector<std::string>{kSixty});  // Space selected nothing else
+
+  // Paused, Enter on another row plays that row from its start.
+  QTest::keyClick(Files(), Qt::Key_Space);
+  Select({kTwelve});
+  QTest::keyClick(Files(), Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(State(), PlayState::Playing);
+  EXPECT_EQ(Playing(), kTwelve);
+  EXPECT_TRUE(MarkedPlaying(kTwelve));
+  EXPECT_EQ(RowsMarked(), 1);
+  // Played to its end: the mark goes with the refresh that notices.
+  ASSERT_TRUE(testing::PumpUntil([&] { return RowsMarked() == 0; }, 10000));
+  EXPECT_EQ(State(), PlayState::Stopped);
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_F(PlaybackTabTest, TheSpeedIsChosenFromTheBarsMenuOrWithBracketsAndStays) {
+  EXPECT_EQ(CheckedSpeed(), "1×");
+  const std::vector<std::pair<Qt::Key, const char*>> steps{
+      {Qt::Key_BracketRight, "1.25×"}, {Qt::Key_BracketRight, "1.5×"},
+      {Qt::Key_BracketLeft, "1.25×"},  {Qt::Key_BracketLeft, "1×"},
+      {Qt::Key_BracketLeft, "0.75×"},  {Qt::Key_BracketLeft, "0.75×"}};
+  for (const auto& [key, shown] : steps) {
+    QTest::keyClick(Files(), key);
+    EXPECT_EQ(CheckedSpeed(), shown);
+  }
+  for (QAction* action : Bar()->actions()) {
+    if (action->text() == "2×") action->trigger();
+  }
+  EXPECT_EQ(form_.Playback().Engine().Speed(), 2.0f);
+  // From one recording to the next.
+  Select({kThree});
+  form_.BitBtnPlayStartClick();
+  Select({kSeven});
+  form_.BitBtnPlayStartClick();
+  EXPECT_EQ(form_.Playback().Engine().Speed(), 2.0f);
+  EXPECT_EQ(CheckedSpeed(), "2×");
 }
 
 TEST_F(PlaybackTabTest, EveryControlInQuickSuccessionLeavesNoThreadBehind) {
@@ -239,8 +340,7 @@ TEST_F(PlaybackTabTest, EveryControlInQuickSuccessionLeavesNoThreadBehind) {
     testing::LetEventsRunFor(40);
     form_.BitBtnPlayPauseClick();
     form_.BitBtnPlayStartClick();
-    Bar()->setValue(Bar()->maximum() / 2);
-    ReleaseAKeyOnTheBar();
+    MoveTheBarTo(Bar()->maximum() / 2);
     testing::LetEventsRunFor(30);
     form_.BitBtn1Click();
     form_.TimerPlayerTimer();

@@ -27,6 +27,8 @@ class RecordingPlaybackView final : public PlaybackView {
  public:
   // Runs on the player's thread as each second is about to be handed over.
   std::function<void(std::int32_t)> onPosition;
+  // Runs on the player's thread as each second has been handed over.
+  std::function<void(std::uint32_t)> onElapsed;
 
   void ShowPosition(std::int32_t position) override {
     {
@@ -36,8 +38,11 @@ class RecordingPlaybackView final : public PlaybackView {
     if (onPosition) onPosition(position);
   }
   void ShowElapsed(std::uint32_t seconds) override {
-    std::lock_guard lock(mutex_);
-    elapsed_.push_back(seconds);
+    {
+      std::lock_guard lock(mutex_);
+      elapsed_.push_back(seconds);
+    }
+    if (onElapsed) onElapsed(seconds);
   }
   void Warn(const QString& text) override {
     std::lock_guard lock(mutex_);
@@ -63,6 +68,12 @@ std::vector<std::int32_t> Count(std::int32_t from, std::int32_t to) {
 Samples Slice(const Samples& s, std::size_t from, std::size_t count) {
   return Samples(s.begin() + static_cast<std::ptrdiff_t>(from),
                  s.begin() + static_cast<std::ptrdiff_t>(std::min(s.size(), from + count)));
+}
+
+double CrossingsPerSample(const Samples& s) {
+  std::size_t crossings = 0;
+  for (std::size_t i = 1; i < s.size(); ++i) crossings += (s[i - 1] < 0) != (s[i] < 0) ? 1 : 0;
+  return s.empty() ? 0 : static_cast<double>(crossings) / static_cast<double>(s.size());
 }
 
 class PlaybackTest : public ::testing::Test {
@@ -100,6 +111,8 @@ TEST_F(PlaybackTest, EverySecondOfTheRecordingIsHandedOverInOrderAndTheEndStopsI
   EXPECT_EQ(engine_.PlayFileSize(), 60019u);
   EXPECT_EQ(state_, PlayState::Playing);
   ASSERT_TRUE(PlaysToItsEnd());
+  // The desktop's sound settings name the stream after the recording.
+  EXPECT_EQ(sound_.LastTitle(), "Parlomax – a.spx");
 
   // Twelve buffers of five one-second blocks; the bar moves before each
   // second and the time after it; the ended player shows 00:00:00.
@@ -126,31 +139,65 @@ TEST_F(PlaybackTest, AShortLastChunkStillCountsItsSecondsAndEveryByteIsPlayed) {
   EXPECT_EQ(sound_.Samples(), testing::DecodedInChunks(payload, kPlayChunkBytes));
 }
 
-TEST_F(PlaybackTest, APauseDropsTheRestOfTheBufferAndPlayResumesWithTheNext) {
+TEST_F(PlaybackTest, APauseHoldsTheSampleItReachedAndPlayGoesOnFromIt) {
   const auto payload = testing::TonePayload(20000, 523.25);
   const auto decoded = testing::DecodedInChunks(payload, kPlayChunkBytes);
-  // The user pauses while the first second is being heard.
-  view_->onPosition = [this](std::int32_t position) {
-    if (position == 1) state_ = PlayState::Paused;
+  // The user pauses a little into the second second, and plays again once
+  // the output has ticked over silence for a quarter of a second.
+  constexpr std::size_t kPausedAt = 11000, kPlayedAt = 13000;
+  sound_.onTick = [this](std::size_t kept) {
+    if (kept == kPausedAt) state_ = PlayState::Paused;
+    if (kept == kPlayedAt) state_ = PlayState::Playing;
   };
   ASSERT_EQ(engine_.Start(Spx("c.spx", payload), view_), StartResult::Started);
-  ASSERT_TRUE(testing::PumpUntil([&] { return sound_.SampleCount() > 8000 + 4000; }));
-  EXPECT_EQ(view_->Positions(), std::vector<std::int32_t>{1});
-  state_ = PlayState::Playing;
   ASSERT_TRUE(PlaysToItsEnd());
+  sound_.onTick = nullptr;
 
-  // The first second, silence while paused, then the second buffer from its
-  // start: seconds 1 to 4 of the first buffer are never heard.
-  const auto samples = sound_.Samples();
-  EXPECT_EQ(Slice(samples, 0, 8000), Slice(decoded, 0, 8000));
-  const auto resumed = std::search(samples.begin() + 8000, samples.end(), decoded.begin() + 40000,
-                                   decoded.begin() + 48000);
-  ASSERT_NE(resumed, samples.end());
-  EXPECT_TRUE(std::all_of(samples.begin() + 8000, resumed, [](std::int16_t s) { return s == 0; }));
-  EXPECT_EQ(Samples(resumed, samples.end()), Slice(decoded, 40000, decoded.size()));
-  // The bar and the time go on from where they stood.
-  EXPECT_EQ(view_->Positions(), Count(1, 16));
+  // Silence while paused, and around it every sample once, in order.
+  auto samples = sound_.Samples();
+  ASSERT_GT(samples.size(), kPlayedAt);
+  EXPECT_TRUE(std::all_of(samples.begin() + kPausedAt, samples.begin() + kPlayedAt,
+                          [](std::int16_t s) { return s == 0; }));
+  samples.erase(samples.begin() + kPausedAt, samples.begin() + kPlayedAt);
+  EXPECT_EQ(samples, decoded);
+  EXPECT_EQ(view_->Positions(), Count(1, 20));
 }
+
+// At any speed the bar and the elapsed time go by the recording's own
+// seconds: a second is shown as elapsed once 1/speed seconds of sound have
+// reached the output, the voice's pitch kept by the speed change.
+class PlaybackSpeedTest : public PlaybackTest, public ::testing::WithParamInterface<float> {};
+
+TEST_P(PlaybackSpeedTest, TheElapsedTimeFollowsTheRecordingNotTheClock) {
+  const float speed = GetParam();
+  engine_.SetSpeed(speed);
+  const auto payload = testing::TonePayload(12000, 330);       // 5 + 5 + 2 seconds
+  std::vector<std::pair<std::uint32_t, std::size_t>> heardAt;  // second, samples handed over
+  view_->onElapsed = [&](std::uint32_t seconds) {
+    if (seconds > 0) heardAt.emplace_back(seconds, sound_.SampleCount());
+  };
+  ASSERT_EQ(engine_.Start(Spx("s.spx", payload), view_), StartResult::Started);
+  ASSERT_TRUE(PlaysToItsEnd());
+  const auto decoded = testing::DecodedInChunks(payload, kPlayChunkBytes);
+
+  // The speed change holds back a few hundredths of a second as it goes.
+  const double heldBack = speed == 1.0f ? 0 : 400;
+  ASSERT_EQ(heardAt.size(), 13u);  // the empty read at the end still counts a second
+  for (const auto& [seconds, handed] : heardAt) {
+    const double recorded = std::min<double>(seconds * 8000.0, decoded.size());
+    EXPECT_NEAR(static_cast<double>(handed), recorded / speed, heldBack)
+        << seconds << " s at " << speed;
+  }
+  EXPECT_NEAR(static_cast<double>(sound_.SampleCount()), decoded.size() / speed, heldBack / 4);
+  if (speed == 1.0f) {
+    EXPECT_EQ(sound_.Samples(), decoded);  // untouched at the recorded speed
+  }
+  // The tone keeps its pitch: as many zero crossings a second as recorded.
+  EXPECT_NEAR(CrossingsPerSample(sound_.Samples()), CrossingsPerSample(decoded),
+              0.03 * CrossingsPerSample(decoded));
+}
+
+INSTANTIATE_TEST_SUITE_P(Speeds, PlaybackSpeedTest, ::testing::Values(0.75f, 1.0f, 1.5f, 2.0f));
 
 TEST(SeekSecond, LandsOnTheSecondTheBarShowsAndNeverBeforeTheFirst) {
   // A file of 60,019 bytes: the bar runs to 61.

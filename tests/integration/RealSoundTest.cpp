@@ -3,6 +3,7 @@
 // what the server played is recorded back and compared with the recording.
 #include "ListRows.h"
 #include "PrivateSoundServer.h"
+#include "ProgramRun.h"
 #include "SpxFiles.h"
 #include "WavWriter.h"
 #include "WindowStateSeam.h"
@@ -137,6 +138,11 @@ TEST_F(RealSoundTest, ARecordingCopiedFromTheTelephonePlaysAsItWasRecorded) {
   CaughtStandardError errors(capture_ / "stderr.txt");
   Button("BitBtnPlayStart")->click();
   WaitForElapsed("00:00:01");
+  // The desktop's volume control names the stream after the recording.
+  const auto streams = testing::RunProgram({"/usr/bin/env", "pactl", "list", "sink-inputs"}, {});
+  EXPECT_NE(streams.out.find("application.name = \"Parlomax – " + spx.filename().string() + "\""),
+            std::string::npos)
+      << streams.out;
   const qint64 threeSeconds = WaitForElapsed("00:00:04");
   form_.BitBtnPlayPauseClick();
   testing::LetEventsRunFor(600);  // a pause the capture holds as silence
@@ -147,7 +153,8 @@ TEST_F(RealSoundTest, ARecordingCopiedFromTheTelephonePlaysAsItWasRecorded) {
   QApplication::setActiveWindow(&form_);
   auto* bar = form_.findChild<QSlider*>("TrackBar1");
   bar->setFocus();
-  bar->setValue(2);
+  bar->setSliderPosition(2);
+  bar->triggerAction(QAbstractSlider::SliderMove);
   QKeyEvent release(QEvent::KeyRelease, Qt::Key_Left, Qt::NoModifier);
   QApplication::sendEvent(bar, &release);
   WaitForElapsed("00:00:03");

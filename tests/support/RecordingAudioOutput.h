@@ -6,7 +6,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,9 +22,10 @@ class RecordingAudioOutputFactory final : public sound::AudioOutputFactory {
  public:
   explicit RecordingAudioOutputFactory(double speed = 0) : speed_(speed) {}
 
-  sound::OpenedOutput Open() override {
+  sound::OpenedOutput Open(const std::string& title) override {
     std::lock_guard lock(mutex_);
     ++opened_;
+    title_ = title;
     if (!failure_.empty()) return {nullptr, failure_};
     return {std::make_unique<Output>(*this), {}};
   }
@@ -55,6 +58,13 @@ class RecordingAudioOutputFactory final : public sound::AudioOutputFactory {
     return opened_;
   }
   int Alive() const { return alive_; }
+  std::string LastTitle() const {
+    std::lock_guard lock(mutex_);
+    return title_;
+  }
+  // Runs on the player's thread after each sample is kept, with the count
+  // kept so far: a test's user acting at an exact sample.
+  std::function<void(std::size_t)> onTick;
 
  private:
   class Output final : public sound::AudioOutput {
@@ -65,10 +75,13 @@ class RecordingAudioOutputFactory final : public sound::AudioOutputFactory {
     }
     ~Output() override { --owner_.alive_; }
     bool Tick(double sample) override {
+      std::size_t kept = 0;
       {
         std::lock_guard lock(owner_.mutex_);
         owner_.samples_.push_back(static_cast<std::int16_t>(sample * 32768));
+        kept = owner_.samples_.size();
       }
+      if (owner_.onTick) owner_.onTick(kept);
       const double speed = owner_.speed_;
       if (speed > 0 && ++ticks_ % 80 == 0) {
         const auto due = start_ + std::chrono::duration<double>(ticks_ / (8000.0 * speed));
@@ -87,6 +100,7 @@ class RecordingAudioOutputFactory final : public sound::AudioOutputFactory {
   mutable std::mutex mutex_;
   std::vector<std::int16_t> samples_;
   std::string failure_;
+  std::string title_;
   int opened_ = 0;
   std::atomic<int> alive_{0};
 };

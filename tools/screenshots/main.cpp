@@ -3,11 +3,12 @@
 // QT_SCALE_FACTOR gives. It plugs in an emulated telephone, logs in, lists, copies, opens the PC
 // tab, and takes the whole screen at each step:
 //   empty-list.png  pin-dialog.png  device-tab.png  copy-done.png  device-tab-copied.png
-//   only-new-question.png  message-box.png  pc-tab.png
+//   only-new-question.png  message-box.png  pc-tab.png  pc-tab-playing.png
 // For the README and the AppStream description, and for checking that every
 // text fits its control at a desktop's larger scales.
 #include "app/MainUnit.h"
 #include "app/ParlomaxApplication.h"
+#include "app/PlaybackController.h"
 #include "device/PasswordUnit.h"
 #include "platform/shell/FolderChooser.h"
 #include "platform/shell/PrivateWorkingDirectory.h"
@@ -21,18 +22,22 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSlider>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include <signal.h>
 #include <spawn.h>
@@ -51,10 +56,26 @@ class AnsweringChooser final : public shell::FolderChooser {
   std::optional<QString> ChooseFolder(const QString&, const QString&) override { return answer; }
 };
 
-// No sound needed for pictures.
-class SilentOutputs final : public sound::AudioOutputFactory {
+// Sound that goes nowhere, taken at the pace a sound card takes it, so the
+// player's times move as they do for a listener.
+class NullOutputs final : public sound::AudioOutputFactory {
  public:
-  sound::OpenedOutput Open() override { return {nullptr, "no sound for screenshots"}; }
+  sound::OpenedOutput Open(const std::string&) override { return {std::make_unique<Paced>(), {}}; }
+
+ private:
+  class Paced final : public sound::AudioOutput {
+   public:
+    bool Tick(double) override {
+      if (ticks_++ == 0) start_ = std::chrono::steady_clock::now();
+      if (ticks_ % 80 == 0)
+        std::this_thread::sleep_until(start_ + std::chrono::microseconds(ticks_ * 125));
+      return true;
+    }
+
+   private:
+    std::uint64_t ticks_ = 0;
+    std::chrono::steady_clock::time_point start_;
+  };
 };
 
 void Wait(int ms, const std::function<bool()>& until = [] { return false; }) {
@@ -115,7 +136,7 @@ int main(int argc, char** argv) {
   AnsweringChooser folders;
   folders.answer = QString::fromStdString(copies.string());
   spreadsheet::BuiltInAutomation automation;
-  SilentOutputs sound;
+  NullOutputs sound;
   shell::QtFolderBrowser browser;
   app::TMainForm form(app::Platform{devices, messages, folders, automation, sound, browser, "speex"});
   device::TPasswordDlg dialog(form.Link(), messages, form);
@@ -172,6 +193,20 @@ int main(int argc, char** argv) {
   Wait(500);
   SelectRows(form.findChild<QTreeView*>("ListViewFile"), {0});
   Shoot(output, "pc-tab.png");
+
+  // Playing at 1.5 times the recorded speed, with the bar's speed menu open.
+  form.Playback().SetSpeed(1.5f);
+  form.findChild<QPushButton*>("BitBtnPlayStart")->click();
+  Wait(4500);
+  auto* bar = form.findChild<QSlider*>("TrackBar1");
+  QMenu speeds;
+  speeds.addActions(bar->actions());
+  QTimer::singleShot(600, [&] {
+    Shoot(output, "pc-tab-playing.png");
+    speeds.close();
+  });
+  speeds.exec(bar->mapToGlobal(QPoint(bar->width() * 2 / 3, bar->height())));
+  form.findChild<QPushButton*>("BitBtnPlayStop")->click();
 
   messages.Shutdown();
   ::kill(phone, SIGTERM);

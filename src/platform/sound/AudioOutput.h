@@ -22,11 +22,13 @@ struct OpenedOutput {
   std::string error;
 };
 
-// Makes a fresh output for every playback, on the player's thread.
+// Makes a fresh output for every playback, on the player's thread. The
+// desktop's sound settings show the stream by `title` (UTF-8), so that a
+// user can tell what is playing.
 class AudioOutputFactory {
  public:
   virtual ~AudioOutputFactory() = default;
-  virtual OpenedOutput Open() = 0;
+  virtual OpenedOutput Open(const std::string& title) = 0;
 };
 
 }  // namespace parlomax::sound

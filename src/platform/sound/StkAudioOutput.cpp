@@ -57,17 +57,22 @@ void OnSoundError(RtAudioError::Type type, const std::string&) {
 // it outlives the stream it watches: RtWvOut's destructor still closes it.
 class GuardedRtWvOut final : private Health, public stk::RtWvOut {
  public:
-  GuardedRtWvOut() : RtWvOut(kChannels, kSampleRate, kDefaultDevice, kBufferFrames, kBuffers) {
+  explicit GuardedRtWvOut(const std::string& title)
+      : RtWvOut(kChannels, kSampleRate, kDefaultDevice, kBufferFrames, kBuffers) {
     tServing = this;
     RtAudio::StreamParameters parameters;
     parameters.deviceId = dac_.getDefaultOutputDevice();
     parameters.nChannels = kChannels;
     unsigned int frames = kBufferFrames;
+    // The sound server's client is named after the stream: without a name
+    // the desktop's volume control lists every recording as "RtAudio".
+    RtAudio::StreamOptions options;
+    options.streamName = title;
     dac_.closeStream();
     dac_.openStream(&parameters, nullptr,
                     sizeof(stk::StkFloat) == 8 ? RTAUDIO_FLOAT64 : RTAUDIO_FLOAT32,
                     static_cast<unsigned int>(stk::Stk::sampleRate()), &frames, &Serve, this,
-                    nullptr, &OnSoundError);
+                    &options, &OnSoundError);
   }
 
   ~GuardedRtWvOut() override { tServing = this; }
@@ -113,6 +118,7 @@ class GuardedRtWvOut final : private Health, public stk::RtWvOut {
 
 class StkAudioOutput final : public AudioOutput {
  public:
+  explicit StkAudioOutput(const std::string& title) : output_(title) {}
   bool Tick(double sample) override {
     try {
       return output_.Tick(sample);
@@ -129,7 +135,7 @@ class StkAudioOutput final : public AudioOutput {
 
 void AskForShortSoundServerBuffering() { ::setenv("PULSE_LATENCY_MSEC", "100", 0); }
 
-OpenedOutput StkAudioOutputFactory::Open() {
+OpenedOutput StkAudioOutputFactory::Open(const std::string& title) {
   // For the calling thread alone: the player, which makes the output and
   // feeds it.
   ::prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
@@ -137,7 +143,7 @@ OpenedOutput StkAudioOutputFactory::Open() {
   // left at its default of 44,100 the sound would play 5.5 times too fast.
   stk::Stk::setSampleRate(kSampleRate);
   try {
-    return {std::make_unique<StkAudioOutput>(), {}};
+    return {std::make_unique<StkAudioOutput>(title), {}};
   } catch (const std::exception& error) {  // StkError above all: no device, no sound server
     return {nullptr, error.what()};
   }

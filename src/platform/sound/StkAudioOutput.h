@@ -15,7 +15,7 @@ void AskForShortSoundServerBuffering();
 // frames (256 ms of sound in all). STK's errors stop at this class.
 class StkAudioOutputFactory final : public AudioOutputFactory {
  public:
-  OpenedOutput Open() override;
+  OpenedOutput Open(const std::string& title) override;
 };
 
 }  // namespace parlomax::sound
