@@ -6,8 +6,9 @@
 #include "app/ExportController.h"
 #include "app/FolderListController.h"
 #include "app/MainFormLayout.h"
-#include "app/PlaybackController.h"
 #include "app/Platform.h"
+#include "app/PlaybackController.h"
+#include "app/ShareController.h"
 #include "app/WindowState.h"
 #include "audio/ExternalDecoder.h"
 #include "device/DeviceLink.h"
@@ -77,6 +78,7 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
  public:
   PlaybackController& Playback() { return *playback_; }
   ConversionController& Conversion() { return *conversion_; }
+  ShareController& Share() { return *share_; }
   FolderListController& FolderList() { return *folderList_; }
 
  protected:
@@ -104,6 +106,7 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   std::unique_ptr<FolderListController> folderList_;
   std::unique_ptr<PlaybackController> playback_;
   std::unique_ptr<ConversionController> conversion_;
+  std::unique_ptr<ShareController> share_;
 };
 
 // The save folder a new window starts with: the user's home folder with
