@@ -13,6 +13,8 @@
 #include "platform/shell/PrivateWorkingDirectory.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -41,11 +43,14 @@ class ShareMenuTest : public testing::WindowWithTelephone {
   QTreeView* Files() { return form_.findChild<QTreeView*>("ListViewFile"); }
   // The menu a right-click on the first row opens, and its item `index` chosen.
   void ChooseFromMenu(int index) {
-    const QRect row = Files()->visualRect(Files()->model()->index(0, 0));
-    QMenu* menu = form_.Share().PopUpMenu(row.center());
+    const QPoint row = Files()->visualRect(Files()->model()->index(0, 0)).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, row, Files()->viewport()->mapToGlobal(row));
+    QApplication::sendEvent(Files()->viewport(), &click);
+    auto* menu = Files()->findChild<QMenu*>("ShareMenu");
     ASSERT_NE(menu, nullptr);
     menu->actions().at(index)->trigger();
     menu->close();
+    delete menu;
   }
   bool WaitForTheJob() {
     return testing::PumpUntil([&] { return !form_.Share().Running(); }, 20000);

@@ -3,7 +3,7 @@
 // QT_SCALE_FACTOR gives. It plugs in an emulated telephone, logs in, lists, copies, opens the PC
 // tab, and takes the whole screen at each step:
 //   pin-dialog.png  device-tab.png  device-tab-copied.png  only-new-question.png
-//   message-box.png  pc-tab.png
+//   message-box.png  pc-tab.png  context-menu.png
 // For the README and the AppStream description, and for checking that every
 // text fits its control at a desktop's larger scales.
 #include "app/MainUnit.h"
@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -166,6 +167,13 @@ int main(int argc, char** argv) {
   Wait(500);
   SelectRows(form.findChild<QTreeView*>("ListViewFile"), {0});
   Shoot(output, "pc-tab.png");
+
+  // A right-click on the selected rows: the menu that saves them to hand on.
+  auto* files = form.findChild<QTreeView*>("ListViewFile");
+  SelectRows(files, {0, 1});
+  QMenu* menu = form.Share().PopUpMenu(files->visualRect(files->model()->index(1, 1)).center());
+  Shoot(output, "context-menu.png");
+  if (menu != nullptr) menu->close();
 
   messages.Shutdown();
   ::kill(phone, SIGTERM);
