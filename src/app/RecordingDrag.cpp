@@ -51,6 +51,10 @@ QMimeData* MakeWavDragData(const std::vector<fs::path>& spxFiles, const fs::path
 RecordingDrag::RecordingDrag(const MainFormControls& ui, fs::path folder,
                              const audio::ExternalDecoder& decoder, shell::MessageService& messages)
     : ui_(ui), folder_(std::move(folder)), decoder_(decoder), messages_(messages) {
+  // A press on one of several selected rows keeps them all selected until
+  // the release, so that all of them can be dragged. The rows are not the
+  // view's to drag (the model lends none), so the drag is this filter's.
+  ui_.ListViewFile->setDragEnabled(true);
   ui_.ListViewFile->viewport()->installEventFilter(this);
 }
 
