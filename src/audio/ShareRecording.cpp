@@ -55,7 +55,10 @@ class SampleAssembler {
 fs::path SharedFileFor(const fs::path& folder, const fs::path& spx, ShareFormat format) {
   fs::path name = spx.filename();
   if (name.extension() == ".spx") name.replace_extension();
-  return folder / (name.string() + "." + std::string(FormatName(format)));
+  std::string file = name.string();
+  file += '.';
+  file += FormatName(format);
+  return folder / file;
 }
 
 ShareResult ShareRecording(const ExternalDecoder& decoder, const fs::path& spx,

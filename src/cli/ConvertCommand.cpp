@@ -178,7 +178,9 @@ ExitStatus RunConvert(const Arguments& a, StatusLine& out, const std::string& de
     return kFailed;
   }
   const audio::ShareFormat format = a.format.value_or(audio::ShareFormat::Wav);
-  files::RemoveLeftovers(wavFolder, "." + std::string(audio::FormatName(format)));
+  std::string ending = ".";
+  ending += audio::FormatName(format);  // "." + ... trips GCC 12's -Wrestrict at -O3
+  files::RemoveLeftovers(wavFolder, ending);
   const auto files = catalogue::SearchRecordingFiles(spxFolder);
   if (files.empty()) {
     Say(out, QStringLiteral("%1 里没有 .spx 文件").arg(PathText(spxFolder)));
