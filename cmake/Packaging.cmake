@@ -77,9 +77,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # The libraries the programs link, as dpkg-shlibdeps finds them; besides, a
 # font for the Chinese texts and Qt's translations, without which the
-# window shows boxes and English.
+# window shows boxes and English. The MP3 and Opus encoders are named as
+# well: sharing a call must not hang on what dpkg-shlibdeps happens to see.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n, libmp3lame0, libopusenc0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PARLOMAX_PACKAGING}/debian/postinst ${PARLOMAX_PACKAGING}/debian/postrm)

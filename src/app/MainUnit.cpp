@@ -66,6 +66,8 @@ TMainForm::TMainForm(const Platform& platform, QWidget* parent)
                                                    platform.sound);
   conversion_ = std::make_unique<ConversionController>(ui_, state_, platform.messages, platform.folders,
                                                        platform.browser, channel_, decoder_);
+  share_ = std::make_unique<ShareController>(ui_, state_, platform.messages, platform.folders,
+                                             channel_, decoder_);
 
   connect(ui_.ButtonExit, &QPushButton::clicked, this, &TMainForm::ButtonExitClick);
   connect(ui_.BitBtnRefersh, &QPushButton::clicked, this, &TMainForm::BitBtnRefershClick);
@@ -114,6 +116,7 @@ TMainForm::~TMainForm() {
   // Every job ends, and its thread with it, while the window still stands.
   copy_.reset();
   conversion_.reset();
+  share_.reset();
   playback_.reset();
 }
 

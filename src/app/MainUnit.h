@@ -9,6 +9,7 @@
 #include "app/Platform.h"
 #include "app/PlaybackController.h"
 #include "app/RememberedFolders.h"
+#include "app/ShareController.h"
 #include "app/WindowState.h"
 #include "audio/ExternalDecoder.h"
 #include "device/DeviceLink.h"
@@ -78,6 +79,7 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
  public:
   PlaybackController& Playback() { return *playback_; }
   ConversionController& Conversion() { return *conversion_; }
+  ShareController& Share() { return *share_; }
   FolderListController& FolderList() { return *folderList_; }
 
  protected:
@@ -109,6 +111,7 @@ class TMainForm : public QWidget, public device::DeviceTabLock {
   std::unique_ptr<FolderListController> folderList_;
   std::unique_ptr<PlaybackController> playback_;
   std::unique_ptr<ConversionController> conversion_;
+  std::unique_ptr<ShareController> share_;
 };
 
 }  // namespace parlomax::app

@@ -1,5 +1,6 @@
 #include "cli/Arguments.h"
 
+#include "audio/SoundEncoder.h"
 #include "catalogue/DeviceList.h"
 
 #include <QCommandLineParser>
@@ -65,6 +66,9 @@ QString ValueMistake(const std::string& name, const std::string& value) {
   if (name == "--kind" && !Kind(value)) {
     return QStringLiteral("--kind 需要 in、out 或 memo（来电、去电、录音）：%1").arg(Text(value));
   }
+  if (name == "--format" && !audio::FormatNamed(value)) {
+    return QStringLiteral("--format 需要 wav、mp3 或 opus：%1").arg(Text(value));
+  }
   if (name == "--longer-than" && !Number(value)) {
     return QStringLiteral("--longer-than 需要秒数：%1").arg(Text(value));
   }
@@ -96,6 +100,7 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
   if ((a.since || a.until || a.kind || a.longerThan) && a.command != Command::Find) {
     return QStringLiteral("--since、--until、--kind 和 --longer-than 只用于 find");
   }
+  if (a.format && a.command != Command::Convert) return QStringLiteral("--format 只用于 convert");
   if (a.newOnly && a.command != Command::Copy) return QStringLiteral("--new 只用于 copy");
   if (a.force && a.command != Command::Export) return QStringLiteral("--force 只用于 export");
   const auto words = a.operands.size();
@@ -152,7 +157,7 @@ QString CheckCommand(Arguments& a, bool deviceGiven) {
 const std::set<std::string> kFlags{"-h",     "--help", "--version", "-q",         "--quiet",
                                    "--json", "--new",  "--force",   "--telephone"};
 const std::set<std::string> kWithValue{"--device", "--pin-file",    "--since", "--until",
-                                       "--kind",   "--longer-than", "--usb"};
+                                       "--kind",   "--longer-than", "--usb",   "--format"};
 
 // The first word the program refuses, in the order typed, and the command's
 // name, which counts only before "--". QCommandLineParser reads the rest of
@@ -230,8 +235,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& typed) {
   const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("DATE"));
   const QCommandLineOption kind(QStringLiteral("kind"), {}, QStringLiteral("KIND"));
   const QCommandLineOption longerThan(QStringLiteral("longer-than"), {}, QStringLiteral("SECONDS"));
+  const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("FORMAT"));
   parser.addOptions({help, version, quiet, json, newOnly, force, telephone, device, pinFile, usb, since,
-                     until, kind, longerThan});
+                     until, kind, longerThan, format});
   // One character a byte, so that a file name that is not UTF-8 comes back
   // as it was typed; the parser compares only the ASCII option names.
   QStringList line{QString()};  // the program's name, which the parser skips
@@ -255,6 +261,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& typed) {
   if (parser.isSet(until)) a.until = Date(bytes(parser.value(until)));
   if (parser.isSet(kind)) a.kind = Kind(bytes(parser.value(kind)));
   if (parser.isSet(longerThan)) a.longerThan = Number(bytes(parser.value(longerThan)));
+  if (parser.isSet(format)) a.format = audio::FormatNamed(bytes(parser.value(format)));
   QStringList operands = parser.positionalArguments();
   if (a.command != Command::None) operands.removeFirst();
   for (const QString& operand : operands) a.operands.push_back(bytes(operand));

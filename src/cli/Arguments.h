@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/SoundEncoder.h"
 #include "catalogue/RecordingFind.h"
 
 #include <QString>
@@ -41,6 +42,8 @@ struct Arguments {
   std::optional<catalogue::MonthDay> since, until;
   std::optional<catalogue::CallType> kind;
   std::optional<std::uint32_t> longerThan;
+  // convert: the files' format; WAV when not given
+  std::optional<audio::ShareFormat> format;
 };
 
 struct ParsedArguments {

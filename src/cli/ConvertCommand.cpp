@@ -1,6 +1,8 @@
-// convert: .spx files into WAV files, each recording decoded in one run of
-// the decoder; as many recordings at a time as the machine has cores.
+// convert: .spx files into WAV (or MP3, or Opus) files, each recording
+// decoded in one run of the decoder; as many recordings at a time as the
+// machine has cores.
 #include "audio/ExternalDecoder.h"
+#include "audio/ShareRecording.h"
 #include "audio/WavHeader.h"
 #include "catalogue/FolderList.h"
 #include "catalogue/RecordingHeader.h"
@@ -26,7 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class WavOutcome { Written, NotPlain, CannotRead, TooLong, CannotWrite, DecoderMissing, DecodeFailed, Interrupted };
+enum class WavOutcome { Written, NotPlain, CannotRead, TooLong, CannotWrite, DecoderMissing, DecodeFailed, EncodeFailed, Interrupted };
 
 struct Conversion {
   WavOutcome outcome = WavOutcome::Written;
@@ -73,6 +75,25 @@ Conversion Convert(const audio::ExternalDecoder& decoder, const fs::path& file, 
   return {WavOutcome::DecodeFailed, 0, result};
 }
 
+// The same for the formats made to be passed on.
+Conversion Encode(const audio::ExternalDecoder& decoder, const fs::path& file,
+                  const fs::path& target, audio::ShareFormat format) {
+  const audio::ShareResult r =
+      audio::ShareRecording(decoder, file, target, format, {}, &Interrupted);
+  switch (r.outcome) {
+    case audio::ShareOutcome::Written: return {WavOutcome::Written};
+    case audio::ShareOutcome::NotPlain: return {WavOutcome::NotPlain, r.error};
+    case audio::ShareOutcome::CannotRead: return {WavOutcome::CannotRead, r.error};
+    case audio::ShareOutcome::TooLong: return {WavOutcome::TooLong};
+    case audio::ShareOutcome::CannotWrite: return {WavOutcome::CannotWrite, r.error};
+    case audio::ShareOutcome::DecoderMissing: return {WavOutcome::DecoderMissing};
+    case audio::ShareOutcome::Stopped: return {WavOutcome::Interrupted};
+    case audio::ShareOutcome::EncoderFailed: return {WavOutcome::EncodeFailed};
+    case audio::ShareOutcome::DecodeFailed: return {WavOutcome::DecodeFailed, 0, r.decoded};
+  }
+  return {WavOutcome::EncodeFailed};
+}
+
 QString ProblemText(const Conversion& c, const fs::path& file, const fs::path& target) {
   switch (c.outcome) {
     case WavOutcome::NotPlain: return QStringLiteral("跳过 %1：不是普通文件").arg(PathText(file));
@@ -83,6 +104,7 @@ QString ProblemText(const Conversion& c, const fs::path& file, const fs::path& t
     case WavOutcome::DecodeFailed:
       return QStringLiteral("解码失败：%1（%2）")
           .arg(PathText(file), audio::DecodeFaultText(c.decoded));
+    case WavOutcome::EncodeFailed: return QStringLiteral("编码失败：%1").arg(PathText(file));
     default: return {};
   }
 }
@@ -91,6 +113,7 @@ QString ProblemText(const Conversion& c, const fs::path& file, const fs::path& t
 struct Shared {
   const std::vector<fs::path>& files;
   const fs::path& wavFolder;
+  const audio::ShareFormat format;
   const audio::ExternalDecoder& decoder;
   StatusLine& out;
   Progress& progress;
@@ -110,8 +133,11 @@ void Work(Shared& shared) {
     if (i >= shared.files.size() || Interrupted() || shared.giveUp) return;
     ++shared.tried;
     const fs::path& file = shared.files[i];
-    const fs::path target = shared.wavFolder / (file.filename().string() + ".wav");
-    const Conversion c = Convert(shared.decoder, file, target);
+    const bool wav = shared.format == audio::ShareFormat::Wav;
+    const fs::path target = wav ? shared.wavFolder / (file.filename().string() + ".wav")
+                                : audio::SharedFileFor(shared.wavFolder, file, shared.format);
+    const Conversion c = wav ? Convert(shared.decoder, file, target)
+                             : Encode(shared.decoder, file, target, shared.format);
     std::error_code ec;
     const auto size = c.outcome == WavOutcome::NotPlain ? 0 : fs::file_size(file, ec);
     const std::lock_guard lock(shared.terminal);
@@ -151,7 +177,10 @@ ExitStatus RunConvert(const Arguments& a, StatusLine& out, const std::string& de
     Say(out, QStringLiteral("无法建立目录 %1：%2").arg(PathText(wavFolder), files::SystemReasonText(error)));
     return kFailed;
   }
-  files::RemoveLeftovers(wavFolder, ".wav");
+  const audio::ShareFormat format = a.format.value_or(audio::ShareFormat::Wav);
+  std::string ending = ".";
+  ending += audio::FormatName(format);  // "." + ... trips GCC 12's -Wrestrict at -O3
+  files::RemoveLeftovers(wavFolder, ending);
   const auto files = catalogue::SearchRecordingFiles(spxFolder);
   if (files.empty()) {
     Say(out, QStringLiteral("%1 里没有 .spx 文件").arg(PathText(spxFolder)));
@@ -167,7 +196,7 @@ ExitStatus RunConvert(const Arguments& a, StatusLine& out, const std::string& de
 
   const audio::ExternalDecoder decoder(decoderProgram);
   Progress progress(out, a.quiet, static_cast<std::uint32_t>(files.size()), total);
-  Shared shared{files, wavFolder, decoder, out, progress};
+  Shared shared{files, wavFolder, format, decoder, out, progress};
   // A recording's decoding cannot be split without a seam, but recordings
   // can be decoded side by side.
   const std::size_t workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, files.size());

@@ -157,6 +157,11 @@ TEST(ArgumentsTest, EachCommandTakesItsOwnOptionsAndWords) {
   EXPECT_EQ(Read({"export", "LIST.XLS"}).operands, Words{"LIST.XLS"});
   EXPECT_EQ(Error({"list", "copy"}), QStringLiteral("list 不接受参数：copy"));
   EXPECT_EQ(Read({"convert", "a", "b"}).operands, (Words{"a", "b"}));
+  EXPECT_EQ(Read({"convert", "--format", "opus", "a", "b"}).format, audio::ShareFormat::Opus);
+  EXPECT_EQ(Read({"convert", "a", "b"}).format, std::nullopt);
+  EXPECT_EQ(Error({"convert", "a", "b", "--format=ogg"}),
+            QStringLiteral("--format 需要 wav、mp3 或 opus：ogg"));
+  EXPECT_EQ(Error({"list", "--format", "mp3"}), QStringLiteral("--format 只用于 convert"));
   EXPECT_EQ(Read({"export", "--", "-x.xls"}).operands, Words{"-x.xls"});
 }
 

@@ -219,6 +219,49 @@ TEST_F(CliTest, ConvertDecodesEachRecordingInOneRun) {
   }
 }
 
+// --format picks what convert makes; an ordinary player's prober accepts
+// each file, and a format it does not make is refused as every other
+// mistake on the line is (status 1), leaving nothing.
+TEST_F(CliTest, ConvertMakesTheFormatAskedFor) {
+  const fs::path spx = Folder("spx");
+  fs::create_directories(spx);
+  const auto recording = phone::GenerateRecordings(1, 5)[0];
+  Bytes bytes(19, 0);
+  bytes.insert(bytes.end(), recording.payload.begin(), recording.payload.end());
+  WriteFile(spx / "03171402_0001.spx", bytes);
+  struct Case {
+    std::vector<std::string> format;
+    std::string made;  // empty: none
+    std::string codec;
+    int status;
+  };
+  for (const Case& c : {Case{{}, "03171402_0001.spx.wav", "pcm_s16le", 0},
+                        Case{{"--format", "mp3"}, "03171402_0001.mp3", "mp3", 0},
+                        Case{{"--format=opus"}, "03171402_0001.opus", "opus", 0},
+                        Case{{"--format", "flac"}, "", "", 1}}) {
+    const fs::path out = Folder("out" + std::to_string(c.status) + c.codec);
+    std::vector<std::string> words{"convert", spx.string(), out.string(), "--quiet"};
+    words.insert(words.begin() + 1, c.format.begin(), c.format.end());
+    const auto run = Cli(words, {});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    if (c.made.empty()) {
+      EXPECT_NE(run.err.find("--format 需要 wav、mp3 或 opus：flac"), std::string::npos) << run.err;
+      EXPECT_FALSE(fs::exists(out));
+      continue;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out))
+      names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{c.made});
+    const auto probe =
+        testing::RunProgram({"/usr/bin/ffprobe", "-v", "error", "-show_entries",
+                             "stream=codec_name", "-of", "csv=p=0", (out / c.made).string()},
+                            {});
+    EXPECT_EQ(probe.status, 0) << probe.err;
+    EXPECT_EQ(probe.out, c.codec + "\n");
+  }
+}
+
 TEST_F(CliTest, FindListsTheFoldersMatchingRecordingsByTheirNumbersInTheList) {
   const fs::path spx = Folder("spx");
   fs::create_directories(spx);

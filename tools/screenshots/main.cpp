@@ -3,7 +3,7 @@
 // QT_SCALE_FACTOR gives. It plugs in an emulated telephone, logs in, lists, copies, opens the PC
 // tab, and takes the whole screen at each step:
 //   empty-list.png  pin-dialog.png  device-tab.png  copy-done.png  device-tab-copied.png
-//   only-new-question.png  message-box.png  pc-tab.png  pc-tab-playing.png
+//   only-new-question.png  message-box.png  pc-tab.png  pc-tab-playing.png  context-menu.png
 // For the README and the AppStream description, and for checking that every
 // text fits its control at a desktop's larger scales.
 #include "app/MainUnit.h"
@@ -207,6 +207,12 @@ int main(int argc, char** argv) {
   });
   speeds.exec(bar->mapToGlobal(QPoint(bar->width() * 2 / 3, bar->height())));
   form.findChild<QPushButton*>("BitBtnPlayStop")->click();
+  // A right-click on the selected rows: the menu that saves them to hand on.
+  auto* files = form.findChild<QTreeView*>("ListViewFile");
+  SelectRows(files, {0, 1});
+  QMenu* menu = form.Share().PopUpMenu(files->visualRect(files->model()->index(1, 1)).center());
+  Shoot(output, "context-menu.png");
+  if (menu != nullptr) menu->close();
 
   messages.Shutdown();
   ::kill(phone, SIGTERM);

@@ -14,4 +14,13 @@ std::optional<QString> QtFolderChooser::ChooseFolder(const QString& prompt,
   return folder;
 }
 
+std::optional<QString> QtFolderChooser::ChooseSaveFile(const QString& prompt,
+                                                       const QString& proposed,
+                                                       const QString& filter) {
+  // The dialog asks itself before it replaces a file of that name.
+  const QString file = QFileDialog::getSaveFileName(nullptr, prompt, proposed, filter);
+  if (file.isEmpty()) return std::nullopt;
+  return file;
+}
+
 }  // namespace parlomax::shell
