@@ -54,8 +54,8 @@ QString SpeedText(float speed) { return QString::number(speed) + QStringLiteral(
 // another playback has begun, or the window has left this one behind.
 class PlaybackController::PlaybackUpdates final : public audio::PlaybackView {
  public:
-  PlaybackUpdates(const MainFormControls& ui, shell::MessageService& messages, CurrentJob::Port port,
-                  const bool& barMoved)
+  PlaybackUpdates(const MainFormControls& ui, shell::MessageService& messages,
+                  CurrentJob::Port port, const bool& barMoved)
       : ui_(ui), messages_(messages), port_(port), barMoved_(barMoved) {}
 
   void ShowPosition(std::int32_t position) override {

@@ -236,8 +236,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& typed) {
   const QCommandLineOption kind(QStringLiteral("kind"), {}, QStringLiteral("KIND"));
   const QCommandLineOption longerThan(QStringLiteral("longer-than"), {}, QStringLiteral("SECONDS"));
   const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("FORMAT"));
-  parser.addOptions({help, version, quiet, json, newOnly, force, telephone, device, pinFile, usb, since,
-                     until, kind, longerThan, format});
+  parser.addOptions({help, version, quiet, json, newOnly, force, telephone, device, pinFile, usb,
+                     since, until, kind, longerThan, format});
   // One character a byte, so that a file name that is not UTF-8 comes back
   // as it was typed; the parser compares only the ASCII option names.
   QStringList line{QString()};  // the program's name, which the parser skips

@@ -28,7 +28,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class WavOutcome { Written, NotPlain, CannotRead, TooLong, CannotWrite, DecoderMissing, DecodeFailed, EncodeFailed, Interrupted };
+enum class WavOutcome {
+  Written,
+  NotPlain,
+  CannotRead,
+  TooLong,
+  CannotWrite,
+  DecoderMissing,
+  DecodeFailed,
+  EncodeFailed,
+  Interrupted
+};
 
 struct Conversion {
   WavOutcome outcome = WavOutcome::Written;
@@ -81,15 +91,24 @@ Conversion Encode(const audio::ExternalDecoder& decoder, const fs::path& file,
   const audio::ShareResult r =
       audio::ShareRecording(decoder, file, target, format, {}, &Interrupted);
   switch (r.outcome) {
-    case audio::ShareOutcome::Written: return {WavOutcome::Written};
-    case audio::ShareOutcome::NotPlain: return {WavOutcome::NotPlain, r.error};
-    case audio::ShareOutcome::CannotRead: return {WavOutcome::CannotRead, r.error};
-    case audio::ShareOutcome::TooLong: return {WavOutcome::TooLong};
-    case audio::ShareOutcome::CannotWrite: return {WavOutcome::CannotWrite, r.error};
-    case audio::ShareOutcome::DecoderMissing: return {WavOutcome::DecoderMissing};
-    case audio::ShareOutcome::Stopped: return {WavOutcome::Interrupted};
-    case audio::ShareOutcome::EncoderFailed: return {WavOutcome::EncodeFailed};
-    case audio::ShareOutcome::DecodeFailed: return {WavOutcome::DecodeFailed, 0, r.decoded};
+    case audio::ShareOutcome::Written:
+      return {WavOutcome::Written};
+    case audio::ShareOutcome::NotPlain:
+      return {WavOutcome::NotPlain, r.error};
+    case audio::ShareOutcome::CannotRead:
+      return {WavOutcome::CannotRead, r.error};
+    case audio::ShareOutcome::TooLong:
+      return {WavOutcome::TooLong};
+    case audio::ShareOutcome::CannotWrite:
+      return {WavOutcome::CannotWrite, r.error};
+    case audio::ShareOutcome::DecoderMissing:
+      return {WavOutcome::DecoderMissing};
+    case audio::ShareOutcome::Stopped:
+      return {WavOutcome::Interrupted};
+    case audio::ShareOutcome::EncoderFailed:
+      return {WavOutcome::EncodeFailed};
+    case audio::ShareOutcome::DecodeFailed:
+      return {WavOutcome::DecodeFailed, 0, r.decoded};
   }
   return {WavOutcome::EncodeFailed};
 }
@@ -104,7 +123,8 @@ QString ProblemText(const Conversion& c, const fs::path& file, const fs::path& t
     case WavOutcome::DecodeFailed:
       return QStringLiteral("解码失败：%1（%2）")
           .arg(PathText(file), audio::DecodeFaultText(c.decoded));
-    case WavOutcome::EncodeFailed: return QStringLiteral("编码失败：%1").arg(PathText(file));
+    case WavOutcome::EncodeFailed:
+      return QStringLiteral("编码失败：%1").arg(PathText(file));
     default: return {};
   }
 }

@@ -81,17 +81,20 @@ QString HelpText(Command command) {
                     Joined({kTelephoneOptions, kCommonOptions})}},
                   QStringLiteral("\n") + kExitStatus);
     case Command::Convert:
-      return Page(QStringLiteral("用法：parlomax-cli convert [--format wav|mp3|opus] SPX目录 输出目录\n\n"
-                                 "把 SPX目录 里的每个 .spx 文件转换成 输出目录/<文件名>.spx.wav（8000 Hz，16 位，\n"
-                                 "单声道，与窗口程序的格式相同）。每个录音一次解码到底，没有半秒一段的接缝。\n"
-                                 "不连接电话。输出目录不存在时会建立；同名的文件只在新文件完整写好后才被替换。\n"
-                                 "不是普通文件的条目（管道、设备）跳过；WAV 超过 4 GiB 的录音不转换。\n\n"),
-                  {{QString(),
-                    Joined({{{QStringLiteral("--format 格式"),
-                              {QStringLiteral("wav（默认）；mp3 或 opus：单声道 16 kbit/s 的 <文件名去掉 .spx>.mp3/.opus，"),
-                               QStringLiteral("不到 WAV 的六分之一，标签里有电话号码、时间和类型")}}},
-                            kCommonOptions})}},
-                  QStringLiteral("\n") + kExitStatus);
+      return Page(
+          QStringLiteral(
+              "用法：parlomax-cli convert [--format wav|mp3|opus] SPX目录 输出目录\n\n"
+              "把 SPX目录 里的每个 .spx 文件转换成 输出目录/<文件名>.spx.wav（8000 Hz，16 位，\n"
+              "单声道，与窗口程序的格式相同）。每个录音一次解码到底，没有半秒一段的接缝。\n"
+              "不连接电话。输出目录不存在时会建立；同名的文件只在新文件完整写好后才被替换。\n"
+              "不是普通文件的条目（管道、设备）跳过；WAV 超过 4 GiB 的录音不转换。\n\n"),
+          {{QString(),
+            Joined({{{QStringLiteral("--format 格式"),
+                      {QStringLiteral("wav（默认）；mp3 或 opus：单声道 16 kbit/s 的 <文件名去掉 "
+                                      ".spx>.mp3/.opus，"),
+                       QStringLiteral("不到 WAV 的六分之一，标签里有电话号码、时间和类型")}}},
+                    kCommonOptions})}},
+          QStringLiteral("\n") + kExitStatus);
     case Command::Find:
       return Page(
           QStringLiteral(

@@ -156,7 +156,8 @@ TEST(QtMessageService, AClosingMessageSaysWhereItWroteAndItsButtonOpensTheFolder
     ASSERT_TRUE(PumpUntil([&] { return done.load(); }));
     worker.join();
     EXPECT_EQ(opened, open);
-    EXPECT_EQ(files.opened, open ? std::vector<QUrl>{QUrl::fromLocalFile(folder)} : std::vector<QUrl>{});
+    EXPECT_EQ(files.opened,
+              open ? std::vector<QUrl>{QUrl::fromLocalFile(folder)} : std::vector<QUrl>{});
   }
 }
 
